@@ -1,0 +1,20 @@
+// Entry point of the console program. It prints nothing: success and failure
+// are reported in the log files only.
+#include "app/UModules.h"
+#include "app/UQuillmereCmd.h"
+#include "util/UProcessArgs.h"
+
+int main(int argc, char** argv) {
+  SetProcessArguments(argc, argv);
+  try {
+    TModules modules;
+    TQuillmereCmd::Instance().Run();
+    FreeApplicationObject();
+  } catch (...) {
+    // A failure outside Run's guard (while building the application object
+    // or writing the start line) ends the process with a failure status but,
+    // like everything else, without terminal output.
+    return 217;
+  }
+  return 0;
+}

@@ -1,0 +1,26 @@
+#include "app/UModules.h"
+
+#include <memory>
+
+#include "log/ULog.h"
+#include "log/ULogger.h"
+#include "log/UMemoryLogAppender.h"
+
+namespace {
+std::unique_ptr<TMemoryLogAppender> OwnedMemoryLog;
+}
+
+TModules::TModules() {
+  TLog::StartUp();
+  OwnedMemoryLog = std::make_unique<TMemoryLogAppender>();
+  OwnedMemoryLog->SetMaxSize(524288);
+  MemoryLog = OwnedMemoryLog.get();
+  TLog::Global().AddAppender(MemoryLog);
+}
+
+TModules::~TModules() {
+  if (MemoryLog != nullptr) TLog::Global().RemoveAppender(MemoryLog);
+  MemoryLog = nullptr;
+  OwnedMemoryLog.reset();
+  TLog::ShutDown();
+}

@@ -1,0 +1,3 @@
+#include "app/UQuillmereApp.h"
+
+bool TQuillmereApp::RunCommandLine() { return false; }

@@ -1,0 +1,124 @@
+#include "util/UFileStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+#include <vector>
+
+#include "util/UErrors.h"
+
+TFileStream::TFileStream(TFileStream&& other) noexcept
+    : Fd_(std::exchange(other.Fd_, -1)), Path_(std::move(other.Path_)) {}
+
+TFileStream& TFileStream::operator=(TFileStream&& other) noexcept {
+  if (this != &other) {
+    if (Fd_ >= 0) ::close(Fd_);
+    Fd_ = std::exchange(other.Fd_, -1);
+    Path_ = std::move(other.Path_);
+  }
+  return *this;
+}
+
+TFileStream::~TFileStream() {
+  if (Fd_ >= 0) ::close(Fd_);
+}
+
+TFileStream TFileStream::OpenRead(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EFOpenError(path, SysErrorMessage(errno));
+  return TFileStream(fd, path);
+}
+
+TFileStream TFileStream::Create(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
+  return TFileStream(fd, path);
+}
+
+TFileStream TFileStream::OpenAppend(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) throw EInOutError("Cannot open file \"" + path + "\". " + SysErrorMessage(errno));
+  return TFileStream(fd, path);
+}
+
+int64_t TFileStream::Size() const {
+  struct stat st;
+  if (::fstat(Fd_, &st) != 0) return 0;
+  return st.st_size;
+}
+
+size_t TFileStream::ReadSome(void* buffer, size_t count) {
+  size_t done = 0;
+  char* out = static_cast<char*>(buffer);
+  while (done < count) {
+    ssize_t n = ::read(Fd_, out + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EReadError();
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+void TFileStream::ReadExact(void* buffer, size_t count) {
+  if (ReadSome(buffer, count) != count) throw EReadError();
+}
+
+void TFileStream::WriteAll(const void* data, size_t count) {
+  const char* in = static_cast<const char*>(data);
+  while (count > 0) {
+    ssize_t n = ::write(Fd_, in, count);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EInOutError("Cannot write to file \"" + Path_ + "\". " + SysErrorMessage(errno));
+    }
+    in += n;
+    count -= static_cast<size_t>(n);
+  }
+}
+
+void TFileStream::Seek(int64_t position) { ::lseek(Fd_, position, SEEK_SET); }
+
+void TFileStream::Close() {
+  if (Fd_ < 0) return;
+  int fd = std::exchange(Fd_, -1);
+  if (::close(fd) != 0 && errno != EINTR)
+    throw EInOutError("Cannot close file \"" + Path_ + "\". " + SysErrorMessage(errno));
+}
+
+bool ReadWholeFileIfExists(const std::string& path, std::string& content) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return false;
+    throw EFOpenError(path, SysErrorMessage(errno));
+  }
+  TFileStream file(fd, path);
+  content.clear();
+  char buffer[65536];
+  for (size_t n; (n = file.ReadSome(buffer, sizeof(buffer))) > 0;) content.append(buffer, n);
+  return true;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
+  TFileStream file = TFileStream::Create(path);
+  file.WriteAll(content.data(), content.size());
+  file.Close();
+}
+
+bool CopyFileContent(const std::string& from, const std::string& to) {
+  try {
+    TFileStream in = TFileStream::OpenRead(from);
+    TFileStream out = TFileStream::Create(to);
+    std::vector<char> buffer(1 << 20);
+    for (size_t n; (n = in.ReadSome(buffer.data(), buffer.size())) > 0;) out.WriteAll(buffer.data(), n);
+    out.Close();
+    return true;
+  } catch (const EQuillmereError&) {
+    return false;
+  }
+}

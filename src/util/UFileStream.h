@@ -1,0 +1,55 @@
+// RAII file handles over POSIX descriptors, with the error texts the system
+// reports for them.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+class TFileStream {
+ public:
+  TFileStream() = default;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+  TFileStream(TFileStream&& other) noexcept;
+  TFileStream& operator=(TFileStream&& other) noexcept;
+  ~TFileStream();
+
+  // Opens for reading (others may read and write meanwhile); raises EFOpenError.
+  static TFileStream OpenRead(const std::string& path);
+  // Creates the file or empties it; raises EInOutError naming the path.
+  static TFileStream Create(const std::string& path);
+  // Opens for appending at the end, creating the file when missing; raises EInOutError.
+  static TFileStream OpenAppend(const std::string& path);
+
+  bool IsOpen() const { return Fd_ >= 0; }
+  int Fd() const { return Fd_; }
+  const std::string& Path() const { return Path_; }
+
+  // Size of the open file in bytes.
+  int64_t Size() const;
+  // Reads up to Count bytes at the current position; returns the count read
+  // (0 at the end). Raises EReadError on a failed read.
+  size_t ReadSome(void* buffer, size_t count);
+  // Reads exactly Count bytes or raises EReadError ("Stream read error").
+  void ReadExact(void* buffer, size_t count);
+  // Writes all Count bytes or raises EInOutError.
+  void WriteAll(const void* data, size_t count);
+  void Seek(int64_t position);
+  // Closes the file; a failing close raises EInOutError.
+  void Close();
+
+ private:
+  friend bool ReadWholeFileIfExists(const std::string& path, std::string& content);
+  TFileStream(int fd, std::string path) : Fd_(fd), Path_(std::move(path)) {}
+  int Fd_ = -1;
+  std::string Path_;
+};
+
+// Reads the whole file; false when it does not exist. Other failures raise.
+bool ReadWholeFileIfExists(const std::string& path, std::string& content);
+// Creates or replaces the file with Content; raises EInOutError.
+void WriteWholeFile(const std::string& path, const std::string& content);
+// Copies a file byte for byte; false on any failure.
+bool CopyFileContent(const std::string& from, const std::string& to);

@@ -1,0 +1,165 @@
+#include "util/UPathUtils.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+#include <utility>
+
+#include "util/UTextUtils.h"
+
+std::string ExtensionOfName(std::string_view name) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  return std::string(name.substr(dot));
+}
+
+std::string_view FileNamePart(std::string_view path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string FileExtension(std::string_view path) { return ExtensionOfName(FileNamePart(path)); }
+
+std::string FileNameWithoutExtension(std::string_view path) {
+  size_t sep = path.find_last_of("/\\");
+  std::string name(sep == std::string_view::npos ? path : path.substr(sep + 1));
+  std::string ext = ExtensionOfName(name);
+  if (!ext.empty()) name.erase(name.find(ext), ext.size());
+  return name;
+}
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  // Greedy matching with one backtrack point: the last "*" seen.
+  size_t n = 0, m = 0;
+  size_t star = std::string_view::npos, star_n = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && mask[m] == name[n]))) {
+      ++n;
+      ++m;
+    } else if (m < mask.size() && mask[m] == '*') {
+      star = m++;
+      star_n = n;
+    } else if (star != std::string_view::npos) {
+      m = star + 1;
+      n = ++star_n;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+bool IsHiddenName(std::string_view name) { return name.size() >= 2 && name[0] == '.' && name[1] != '.'; }
+
+std::string WithTrailingSlash(std::string_view folder) {
+  std::string dir(folder);
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  while (dir.size() >= 2 && dir.compare(dir.size() - 2, 2, "//") == 0) dir.pop_back();
+  return dir;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool GetFileIdentity(const std::string& path, TFileIdentity& identity) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  identity = {st.st_dev, st.st_ino};
+  return true;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    names.emplace_back(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+namespace {
+
+using TVisited = std::set<std::pair<dev_t, ino_t>>;
+
+// Marks a directory as visited; false when it was visited before (a link cycle).
+bool MarkVisited(const std::string& dir, TVisited& visited) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) return false;
+  return visited.insert({st.st_dev, st.st_ino}).second;
+}
+
+std::string FindFirstMatchIn(const std::string& folder, const std::string& mask, bool include_subfolders,
+                             TVisited& visited) {
+  std::string dir = WithTrailingSlash(folder);
+  if (!MarkVisited(dir, visited)) return {};
+  std::vector<std::string> names = ListFolder(dir);
+  for (const std::string& name : names)
+    if (MatchesMask(name, mask) && FileExists(dir + name)) return dir + name;
+  if (!include_subfolders) return {};
+  for (const std::string& name : names) {
+    if (!MatchesMask(name, "*.*") || IsHiddenName(name) || !DirectoryExists(dir + name)) continue;
+    std::string found = FindFirstMatchIn(dir + name, mask, true, visited);
+    if (!found.empty()) return found;
+  }
+  return {};
+}
+
+void WalkClearable(const std::string& folder, const std::function<void(const std::string&)>& visit) {
+  for (const std::string& name : ListFolder(folder + "/")) {
+    if (name.find('.') == std::string::npos) continue;
+    std::string path = folder + "/" + name;
+    struct stat link_st;
+    if (lstat(path.c_str(), &link_st) != 0) continue;
+    if (S_ISDIR(link_st.st_mode)) {
+      WalkClearable(path, visit);
+    } else if (S_ISLNK(link_st.st_mode) && DirectoryExists(path)) {
+      // A link to a directory is left alone: following it would delete files
+      // outside the folder being cleared.
+      continue;
+    } else {
+      visit(path);
+    }
+  }
+}
+
+}  // namespace
+
+std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders) {
+  TVisited visited;
+  return FindFirstMatchIn(folder, mask, include_subfolders, visited);
+}
+
+void ForEachFileClearFolderDeletes(const std::string& folder, const std::function<void(const std::string&)>& visit) {
+  WalkClearable(folder, visit);
+}
+
+void ClearFolder(const std::string& folder) {
+  WalkClearable(folder, [](const std::string& path) { unlink(path.c_str()); });
+}
+
+void ForceFolder(const std::string& path) {
+  std::vector<std::string> parts;
+  bool absolute = !path.empty() && path[0] == '/';
+  SplitText(absolute ? std::string_view(path).substr(1) : std::string_view(path), "/", parts);
+  if (absolute) parts[0] = "/" + parts[0];
+  std::string prefix;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    prefix = i == 0 ? parts[0] : prefix + "/" + parts[i];
+    if (prefix.empty() || prefix == "/") continue;
+    if (!DirectoryExists(prefix)) mkdir(prefix.c_str(), 0777);
+  }
+}

@@ -1,0 +1,65 @@
+// File-name, wildcard and folder operations shared across the system. Paths
+// use "/" as separator; names are compared case-sensitively.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The extension of a bare file name: from its last dot to the end, dot
+// included; empty when there is no dot or the only/last dot comes first.
+std::string ExtensionOfName(std::string_view name);
+// The file-name part of a path: the text after the last "/".
+std::string_view FileNamePart(std::string_view path);
+// The extension of the file-name part of a path (after the last "/").
+std::string FileExtension(std::string_view path);
+// The file name (after the last "/" or "\") with the first occurrence of its
+// extension removed.
+std::string FileNameWithoutExtension(std::string_view path);
+
+// Wildcard matching: "*" any run of characters, "?" exactly one character,
+// everything else literally; case-sensitive; no classes, no escapes.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// A name of two or more characters whose first character is a dot and whose
+// second is not.
+bool IsHiddenName(std::string_view name);
+
+// Folder with one trailing "/" (a doubled trailing separator is reduced).
+std::string WithTrailingSlash(std::string_view folder);
+
+// File-system queries, following symbolic links.
+bool FileExists(const std::string& path);       // exists and is not a directory
+bool DirectoryExists(const std::string& path);  // exists and is a directory
+
+// Identity of a file on disk, to compare paths that may be spelt differently.
+struct TFileIdentity {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+// Identity of what the path names (links followed); false when it cannot be examined.
+bool GetFileIdentity(const std::string& path, TFileIdentity& identity);
+
+// Entry names of a folder in the order the file system yields them, without
+// "." and ".."; empty when the folder cannot be read.
+std::vector<std::string> ListFolder(const std::string& folder);
+
+// Full path of the first file (not a directory) matching Mask in Folder, then,
+// with IncludeSubfolders, in each non-hidden subfolder whose name contains a
+// dot, depth first; empty when none. No directory is searched twice.
+std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders);
+
+// Deletes every file whose name contains a dot in Folder and, at any depth, in
+// its subfolders whose names contain a dot; folders stay. Symbolic links to
+// directories are neither followed nor deleted. Failed deletions are ignored.
+void ClearFolder(const std::string& folder);
+// Calls Visit with the path of every entry that ClearFolder would delete, in
+// the order it would delete them; deletes nothing.
+void ForEachFileClearFolderDeletes(const std::string& folder, const std::function<void(const std::string&)>& visit);
+
+// Creates the folder and every missing parent; failures are ignored.
+void ForceFolder(const std::string& path);

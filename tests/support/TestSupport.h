@@ -1,0 +1,44 @@
+// Helpers shared by the test suites: temporary folders and whole-file I/O.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// A fresh folder under /tmp, removed with everything in it on destruction.
+class TTempDir {
+ public:
+  TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  ~TTempDir();
+
+  const std::string& Path() const { return Path_; }
+  // Path + "/" + Relative.
+  std::string operator/(const std::string& relative) const { return Path_ + "/" + relative; }
+
+ private:
+  std::string Path_;
+};
+
+// Writes Content to Path, creating missing parent folders.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+bool PathExists(const std::string& path);
+// Regular files of a folder, by name, with their content.
+std::map<std::string, std::string> FilesIn(const std::string& folder);
+void MakeDirs(const std::string& path);
+
+// Sets an environment variable for the lifetime of the object (nullptr unsets).
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* name, const char* value);
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+  ~TScopedEnv();
+
+ private:
+  std::string Name_;
+  bool HadValue_ = false;
+  std::string OldValue_;
+};
