@@ -1,0 +1,58 @@
+#include "support/ProgramRunner.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace {
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fd, buffer, sizeof(buffer))) > 0;) text.append(buffer, static_cast<size_t>(n));
+  return text;
+}
+}  // namespace
+
+TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::string& cwd, const std::map<std::string, std::string>& env) {
+  char out_name[] = "/tmp/qm_out_XXXXXX";
+  char err_name[] = "/tmp/qm_err_XXXXXX";
+  int out = mkstemp(out_name);
+  int err = mkstemp(err_name);
+  if (out < 0 || err < 0) throw std::runtime_error("mkstemp failed");
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    int in = open("/dev/null", O_RDONLY);
+    dup2(in, STDIN_FILENO);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<std::string> env_text;
+    for (const auto& [name, value] : env) env_text.push_back(name + "=" + value);
+    std::vector<char*> envp, argv;
+    for (std::string& entry : env_text) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program_copy = program;
+    argv.push_back(program_copy.data());
+    std::vector<std::string> args = arguments;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  TProgramResult result;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  lseek(out, 0, SEEK_SET);
+  lseek(err, 0, SEEK_SET);
+  result.Stdout = ReadAll(out);
+  result.Stderr = ReadAll(err);
+  close(out);
+  close(err);
+  unlink(out_name);
+  unlink(err_name);
+  return result;
+}
