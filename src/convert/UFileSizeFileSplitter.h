@@ -1,0 +1,16 @@
+// Split rule "File Size": lines go into a piece until the next one would
+// make it larger than MaxFileSize megabytes; lines are never cut.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/UFileSplitter.h"
+
+class TFileSizeFileSplitter : public TFileSplitter {
+ public:
+  // MaxFileSize x 1,048,576 bytes; a limit beyond 64 bits means no limit.
+  static int64_t SizeLimit(int64_t max_file_size);
+
+ protected:
+  void SplitOneLine() override;
+};

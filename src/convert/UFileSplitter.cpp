@@ -1,0 +1,184 @@
+#include "convert/UFileSplitter.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+
+#include "tasks/UFileSplitSession.h"
+#include "text/UBlockTextReader.h"
+#include "text/UEncodingConverter.h"
+#include "text/UEncodings.h"
+#include "text/UFileLineCountCache.h"
+#include "util/UErrors.h"
+#include "util/UPathUtils.h"
+
+namespace {
+
+// True when Name is a piece name: a number without leading zeros, then Extension.
+bool IsPieceName(const std::string& name, const std::string& extension) {
+  if (name.size() <= extension.size() || name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+    return false;
+  std::string_view number(name.data(), name.size() - extension.size());
+  if (number.empty() || number[0] == '0') return false;
+  for (char c : number)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+}  // namespace
+
+TFileSplitter::TFileSplitter() = default;
+
+TFileSplitter::~TFileSplitter() = default;
+
+void TFileSplitter::Prepare() {
+  Extension_ = FileExtension(Session->SourceFile);
+  OutputEncoding_ = NormalizeEncodingName(Session->SourceEncoding);
+  Encoder_ = std::make_unique<TTextEncoder>(OutputEncoding_);
+  if (Encoder_->IsIdentity()) Encoder_.reset();
+  Reader_ = std::make_unique<TBlockTextReader>();
+  Status().FromDesc = Session->SourceDescription();
+  Status().ToDesc = Session->DestDescription();
+  InitSplit();
+}
+
+void TFileSplitter::InitSplit() {
+  LineIndex_ = -1;
+  PieceCount_ = 0;
+  PendingBytes_ = 0;
+  Pending_.clear();
+  // The source is opened before the destination is touched, so a source that
+  // cannot be opened leaves the destination as it was.
+  Reader_->Open(Session->SourceFile);
+  Reader_->SetEncodingName(Session->SourceEncoding);
+  PrepareDestination();
+}
+
+void TFileSplitter::PrepareDestination() {
+  const std::string& dest = Session->DestFolder;
+  CheckSourceIsSafe(dest);
+  if (dest.empty()) return;  // the working directory: neither cleared nor created
+  if (DirectoryExists(dest))
+    ClearFolder(dest);
+  else
+    ForceFolder(dest);
+  if (!DirectoryExists(dest))
+    throw EInOutError("Cannot create destination folder \"" + dest + "\"");
+}
+
+void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {
+  TFileIdentity source;
+  if (!GetFileIdentity(Session->SourceFile, source)) return;
+  const std::string folder = dest_folder.empty() ? "." : dest_folder;
+  if (!DirectoryExists(folder)) return;
+  auto refuse = [this](const std::string& why) {
+    throw EQuillmereError("The source file \"" + Session->SourceFile + "\" " + why +
+                          "; choose a destination folder that does not hold it.");
+  };
+  if (!dest_folder.empty()) {
+    ForEachFileClearFolderDeletes(folder, [&](const std::string& path) {
+      struct stat st;
+      if (lstat(path.c_str(), &st) == 0 && TFileIdentity{st.st_dev, st.st_ino} == source)
+        refuse("would be deleted when the destination folder \"" + dest_folder + "\" is cleared");
+    });
+  }
+  // Entries that survive clearing and carry a piece name would be overwritten.
+  for (const std::string& name : ListFolder(folder)) {
+    if ((!dest_folder.empty() && name.find('.') != std::string::npos) || !IsPieceName(name, Extension_)) continue;
+    TFileIdentity entry;
+    if (GetFileIdentity(folder + "/" + name, entry) && entry == source)
+      refuse("would be overwritten by the piece \"" + name + "\"");
+  }
+}
+
+void TFileSplitter::CleanUp() {
+  if (Reader_) Reader_->Close();
+  try {
+    ClosePiece();
+  } catch (const EQuillmereError&) {
+    // Clean-up runs after a failure too; the first failure is what counts.
+  }
+  Reader_.reset();
+}
+
+bool TFileSplitter::HasNext() { return Reader_->HasNext(); }
+
+void TFileSplitter::Next() {
+  Reader_->Next();
+  ++LineIndex_;
+}
+
+std::string_view TFileSplitter::CurrentLine() const { return Reader_->CurrentLine(); }
+
+void TFileSplitter::ConvertOneRecord() {
+  try {
+    SplitOneLine();
+  } catch (const EQuillmereError& e) {
+    ++Status().ErrorCount;
+    RecordError("Serial: " + std::to_string(LineIndex_ + 1), e);
+  }
+}
+
+void TFileSplitter::CalculateTotal() {
+  const TCountLineResult& count = TFileLineCountCache::GetLineCount(Session->SourceFile);
+  TotalLines_ = count.LineCount;
+  Status().Total = count.LineCount;
+  Status().Estimated = count.IsEstimated;
+}
+
+void TFileSplitter::OpenNextPiece() {
+  ++PieceCount_;
+  const std::string& dest = Session->DestFolder;
+  OutputFileName_ = dest;
+  if (!dest.empty() && dest.back() != '/') OutputFileName_ += '/';
+  OutputFileName_ += std::to_string(PieceCount_) + Extension_;
+  ClosePiece();
+  Output_ = TFileStream::Create(OutputFileName_);
+  PieceBytesWritten_ = 0;
+  WriteBom();
+}
+
+void TFileSplitter::ClosePiece() {
+  PieceBytesWritten_ = 0;
+  if (Output_.IsOpen()) Output_.Close();
+}
+
+void TFileSplitter::WriteBom() {
+  std::string_view bom = ByteOrderMarkOf(OutputEncoding_);
+  if (!bom.empty() && Output_.IsOpen()) {
+    Output_.WriteAll(bom.data(), bom.size());
+    PieceBytesWritten_ += static_cast<int64_t>(bom.size());
+  }
+}
+
+void TFileSplitter::WriteText(std::string_view text) {
+  if (!Output_.IsOpen() || text.empty()) return;
+  if (Encoder_) {
+    Encoded_.clear();
+    Encoder_->Encode(text, Encoded_);
+    text = Encoded_;
+  }
+  Output_.WriteAll(text.data(), text.size());
+  PieceBytesWritten_ += static_cast<int64_t>(text.size());
+}
+
+void TFileSplitter::FlushPending() {
+  // Pending is emptied even when the write fails, so that no line is written
+  // twice by a later flush.
+  struct TClear {
+    TFileSplitter& Self;
+    ~TClear() {
+      Self.Pending_.clear();
+      Self.PendingBytes_ = 0;
+    }
+  } clear{*this};
+  WriteText(Pending_);
+}
+
+void TFileSplitter::AppendLine(std::string_view line) {
+  Pending_.append(line);
+  Pending_.append("\r\n", 2);
+  PendingBytes_ += static_cast<int64_t>(line.size()) + 2;
+}
+
+bool TFileSplitter::IsLastLine() const { return !Reader_->HasNext(); }

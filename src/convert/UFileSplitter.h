@@ -1,0 +1,99 @@
+// The common base of the split rules: one source text file, read line by
+// line, written into numbered pieces in the destination folder.
+//
+// A record is one source line. The base opens the source, prepares the
+// destination folder, names and creates the pieces, writes byte-order marks
+// and text in the output encoding, and gathers text in Pending so that it
+// reaches the disk in large writes. The rule (SplitOneLine) decides where
+// pieces begin and end.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "convert/UIterativeConverter.h"
+#include "util/UFileStream.h"
+
+class TBlockTextReader;
+class TFileSplitSession;
+class TTextEncoder;
+
+class TFileSplitter : public TIterativeConverter {
+ public:
+  // Pending text is written once it exceeds this many bytes.
+  static constexpr int64_t kFlushThreshold = 16777216;
+
+  TFileSplitter();
+  ~TFileSplitter() override;
+
+  // The split task; not owned. Set before Run.
+  TFileSplitSession* Session = nullptr;
+
+  int32_t PieceCount() const { return PieceCount_; }
+  int64_t TotalLines() const { return TotalLines_; }
+  const std::string& OutputEncoding() const { return OutputEncoding_; }
+  const std::string& Extension() const { return Extension_; }
+  // Lets tests exercise several flushes per piece without 16 MiB sources.
+  void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes; }
+
+ protected:
+  void Prepare() override;
+  void CleanUp() override;
+  bool HasNext() override;
+  void Next() override;
+  void ConvertOneRecord() override;
+  // A split always reads its source to the end: the line count serves
+  // progress and the summary only (lines ended by CR alone are not counted).
+  bool IsTotalUncertain() override { return true; }
+  void CalculateTotal() override;
+
+  // Resets the split state, opens the source and prepares the destination.
+  virtual void InitSplit();
+  // Places the reader's current line into the pieces.
+  virtual void SplitOneLine() = 0;
+
+  // Opens piece PieceCount + 1 and writes its byte-order mark. A piece that
+  // cannot be created raises; its number is used up.
+  void OpenNextPiece();
+  // Closes the open piece (if any) without writing Pending.
+  void ClosePiece();
+  void WriteBom();
+  // Writes Text, encoded, to the open piece in one write; nothing without a piece.
+  void WriteText(std::string_view text);
+  // Writes Pending to the open piece and empties it (also without a piece).
+  void FlushPending();
+  // Pending += Line + CR LF.
+  void AppendLine(std::string_view line);
+  bool IsLastLine() const;
+  bool IsPieceOpen() const { return Output_.IsOpen(); }
+  bool PendingOverThreshold() const { return PendingBytes_ > FlushThreshold_; }
+  // Bytes already written to the open piece, byte-order mark included.
+  int64_t PieceBytesWritten() const { return PieceBytesWritten_; }
+  int64_t PendingBytes() const { return PendingBytes_; }
+  std::string_view CurrentLine() const;
+  int64_t LineIndex() const { return LineIndex_; }
+  TBlockTextReader& Reader() { return *Reader_; }
+
+ private:
+  // Refuses a destination whose preparation or pieces would delete or
+  // overwrite the source file.
+  void CheckSourceIsSafe(const std::string& dest_folder) const;
+  void PrepareDestination();
+
+  std::string Extension_;
+  int32_t PieceCount_ = 0;
+  int64_t TotalLines_ = 0;
+  std::unique_ptr<TBlockTextReader> Reader_;
+  TFileStream Output_;
+  std::string OutputFileName_;
+  std::string OutputEncoding_;
+  std::unique_ptr<TTextEncoder> Encoder_;
+  std::string Encoded_;
+  int64_t LineIndex_ = -1;
+  int64_t PendingBytes_ = 0;
+  std::string Pending_;
+  int64_t PieceBytesWritten_ = 0;
+  int64_t FlushThreshold_ = kFlushThreshold;
+};

@@ -1,0 +1,39 @@
+#include "convert/ULinesFileSplitter.h"
+
+#include "tasks/UFileSplitSession.h"
+#include "text/UBlockTextReader.h"
+#include "util/UErrors.h"
+
+void TLinesFileSplitter::InitSplit() {
+  if (Session->MaxLines < 1)
+    throw EQuillmereError("Invalid MaxLines " + std::to_string(Session->MaxLines) +
+                          ": a piece must hold at least 1 line.");
+  TFileSplitter::InitSplit();
+  ReadHeader();
+}
+
+void TLinesFileSplitter::ReadHeader() {
+  Header_.clear();
+  if (!Session->KeepHeader || !Reader().HasNext()) return;
+  // The header is no record of its own: LineIndex stays at -1.
+  Reader().Next();
+  Header_.assign(Reader().CurrentLine());
+  Header_ += "\r\n";
+}
+
+void TLinesFileSplitter::WriteHeader() {
+  if (Session->KeepHeader && !Header_.empty()) WriteText(Header_);
+}
+
+void TLinesFileSplitter::SplitOneLine() {
+  const int64_t max_lines = Session->MaxLines;
+  if (LineIndex() % max_lines == 0) {
+    OpenNextPiece();
+    WriteHeader();
+  }
+  AppendLine(CurrentLine());
+  bool piece_full = (LineIndex() + 1) % max_lines == 0;
+  bool last_line = IsLastLine();
+  if (PendingOverThreshold() || piece_full || last_line) FlushPending();
+  if ((piece_full || last_line) && IsPieceOpen()) ClosePiece();
+}

@@ -1,0 +1,54 @@
+#include "convert/USymbolFileSplitter.h"
+
+#include "tasks/UFileSplitSession.h"
+#include "util/UTextUtils.h"
+
+namespace {
+inline char AsciiUpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+void TSymbolFileSplitter::InitSplit() {
+  Symbol_ = Session->IgnoreCase ? AsciiUpper(Session->SymbolValue) : Session->SymbolValue;
+  TFileSplitter::InitSplit();
+}
+
+bool TSymbolFileSplitter::SameBytes(std::string_view text) const {
+  if (!Session->IgnoreCase) return text == Symbol_;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (AsciiUpperChar(text[i]) != Symbol_[i]) return false;
+  return true;
+}
+
+bool TSymbolFileSplitter::MatchSeparator(std::string_view line) const {
+  return Session->SymbolType == "Separator" && line.size() == Symbol_.size() && SameBytes(line);
+}
+
+bool TSymbolFileSplitter::MatchStartWith(std::string_view line) const {
+  return Session->SymbolType == "Start With" && line.size() >= Symbol_.size() &&
+         SameBytes(line.substr(0, Symbol_.size()));
+}
+
+bool TSymbolFileSplitter::MatchEndWith(std::string_view line) const {
+  return Session->SymbolType == "End With" && line.size() >= Symbol_.size() &&
+         SameBytes(line.substr(line.size() - Symbol_.size()));
+}
+
+void TSymbolFileSplitter::SplitOneLine() {
+  std::string_view line = CurrentLine();
+  AtSeparator_ = MatchSeparator(line);
+  AtStart_ = MatchStartWith(line);
+  AtEnd_ = MatchEndWith(line);
+  AtFirst_ = LineIndex() == 0;
+  AtLast_ = IsLastLine();
+  // Before the line: a separator or start line ends the piece gathered so far.
+  if (AtSeparator_ || AtStart_) {
+    FlushPending();
+    if (IsPieceOpen()) ClosePiece();
+  }
+  if (AtFirst_ || AtStart_) OpenNextPiece();
+  if (!AtSeparator_) AppendLine(line);
+  if (PendingOverThreshold() || AtEnd_ || AtLast_) FlushPending();
+  // After the line: an end line or separator opens the next piece.
+  if ((AtEnd_ || AtLast_) && IsPieceOpen()) ClosePiece();
+  if ((AtEnd_ || AtSeparator_) && !AtLast_) OpenNextPiece();
+}

@@ -1,0 +1,27 @@
+// Split rule "Symbol": pieces bounded by separator lines (equal to the
+// symbol, written nowhere), start lines (begin a piece) or end lines (end a
+// piece). IgnoreCase folds ASCII letters only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "convert/UFileSplitter.h"
+
+class TSymbolFileSplitter : public TFileSplitter {
+ public:
+  bool MatchSeparator(std::string_view line) const;
+  bool MatchStartWith(std::string_view line) const;
+  bool MatchEndWith(std::string_view line) const;
+
+ protected:
+  void InitSplit() override;
+  void SplitOneLine() override;
+
+ private:
+  // Compares Line with the symbol byte for byte, ASCII-folded with IgnoreCase.
+  bool SameBytes(std::string_view line) const;
+
+  bool AtSeparator_ = false, AtStart_ = false, AtEnd_ = false, AtFirst_ = false, AtLast_ = false;
+  std::string Symbol_;  // SymbolValue, upper-cased with IgnoreCase
+};

@@ -1,0 +1,80 @@
+#include "execution/UBatchFileSplitSessionExecutor.h"
+
+#include "app/UUIAgent.h"
+#include "convert/UFileSplitter.h"
+#include "execution/UConvertOutputer.h"
+#include "execution/UFileSplitSessionExecutor.h"
+#include "execution/UFolderScanner.h"
+#include "log/ULog.h"
+#include "log/ULogger.h"
+#include "tasks/UBatchFileSplitSession.h"
+#include "tasks/UFileSplitSession.h"
+#include "util/UErrors.h"
+#include "util/UPathUtils.h"
+
+TBatchFileSplitSessionExecutor::TBatchFileSplitSessionExecutor()
+    : FileSession_(std::make_unique<TFileSplitSession>()), Scanner_(std::make_unique<TFolderScanner>()) {}
+
+TBatchFileSplitSessionExecutor::~TBatchFileSplitSessionExecutor() = default;
+
+bool TBatchFileSplitSessionExecutor::Execute() {
+  BatchSession_ = dynamic_cast<TBatchFileSplitSession*>(Session);
+  if (BatchSession_ == nullptr) throw EInvalidCast();
+  FileSession_->SourceEncoding = BatchSession_->SourceEncoding;
+  FileSession_->SplitByType = BatchSession_->SplitByType;
+  FileSession_->MaxLines = BatchSession_->MaxLines;
+  FileSession_->KeepHeader = BatchSession_->KeepHeader;
+  FileSession_->MaxFileSize = BatchSession_->MaxFileSize;
+  FileSession_->SymbolType = BatchSession_->SymbolType;
+  FileSession_->SymbolValue = BatchSession_->SymbolValue;
+  FileSession_->IgnoreCase = BatchSession_->IgnoreCase;
+  Splitter_ = CreateSplitter(FileSession_->SplitByType);
+  if (!Splitter_)
+    throw EQuillmereError("Unknown split rule \"" + FileSession_->SplitByType +
+                          "\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");
+  Splitter_->Session = FileSession_.get();
+  auto* outputer = dynamic_cast<TConvertOutputer*>(Outputer);
+  if (outputer == nullptr) throw EInvalidCast();
+  outputer->Status = &Splitter_->Status();
+
+  Scanner_->Clear();
+  Scanner_->Folder = BatchSession_->SourceFolder;
+  Scanner_->IncludeSubfolders = BatchSession_->SourceIncludeSub;
+  Scanner_->Mask = BatchSession_->SourceMask;
+  Scanner_->Scan();
+  const size_t count = Scanner_->Files().size();
+  for (size_t i = 0; i < count; ++i) {
+    if (Stopped_) break;
+    const std::string file = Scanner_->Files()[i];
+    try {
+      SplitOneFile(file);
+    } catch (const std::exception& e) {
+      // One file's failure ends the work on that file only, but it is
+      // reported: in the log file with the file's name, and on "Global".
+      std::string message = "Cannot split \"" + file + "\": " + e.what();
+      try {
+        outputer->WriteMessage(message);
+        TLog::Global().Error("In TBatchFileSplitSessionExecutor.Execute, " + message);
+      } catch (const EQuillmereError&) {
+      }
+    }
+  }
+  if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
+  return true;
+}
+
+void TBatchFileSplitSessionExecutor::SplitOneFile(const std::string& file_name) {
+  FileSession_->SourceFile = file_name;
+  // An empty destination means the working directory, as for a single file.
+  const std::string& dest = BatchSession_->DestFolder;
+  std::string piece_folder = FileNameWithoutExtension(file_name) + "_split";
+  FileSession_->DestFolder = dest.empty() ? piece_folder : dest + "/" + piece_folder;
+  Outputer->Attach();
+  Splitter_->Run();
+}
+
+void TBatchFileSplitSessionExecutor::Stop() {
+  Stopped_ = true;
+  if (Splitter_) Splitter_->Stop();
+  if (Outputer != nullptr) Outputer->WriteMessage("Stopped");
+}

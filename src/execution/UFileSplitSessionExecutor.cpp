@@ -1,0 +1,50 @@
+#include "execution/UFileSplitSessionExecutor.h"
+
+#include "app/UUIAgent.h"
+#include "convert/UFileSizeFileSplitter.h"
+#include "convert/ULinesFileSplitter.h"
+#include "convert/USymbolFileSplitter.h"
+#include "execution/UConvertOutputer.h"
+#include "log/ULog.h"
+#include "log/ULogger.h"
+#include "tasks/UFileSplitSession.h"
+#include "util/UErrors.h"
+
+std::unique_ptr<TFileSplitter> CreateSplitter(const std::string& split_by_type) {
+  if (split_by_type == "Lines") return std::make_unique<TLinesFileSplitter>();
+  if (split_by_type == "File Size") return std::make_unique<TFileSizeFileSplitter>();
+  if (split_by_type == "Symbol") return std::make_unique<TSymbolFileSplitter>();
+  return nullptr;
+}
+
+TFileSplitSessionExecutor::TFileSplitSessionExecutor() = default;
+
+TFileSplitSessionExecutor::~TFileSplitSessionExecutor() = default;
+
+bool TFileSplitSessionExecutor::Execute() {
+  auto* session = dynamic_cast<TFileSplitSession*>(Session);
+  if (session == nullptr) throw EInvalidCast();
+  Splitter_ = CreateSplitter(session->SplitByType);
+  if (!Splitter_)
+    throw EQuillmereError("Unknown split rule \"" + session->SplitByType +
+                          "\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");
+  Splitter_->Session = session;
+  auto* outputer = dynamic_cast<TConvertOutputer*>(Outputer);
+  if (outputer == nullptr) throw EInvalidCast();
+  outputer->Status = &Splitter_->Status();
+  outputer->Attach();
+  bool result = false;
+  try {
+    result = Splitter_->Run();
+  } catch (const EQuillmereError& e) {
+    outputer->WriteMessage(e.what());
+    TLog::Global().Error(std::string("In TFileSplitSessionExecutor.Execute, ") + e.what());
+    result = false;
+  }
+  if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
+  return result;
+}
+
+void TFileSplitSessionExecutor::Stop() {
+  if (Splitter_) Splitter_->Stop();
+}
