@@ -1,0 +1,67 @@
+// Batch tasks end to end: one "_split" folder per matching file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/Sandbox.h"
+
+namespace {
+
+using TPieces = std::map<std::string, std::string>;
+
+class Batch : public TSandbox {
+ protected:
+  std::string WriteBatch(const std::vector<std::string>& lines) {
+    std::string text = "[Split]\n";
+    for (const std::string& line : lines) text += line + "\n";
+    WriteFile(Work("job.bst"), text);
+    return Work("job.bst");
+  }
+};
+
+TEST_F(Batch, SplitsEachMatchingFileIntoItsOwnFolderInNumericOrder) {
+  WriteFile(Work("in/10.txt"), "ten\n");
+  WriteFile(Work("in/9.txt"), "nine\n");
+  WriteFile(Work("in/.DS_Store"), "x\n");
+  WriteFile(Work("in/skip.csv"), "x\n");
+  WriteFile(Work("in/sub.d/1.txt"), "one\n");
+  WriteFile(Work("in/plain/5.txt"), "five\n");
+  auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceIncludeSub=1", "SourceMask=*.txt",
+                                 "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=1"}));
+  ASSERT_EQ(log.size(), 2u + 3 * 3);
+  EXPECT_EQ(log[2].Text, "From : " + Work("in/sub.d/1.txt"));
+  EXPECT_EQ(log[3].Text, "To : " + Work("out/1_split"));
+  EXPECT_EQ(log[5].Text, "From : " + Work("in/9.txt"));
+  EXPECT_EQ(log[8].Text, "From : " + Work("in/10.txt"));
+  EXPECT_EQ(FilesIn(Work("out/10_split")), (TPieces{{"1.txt", "ten\r\n"}}));
+  EXPECT_EQ(FilesIn(Work("out/1_split")), (TPieces{{"1.txt", "one\r\n"}}));
+  EXPECT_FALSE(PathExists(Work("out/5_split")));
+  EXPECT_FALSE(PathExists(Work("out/skip_split")));
+}
+
+TEST_F(Batch, FailingFileIsReportedAndTheBatchGoesOn) {
+  WriteFile(Work("in/a.txt"), "a\n");
+  WriteFile(Work("in/b.txt"), "b\n");
+  chmod(Work("in/a.txt").c_str(), 0);
+  bool readable = access(Work("in/a.txt").c_str(), R_OK) == 0;  // root reads anyway
+  auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceMask=*.txt", "DestFolder=" + Work("out"),
+                                 "SplitByType=Lines", "MaxLines=5"}));
+  EXPECT_EQ(FilesIn(Work("out/b_split")), (TPieces{{"1.txt", "b\r\n"}}));
+  if (!readable) {
+    bool named = false;
+    for (const TLogEntry& e : log) named = named || e.Text.find(Work("in/a.txt")) != std::string::npos;
+    EXPECT_TRUE(named);
+  }
+}
+
+TEST_F(Batch, EmptySourceFolderListsNothingAndEmptyDestUsesWorkingDirectory) {
+  WriteFile(Work("in/a.txt"), "a\n");
+  auto log = RunTask(WriteBatch({"SourceFolder=", "SourceMask=*", "DestFolder=" + Work("out"), "SplitByType=Lines",
+                                 "MaxLines=5"}));
+  EXPECT_EQ(log.size(), 2u);
+  EXPECT_FALSE(PathExists(Work("out")));
+  RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceMask=*.txt", "DestFolder=", "SplitByType=Lines", "MaxLines=5"}));
+  EXPECT_EQ(FilesIn(Work("a_split")), (TPieces{{"1.txt", "a\r\n"}}));
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// Single-file tasks end to end: pieces byte for byte, the report, failures.
+#include <gtest/gtest.h>
+
+#include "support/Sandbox.h"
+
+namespace {
+
+using TPieces = std::map<std::string, std::string>;
+
+class Split : public TSandbox {
+ protected:
+  std::vector<TLogEntry> SplitWith(const std::string& source, std::vector<std::string> settings,
+                                   const std::string& src_name = "src.txt") {
+    WriteFile(Work(src_name), source);
+    bool has_dest = false;
+    for (const std::string& s : settings) has_dest = has_dest || s.rfind("DestFolder=", 0) == 0;
+    if (!has_dest) settings.insert(settings.begin(), "DestFolder=" + Work("out"));
+    settings.insert(settings.begin(), "SourceFile=" + Work(src_name));
+    return RunTask(WriteTask("job.sft", settings));
+  }
+  static std::vector<std::string> Errors(const std::vector<TLogEntry>& log) {
+    std::vector<std::string> errors;
+    for (const TLogEntry& e : log)
+      if (e.Tag == "error") errors.push_back(e.Text);
+    return errors;
+  }
+};
+
+TEST_F(Split, EachRuleWritesItsPieces) {
+  struct Case {
+    std::string name, source;
+    std::vector<std::string> settings;
+    TPieces pieces;
+  } cases[] = {
+      {"lines with header", "h\n1\n2\n3\n4\n5\n6\n", {"SplitByType=Lines", "MaxLines=3", "KeepHeader=1"},
+       {{"1.txt", "h\r\n1\r\n2\r\n3\r\n"}, {"2.txt", "h\r\n4\r\n5\r\n6\r\n"}}},
+      {"file size", "aaaa\nbbbb\ncccc\n", {"SplitByType=File Size", "MaxFileSize=0"},
+       {{"1.txt", ""}, {"2.txt", "aaaa\r\n"}, {"3.txt", "bbbb\r\n"}, {"4.txt", "cccc\r\n"}}},
+      {"separator", "a\nb\n---\nc\n---\nd", {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=---"},
+       {{"1.txt", "a\r\nb\r\n"}, {"2.txt", "c\r\n"}, {"3.txt", "d\r\n"}}},
+      {"start with", "x\n#1\ny\n#2\nz\n", {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#"},
+       {{"1.txt", "x\r\n"}, {"2.txt", "#1\r\ny\r\n"}, {"3.txt", "#2\r\nz\r\n"}}},
+      {"end with, mixed line ends", "a\r\nb;\rc\nd;\n", {"SplitByType=Symbol", "SymbolType=End With", "SymbolValue=;"},
+       {{"1.txt", "a\r\nb;\r\n"}, {"2.txt", "c\r\nd;\r\n"}}},
+      {"utf-16 output", "\xFF\xFEh\0i\0\n\0", {"SplitByType=Lines", "MaxLines=5", "SourceEncoding=UCS-2LE (Unicode Little Endian)"},
+       {{"1.txt", std::string("\xFF\xFEh\0i\0\r\0\n\0", 10)}}},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.name == "utf-16 output") c.source = std::string("\xFF\xFEh\0i\0\n\0", 8);
+    std::filesystem::remove_all(Work("out"));
+    auto log = SplitWith(c.source, c.settings);
+    EXPECT_EQ(FilesIn(Work("out")), c.pieces);
+    EXPECT_TRUE(Errors(log).empty());
+  }
+}
+
+TEST_F(Split, DestinationIsClearedOfDottedFilesOnly) {
+  WriteFile(Work("out/old.csv"), "old");
+  WriteFile(Work("out/keep"), "keep");
+  WriteFile(Work("out/sub.d/x.txt"), "x");
+  SplitWith("1\n2\n", {"SplitByType=Lines", "MaxLines=5"});
+  EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"1.txt", "1\r\n2\r\n"}, {"keep", "keep"}}));
+  EXPECT_FALSE(PathExists(Work("out/sub.d/x.txt")));
+  EXPECT_TRUE(PathExists(Work("out/sub.d")));
+}
+
+TEST_F(Split, MaxLinesBelowOneFailsBeforeTouchingTheDestination) {
+  WriteFile(Work("out/old.txt"), "old");
+  for (const char* value : {"MaxLines=0", "MaxLines=-3", "MaxLines=12x"}) {
+    auto log = SplitWith("a\n", {"SplitByType=Lines", value});
+    EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"old.txt", "old"}})) << value;
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_NE(log[2].Text.find("MaxLines"), std::string::npos) << log[2].Text;
+    std::filesystem::remove(Log);
+  }
+  std::filesystem::remove_all(Work("out"));
+  SplitWith("a\n", {"SplitByType=Lines"});
+  EXPECT_FALSE(PathExists(Work("out")));
+}
+
+TEST_F(Split, UnknownRuleFailsBeforeTheDestinationIsTouched) {
+  WriteFile(Work("out/old.txt"), "old");
+  auto log = SplitWith("a\n", {"SplitByType=lines", "MaxLines=2"});
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[2].Tag, "error");
+  EXPECT_EQ(log[2].Text, "Exception on Execute Task.");
+  EXPECT_EQ(log[3].Tag, "error");
+  EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"old.txt", "old"}}));
+}
+
+TEST_F(Split, MissingSourceIsReportedInBothLogs) {
+  WriteFile(Work("out/old.txt"), "old");
+  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("nope.txt"), "DestFolder=" + Work("out"),
+                                           "SplitByType=Lines", "MaxLines=2"}));
+  ASSERT_EQ(log.size(), 3u);
+  std::string prefix = "Unable to open file \"" + Work("nope.txt") + "\": ";
+  EXPECT_EQ(log[2].Text.rfind(prefix, 0), 0u) << log[2].Text;
+  auto exceptions = ParseLog(ReadFile(ConfigFolder() + "/exception.log"));
+  ASSERT_EQ(exceptions.size(), 1u);
+  EXPECT_EQ(exceptions[0].Tag, "error");
+  EXPECT_EQ(exceptions[0].Text, "In TFileSplitSessionExecutor.Execute, " + log[2].Text);
+  EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"old.txt", "old"}}));
+}
+
+TEST_F(Split, MissingConfigFolderIsNeverCreated) {
+  std::filesystem::remove_all(ConfigFolder());
+  WriteFile(Work("out/1.txt/blocker"), "");  // piece 1 cannot be created
+  auto log = SplitWith("a\nb\n", {"SplitByType=Lines", "MaxLines=1"});
+  EXPECT_FALSE(PathExists(ConfigFolder()));
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(log[2].Text.rfind("Serial: 1\r\n", 0), 0u);
+  EXPECT_EQ(log[5].Text.find("1 records,"), 0u);
+  EXPECT_NE(log[5].Text.find("1 records can not convert."), std::string::npos);
+}
+
+TEST_F(Split, SourceInsideTheDestinationIsNeverDeletedOrOverwritten) {
+  struct Case {
+    std::string source, dest;
+  } cases[] = {
+      {"out/data.csv", "out"},         // cleared away
+      {"out/sub.d/data.csv", "out"},   // cleared in a dotted subfolder
+      {"out/3", "out"},                // overwritten by piece 3
+      {"out/2.csv", "out/"},           // a piece name, spelt with a trailing slash
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    std::filesystem::remove_all(Work("out"));
+    std::string lines;
+    for (int i = 0; i < 5; ++i) lines += "line\n";
+    WriteFile(Work(c.source), lines);
+    auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work(c.source), "DestFolder=" + Work(c.dest),
+                                             "SplitByType=Lines", "MaxLines=1"}));
+    EXPECT_EQ(ReadFile(Work(c.source)), lines);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_NE(log[2].Text.find("source file"), std::string::npos) << log[2].Text;
+    std::filesystem::remove(Log);
+  }
+  // A link in the destination that names the source is caught by identity.
+  std::filesystem::remove_all(Work("out"));
+  WriteFile(Work("elsewhere/7"), "x\n");
+  MakeDirs(Work("out"));
+  std::filesystem::create_symlink(Work("elsewhere/7"), Work("out/1"));
+  RunTask(WriteTask("job.sft", {"SourceFile=" + Work("elsewhere/7"), "DestFolder=" + Work("out"), "SplitByType=Lines",
+                                "MaxLines=1"}));
+  EXPECT_EQ(ReadFile(Work("elsewhere/7")), "x\n");
+}
+
+TEST_F(Split, DestinationThatCannotBeCreatedFailsTheRun) {
+  WriteFile(Work("file"), "");
+  auto log = SplitWith("a\nb\n", {"SplitByType=Lines", "MaxLines=1", "DestFolder=" + Work("file/out")});
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_NE(log[2].Text.find("destination folder"), std::string::npos) << log[2].Text;
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// A sandbox for running the built program: home, configuration and working
+// folders under a temporary folder, and a reader for the log file's entries.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/ProgramRunner.h"
+#include <filesystem>
+#include "support/TestSupport.h"
+
+struct TLogEntry {
+  std::string Tag;  // "info", "error", ... or "" for the outputer's lines
+  std::string Text;
+};
+
+// Parses "[yyyy-mm-dd hh.nn.ss.zzz] " + tag + text lines; a line without a
+// stamp continues the previous entry. Fails the test on a malformed file.
+std::vector<TLogEntry> ParseLog(const std::string& data);
+
+class TSandbox : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  TProgramResult Run(const std::vector<std::string>& args, const std::string& cwd = "");
+  // Runs task= and logfile= and returns the log file's entries.
+  std::vector<TLogEntry> RunTask(const std::string& task, const std::string& log = "");
+  std::string Work(const std::string& relative) const { return Dir / ("work/" + relative); }
+  std::string ConfigFolder() const { return Dir / "xdg/Quillmere"; }
+  // Writes a ".sft" task with the given key=value lines under [Split].
+  std::string WriteTask(const std::string& name, const std::vector<std::string>& lines);
+
+  TTempDir Dir;
+  std::string Log;
+};
