@@ -32,8 +32,7 @@ void TFolderScanner::Scan() {
   Visited_.clear();
 
   if (AllNumeric_ && found.size() >= 2)
-    std::stable_sort(found.begin(), found.end(),
-                     [](const TFound& a, const TFound& b) { return a.Number < b.Number; });
+    std::stable_sort(found.begin(), found.end(), [](const TFound& a, const TFound& b) { return a.Number < b.Number; });
   for (TFound& file : found) Files_.push_back(std::move(file.Path));
 }
 

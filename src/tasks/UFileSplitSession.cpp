@@ -24,10 +24,10 @@ void TFileSplitSession::LoadFromFile(const std::string& file_name) {
 bool TFileSplitSession::IsSameAs(const TTaskSession& other) const {
   const auto* same = dynamic_cast<const TFileSplitSession*>(&other);
   if (same == nullptr) throw EInvalidCast();
-  return SourceFile == same->SourceFile && SourceEncoding == same->SourceEncoding &&
-         DestFolder == same->DestFolder && SplitByType == same->SplitByType && MaxLines == same->MaxLines &&
-         KeepHeader == same->KeepHeader && MaxFileSize == same->MaxFileSize && SymbolType == same->SymbolType &&
-         SymbolValue == same->SymbolValue && IgnoreCase == same->IgnoreCase;
+  return SourceFile == same->SourceFile && SourceEncoding == same->SourceEncoding && DestFolder == same->DestFolder &&
+         SplitByType == same->SplitByType && MaxLines == same->MaxLines && KeepHeader == same->KeepHeader &&
+         MaxFileSize == same->MaxFileSize && SymbolType == same->SymbolType && SymbolValue == same->SymbolValue &&
+         IgnoreCase == same->IgnoreCase;
 }
 
 void TFileSplitSession::WriteToIni(const std::string& file_name) {

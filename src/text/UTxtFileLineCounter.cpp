@@ -55,7 +55,8 @@ int64_t CountLineFeeds(const char* data, size_t size) {
 }
 
 TTxtFileLineCounter::TTxtFileLineCounter(std::string file_name, int64_t read_limit, size_t read_size)
-    : FileName_(std::move(file_name)), ReadLimit_(std::max<int64_t>(read_limit, 1)),
+    : FileName_(std::move(file_name)),
+      ReadLimit_(std::max<int64_t>(read_limit, 1)),
       ReadSize_(std::max<size_t>(read_size, 1)) {}
 
 TCountLineResult TTxtFileLineCounter::Count() {

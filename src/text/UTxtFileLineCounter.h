@@ -20,7 +20,7 @@ int64_t CountLineFeeds(const char* data, size_t size);
 class TTxtFileLineCounter {
  public:
   static constexpr int64_t DefaultReadLimit = 268435456;  // 256 MiB
-  static constexpr size_t DefaultReadSize = 4194304;       // 4 MiB
+  static constexpr size_t DefaultReadSize = 4194304;      // 4 MiB
 
   // ReadLimit and ReadSize exist so that tests can exercise the estimate and
   // the read boundaries on small files.

