@@ -1,0 +1,53 @@
+// Lists the source files of a batch: the files of a folder whose names match
+// a wildcard mask, optionally those of its subfolders too, in numeric order
+// when every listed name is a number.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TFolderScanner {
+ public:
+  // Empties the list of files.
+  void Clear();
+
+  // Appends to Files the full path (folder + "/" + name) of every file (not
+  // a directory, links followed) of Folder whose name matches Mask and whose
+  // extension matches the mask's, skipping names that contain "DS_Store".
+  // With IncludeSubfolders, the non-hidden subfolders whose names contain a
+  // dot are scanned too, depth first, each directory at most once, so that
+  // symbolic-link cycles end. When every file this scan listed has a numeric
+  // name and there are at least two, they are put in numeric order (equal
+  // numbers keep the order found). An empty Folder or Mask lists nothing; a
+  // folder that cannot be read contributes nothing. Never raises for the
+  // file system.
+  void Scan();
+
+  const std::vector<std::string>& Files() const { return Files_; }
+  // Every file the last Scan listed has a numeric name.
+  bool AllNumeric() const { return AllNumeric_; }
+
+  std::string Folder;
+  std::string Mask;
+  bool IncludeSubfolders = false;
+
+ private:
+  struct TFound {
+    std::string Path;
+    int32_t Number;  // Meaningful while every name found is numeric.
+  };
+
+  void ScanFolder(const std::string& folder, std::vector<TFound>& found);
+  bool ExtensionMatches(const std::string& name) const;
+
+  std::vector<std::string> Files_;
+  bool AllNumeric_ = false;
+  // State of the running scan.
+  std::string MaskExtension_;
+  std::set<std::pair<dev_t, ino_t>> Visited_;
+};

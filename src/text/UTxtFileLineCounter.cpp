@@ -1,0 +1,108 @@
+#include "text/UTxtFileLineCounter.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "util/UErrors.h"
+#include "util/UFileStream.h"
+
+namespace {
+
+constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+constexpr uint64_t kLineFeeds = 0x0A0A0A0A0A0A0A0AULL;
+constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFULL;
+
+// 0x01 in every byte lane of Word that holds 0x0A, 0x00 elsewhere. Exact:
+// the high bit is masked off before the addition, so no carry crosses lanes.
+inline uint64_t LineFeedLanes(uint64_t word) {
+  uint64_t x = word ^ kLineFeeds;
+  return (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7;
+}
+
+// Sum of the eight byte lanes of Lanes (each at most 255).
+inline int64_t SumLanes(uint64_t lanes) {
+  uint64_t pairs = (lanes & kEvenBytes) + ((lanes >> 8) & kEvenBytes);
+  return static_cast<int64_t>((pairs * 0x0001000100010001ULL) >> 48);
+}
+
+// Rounds half to even, as the default floating-point rounding mode does.
+int64_t RoundHalfEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
+
+}  // namespace
+
+int64_t CountLineFeeds(const char* data, size_t size) {
+  int64_t count = 0;
+  size_t i = 0;
+  // Byte lanes count up to 255 before they are folded into Count.
+  while (size - i >= 8) {
+    size_t words = std::min<size_t>((size - i) / 8, 255);
+    uint64_t lanes = 0;
+    for (size_t w = 0; w < words; ++w, i += 8) {
+      uint64_t word;
+      std::memcpy(&word, data + i, 8);
+      lanes += LineFeedLanes(word);
+    }
+    count += SumLanes(lanes);
+  }
+  for (; i < size; ++i) count += data[i] == '\n';
+  return count;
+}
+
+TTxtFileLineCounter::TTxtFileLineCounter(std::string file_name, int64_t read_limit, size_t read_size)
+    : FileName_(std::move(file_name)),
+      ReadLimit_(std::max<int64_t>(read_limit, 1)),
+      ReadSize_(std::max<size_t>(read_size, 1)) {}
+
+TCountLineResult TTxtFileLineCounter::Count() {
+  TFileStream file = TFileStream::OpenRead(FileName_);
+  struct stat st;
+  if (::fstat(file.Fd(), &st) != 0) throw EFOpenError(FileName_, SysErrorMessage(errno));
+  // A directory opens for reading on Linux but cannot be read.
+  if (S_ISDIR(st.st_mode)) throw EFOpenError(FileName_, SysErrorMessage(EISDIR));
+
+  TCountLineResult result;
+  int64_t size = st.st_size;
+  int64_t limit = ReadLimit_;
+  result.IsEstimated = size > limit;
+  if (!result.IsEstimated) limit = size;
+
+  std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(limit, static_cast<int64_t>(ReadSize_))));
+  int64_t position = 0;
+  unsigned char last = 0, before = 0;
+  while (position < limit) {
+    size_t wanted = static_cast<size_t>(std::min<int64_t>(limit - position, static_cast<int64_t>(ReadSize_)));
+    size_t got = file.ReadSome(buffer.data(), wanted);
+    if (got == 0) break;  // The file became shorter since it was opened.
+    result.LineCount += CountLineFeeds(buffer.data(), got);
+    before = got >= 2 ? static_cast<unsigned char>(buffer[got - 2]) : last;
+    last = static_cast<unsigned char>(buffer[got - 1]);
+    position += static_cast<int64_t>(got);
+  }
+  file.Close();
+
+  if (position < limit) {
+    // Truncated while counted: what was read is the whole file now.
+    result.IsEstimated = false;
+    size = position;
+  }
+
+  if (result.IsEstimated) {
+    double estimate = static_cast<double>(result.LineCount) * (static_cast<double>(size) / static_cast<double>(limit));
+    result.LineCount = estimate > 1000 ? RoundHalfEven(estimate / 1000) * 1000 : RoundHalfEven(estimate);
+    if (result.LineCount == 0 && size > 0) result.LineCount = 1;
+  } else if (size == 1) {
+    // A lone NUL byte is no line.
+    if (last != 0x0A && last != 0x00) ++result.LineCount;
+  } else if (size >= 2) {
+    // A last line without line feed counts; 0A 00 is a UTF-16 LE line feed.
+    bool ends_with_line_feed = last == 0x0A || (before == 0x0A && last == 0x00);
+    if (!ends_with_line_feed) ++result.LineCount;
+  }
+  return result;
+}

@@ -1,0 +1,172 @@
+#include "tasks/UBatchFileSplitSession.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+std::string Dump(const TBatchFileSplitSession& s) {
+  return "SourceFolder=" + s.SourceFolder + "|SourceEncoding=" + s.SourceEncoding +
+         "|SourceIncludeSub=" + std::to_string(s.SourceIncludeSub) + "|SourceMask=" + s.SourceMask +
+         "|DestFolder=" + s.DestFolder + "|SplitByType=" + s.SplitByType + "|MaxLines=" + std::to_string(s.MaxLines) +
+         "|KeepHeader=" + std::to_string(s.KeepHeader) + "|MaxFileSize=" + std::to_string(s.MaxFileSize) +
+         "|SymbolType=" + s.SymbolType + "|SymbolValue=" + s.SymbolValue +
+         "|IgnoreCase=" + std::to_string(s.IgnoreCase);
+}
+
+std::unique_ptr<TBatchFileSplitSession> Loaded(const TTempDir& dir, const std::string& text) {
+  WriteFile(dir / "job.bst", text);
+  auto s = std::make_unique<TBatchFileSplitSession>();
+  s->LoadFromFile(dir / "job.bst");
+  return s;
+}
+
+const std::string kUtf16Le(
+    "\xFF\xFE"
+    "a\0\n\0",
+    6);
+const std::string kUtf8Bom(
+    "\xEF\xBB\xBF"
+    "a\n",
+    5);
+
+}  // namespace
+
+TEST(BatchFileSplitSession, ReadsEachKeyWithItsDefault) {
+  struct {
+    const char* name;
+    std::string text;
+    std::function<void(TBatchFileSplitSession&)> expect;  // Applied to the defaults.
+  } cases[] = {
+      {"empty file", "", [](auto&) {}},
+      {"every key",
+       "[Split]\nSourceFolder=/no/such/in\nSourceEncoding=utf8\nSourceIncludeSub=1\nSourceMask=*.csv\n"
+       "DestFolder=/out\nSplitByType=Symbol\nMaxLines=7\nKeepHeader=1\nMaxFileSize=5000000000\n"
+       "SymbolType=Separator\nSymbolValue=--\nIgnoreCase=1\n",
+       [](auto& s) {
+         s.SourceFolder = "/no/such/in";
+         s.SourceEncoding = "utf8";
+         s.SourceIncludeSub = true;
+         s.SourceMask = "*.csv";
+         s.DestFolder = "/out";
+         s.SplitByType = "Symbol";
+         s.MaxLines = 7;
+         s.KeepHeader = true;
+         s.MaxFileSize = 5000000000LL;
+         s.SymbolType = "Separator";
+         s.SymbolValue = "--";
+         s.IgnoreCase = true;
+       }},
+      {"no SourceFile key in a batch", "[Split]\nSourceFile=/x.csv\n", [](auto&) {}},
+      {"MaxLines at the 32-bit bounds", "[Split]\nMaxLines=-2147483648\n", [](auto& s) { s.MaxLines = INT32_MIN; }},
+      {"MaxLines beyond 32 bits reads as 0", "[Split]\nMaxLines=2147483648\n", [](auto&) {}},
+      {"MaxLines not an integer reads as 0", "[Split]\nMaxLines=12x\n", [](auto&) {}},
+  };
+  TTempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TBatchFileSplitSession expected;
+    expected.SplitByType = "Lines";
+    expected.MaxFileSize = 100;  // SymbolType stays empty, unlike a split task.
+    c.expect(expected);
+    EXPECT_EQ(Dump(*Loaded(dir, c.text)), Dump(expected));
+  }
+}
+
+TEST(BatchFileSplitSession, WritesEveryKeyInOrder) {
+  TTempDir dir;
+  TBatchFileSplitSession s;
+  s.SourceFolder = "/in";
+  s.SourceEncoding = "UTF-8";
+  s.SourceIncludeSub = true;
+  s.SourceMask = "*.csv";
+  s.DestFolder = "/out";
+  s.SplitByType = "File Size";
+  s.MaxLines = INT32_MAX;
+  s.MaxFileSize = 5000000000LL;
+  s.SaveToFile(dir / "job.bst");
+  EXPECT_EQ(ReadFile(dir / "job.bst"),
+            "[Split]\nSourceFolder=/in\nSourceEncoding=UTF-8\nSourceIncludeSub=1\nSourceMask=*.csv\nDestFolder=/out\n"
+            "SplitByType=File Size\nMaxLines=2147483647\nKeepHeader=0\nMaxFileSize=5000000000\nSymbolType=\n"
+            "SymbolValue=\nIgnoreCase=0\n");
+  TBatchFileSplitSession back;
+  back.LoadFromFile(dir / "job.bst");
+  EXPECT_EQ(Dump(back), Dump(s));
+}
+
+TEST(BatchFileSplitSession, SavingOverAFileKeepsItsOtherKeys) {
+  TTempDir dir;
+  auto s = Loaded(dir, "[Split]\nExtra=keep me\nSourceMask=*.a\n");
+  s->SourceMask = "*.b";
+  s->SaveToFile(dir / "job.bst");
+  std::string text = ReadFile(dir / "job.bst");
+  EXPECT_EQ(text.substr(0, text.find("SourceFolder")), "[Split]\nExtra=keep me\nSourceMask=*.b\n");
+}
+
+TEST(BatchFileSplitSession, DetectsTheEncodingOfTheFirstMatchingFile) {
+  TTempDir dir;
+  WriteFile(dir / "in/a.log", kUtf8Bom);  // Matches no mask below.
+  WriteFile(dir / "in/sub.d/b.txt", kUtf16Le);
+  std::string in = dir / "in";
+  struct {
+    const char* name;
+    std::string keys;
+    std::string encoding;
+  } cases[] = {
+      {"found in a subfolder", "SourceMask=*.txt\nSourceIncludeSub=1\n", "UCS-2LE (Unicode Little Endian)"},
+      {"subfolders not searched", "SourceMask=*.txt\n", ""},
+      {"folder itself first", "SourceMask=*.*\nSourceIncludeSub=1\n", "UTF-8BOM"},
+      {"named encoding stays", "SourceMask=*.*\nSourceEncoding=cp1252\n", "cp1252"},
+      {"no mask, no match", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + in + "\n" + c.keys)->SourceEncoding, c.encoding);
+  }
+  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + dir / "missing" + "\nSourceMask=*.*\n")->SourceEncoding, "");
+}
+
+TEST(BatchFileSplitSession, DescribesTheFolderAndTheRule) {
+  TBatchFileSplitSession s;
+  s.SourceFolder = "/in";
+  s.SourceMask = "*.csv";
+  s.SourceIncludeSub = true;
+  s.DestFolder = "/out";
+  s.SplitByType = "Lines";
+  s.MaxLines = 20;
+  std::string text;
+  s.GetDescription(text);
+  EXPECT_EQ(text, "From : /in\r\nTo : /out\r\nMax Lines per Split File: 20\r\nKeep Header: False");
+  s.SplitByType = "Symbol";
+  s.SymbolValue = "--";
+  s.IgnoreCase = true;
+  s.GetDescription(text);
+  EXPECT_EQ(text, "From : /in\r\nTo : /out\r\n: --\r\nIgnore Case: True");
+}
+
+TEST(BatchFileSplitSession, IsSameAsComparesEverySetting) {
+  std::function<void(TBatchFileSplitSession&)> changes[] = {
+      [](auto& s) { s.SourceFolder = "x"; },
+      [](auto& s) { s.SourceEncoding = "x"; },
+      [](auto& s) { s.SourceIncludeSub = true; },
+      [](auto& s) { s.SourceMask = "x"; },
+      [](auto& s) { s.DestFolder = "x"; },
+      [](auto& s) { s.SplitByType = "x"; },
+      [](auto& s) { s.MaxLines = 1; },
+      [](auto& s) { s.KeepHeader = true; },
+      [](auto& s) { s.MaxFileSize = 1; },
+      [](auto& s) { s.SymbolType = "x"; },
+      [](auto& s) { s.SymbolValue = "x"; },
+      [](auto& s) { s.IgnoreCase = true; },
+  };
+  TBatchFileSplitSession base;
+  EXPECT_TRUE(base.IsSameAs(TBatchFileSplitSession()));
+  for (size_t i = 0; i < std::size(changes); ++i) {
+    TBatchFileSplitSession other;
+    changes[i](other);
+    EXPECT_FALSE(base.IsSameAs(other)) << "setting " << i;
+  }
+}

@@ -1,0 +1,91 @@
+// What both task kinds inherit from the session base: file name, backup
+// copy, new sessions. Each case runs for both kinds.
+#include "tasks/UTaskSession.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "support/TestSupport.h"
+#include "tasks/UBatchFileSplitSession.h"
+#include "tasks/UFileSplitSession.h"
+#include "util/UErrors.h"
+
+namespace {
+
+struct TKind {
+  const char* Name;
+  std::function<std::unique_ptr<TTaskSession>()> Create;
+  // Changes one setting so that a save writes something different.
+  std::function<void(TTaskSession&, const std::string&)> SetDest;
+};
+
+const TKind kKinds[] = {
+    {"split", [] { return std::make_unique<TFileSplitSession>(); },
+     [](TTaskSession& s, const std::string& dest) { dynamic_cast<TFileSplitSession&>(s).DestFolder = dest; }},
+    {"batch", [] { return std::make_unique<TBatchFileSplitSession>(); },
+     [](TTaskSession& s, const std::string& dest) { dynamic_cast<TBatchFileSplitSession&>(s).DestFolder = dest; }},
+};
+
+class TaskSession : public ::testing::TestWithParam<TKind> {
+ protected:
+  TTempDir Dir;
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(BothKinds, TaskSession, ::testing::ValuesIn(kKinds),
+                         [](const auto& param_info) { return std::string(param_info.param.Name); });
+
+TEST_P(TaskSession, SavingANewFileMakesNoBackup) {
+  auto session = GetParam().Create();
+  session->SaveToFile(Dir / "job");
+  EXPECT_EQ(session->FileName, Dir / "job");
+  EXPECT_TRUE(PathExists(Dir / "job"));
+  EXPECT_FALSE(PathExists(Dir / "job.bak"));
+}
+
+TEST_P(TaskSession, BackupHoldsThePreviousSave) {
+  auto session = GetParam().Create();
+  GetParam().SetDest(*session, "/first");
+  session->SaveToFile(Dir / "job");
+  std::string first = ReadFile(Dir / "job");
+  GetParam().SetDest(*session, "/second");
+  session->SaveToFile(Dir / "job");
+  EXPECT_EQ(ReadFile(Dir / "job.bak"), first);
+  EXPECT_NE(ReadFile(Dir / "job"), first);
+}
+
+TEST_P(TaskSession, FailedBackupDoesNotStopTheSave) {
+  WriteFile(Dir / "job", "[Split]\n");
+  MakeDirs(Dir / "job.bak");  // A folder where the backup would go.
+  auto session = GetParam().Create();
+  GetParam().SetDest(*session, "/saved");
+  session->SaveToFile(Dir / "job");
+  EXPECT_NE(ReadFile(Dir / "job").find("DestFolder=/saved"), std::string::npos);
+}
+
+TEST_P(TaskSession, WriteFailureRaisesAndKeepsTheNewName) {
+  auto session = GetParam().Create();
+  std::string path = Dir / "no/such/folder/job";
+  EXPECT_THROW(session->SaveToFile(path), EInOutError);
+  EXPECT_EQ(session->FileName, path);
+}
+
+TEST_P(TaskSession, NewSessionOfALoadedSessionHasZeroSettings) {
+  auto session = GetParam().Create();
+  session->LoadFromFile(Dir / "missing");  // Reads defaults without error.
+  auto fresh = session->NewSession();
+  EXPECT_TRUE(fresh->FileName.empty());
+  EXPECT_EQ(fresh->DefaultExt, session->DefaultExt);
+  EXPECT_TRUE(fresh->IsSameAs(*GetParam().Create()));
+  EXPECT_FALSE(fresh->IsSameAs(*session));  // Loading set the INI defaults.
+  EXPECT_EQ(session->FileName, Dir / "missing");
+}
+
+TEST(TaskSessionKinds, ComparingDifferentKindsRaises) {
+  TFileSplitSession split;
+  TBatchFileSplitSession batch;
+  EXPECT_THROW(split.IsSameAs(batch), EInvalidCast);
+  EXPECT_THROW(batch.IsSameAs(split), EInvalidCast);
+}
