@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""Benchmark: QuillmereCmd against GNU split, csplit and dd on the same files.
+
+    python3 bench/run.py [--size MIB] [--runs N] [--cases a,b,...]
+
+Builds Release, generates the data once (cached under bench/data), then runs
+every case alternating with its reference, N times each (default 5), and
+prints one table: median wall time of ours and of the reference, their ratio,
+and our peak resident memory. Every run starts by removing the previous
+run's output, for both commands alike.
+"""
+
+import argparse
+import os
+import resource
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BIN = os.path.join(ROOT, "build", "QuillmereCmd")
+
+CASES = {
+    # name: (task settings, source file, reference command, target ratio)
+    "lines": ({"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": "UTF-8"}, "data.csv",
+              ["split", "-l", "100000", "{src}", "{out}/x"], 0.8),
+    "size": ({"SplitByType": "File Size", "MaxFileSize": "100", "SourceEncoding": "UTF-8"}, "data.csv",
+             ["split", "-C", "100m", "{src}", "{out}/x"], 0.8),
+    "symbol": ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "#",
+                "SourceEncoding": "UTF-8"}, "marked.csv",
+               ["csplit", "-s", "-z", "-f", "{out}/x", "{src}", "/^#/", "{*}"], 0.2),
+    "header": ({"SplitByType": "Lines", "MaxLines": "100000", "KeepHeader": "1", "SourceEncoding": "UTF-8"},
+               "data.csv", ["split", "-l", "100000", "{src}", "{out}/x"], 0.85),
+    "cp1251": ({"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": "CP1251 (Cyrillic)"},
+               "data_cp1251.csv", ["split", "-l", "100000", "{src}", "{out}/x"], 1.2),
+    "utf16": ({"SplitByType": "Lines", "MaxLines": "100000",
+               "SourceEncoding": "UCS-2LE (Unicode Little Endian)"}, "data_utf16.csv",
+              ["split", "-l", "100000", "{src}", "{out}/x"], 1.5),
+    "limit": ({"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": "UTF-8"}, "data.csv",
+              ["dd", "bs=16M", "if={src}", "of={out}/copy", "status=none"], 2.0),
+}
+
+
+def timed(cmd):
+    """Wall seconds and peak RSS (KiB) of one child process."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    t0 = time.perf_counter()
+    p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(p.pid, 0)
+    wall = time.perf_counter() - t0
+    if status != 0:
+        sys.exit("command failed: %s" % " ".join(cmd))
+    return wall, usage.ru_maxrss
+
+
+def fresh(folder):
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--size", type=int, default=1024, help="source size in MiB")
+    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--cases", default=",".join(CASES))
+    ap.add_argument("--no-build", action="store_true")
+    args = ap.parse_args()
+
+    if not args.no_build:
+        subprocess.run(["cmake", "-S", ROOT, "-B", os.path.join(ROOT, "build"), "-DCMAKE_BUILD_TYPE=Release"],
+                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", os.path.join(ROOT, "build"), "-j2", "--target", "QuillmereCmd"],
+                       check=True, stdout=subprocess.DEVNULL)
+    data = os.path.join(ROOT, "bench", "data", "%dm" % args.size)
+    subprocess.run([sys.executable, os.path.join(ROOT, "bench", "generate.py"), data, str(args.size)], check=True)
+    work = os.path.join(ROOT, "bench", "data", "work")
+    os.makedirs(work, exist_ok=True)
+
+    rows = []
+    for name in args.cases.split(","):
+        settings, source, ref, target = CASES[name]
+        src = os.path.join(data, source)
+        ours_out = os.path.join(work, "ours")
+        ref_out = os.path.join(work, "ref")
+        task = os.path.join(work, name + ".sft")
+        with open(task, "w") as f:
+            f.write("[Split]\nSourceFile=%s\nDestFolder=%s\n" % (src, ours_out))
+            for k, v in settings.items():
+                f.write("%s=%s\n" % (k, v))
+        ours_cmd = [BIN, "task=" + task, "logfile=" + os.path.join(work, "bench.log")]
+        ref_cmd = [a.format(src=src, out=ref_out) for a in ref]
+        ours, refs, peak = [], [], 0
+        for _ in range(args.runs):
+            fresh(ours_out)
+            w, rss = timed(ours_cmd)
+            ours.append(w)
+            peak = max(peak, rss)
+            fresh(ref_out)
+            w, _ = timed(ref_cmd)
+            refs.append(w)
+        shutil.rmtree(ours_out, ignore_errors=True)
+        shutil.rmtree(ref_out, ignore_errors=True)
+        o, r = statistics.median(ours), statistics.median(refs)
+        rows.append((name, o, r, o / r, target, peak / 1024.0))
+        print("%-7s ours %.3f s  ref %.3f s  ratio %.2f (target %.2f)  peak %.0f MiB" % rows[-1], flush=True)
+
+    print()
+    print("| case | ours (s) | reference (s) | ratio | target | peak RSS (MiB) |")
+    print("|---|---|---|---|---|---|")
+    for row in rows:
+        print("| %s | %.3f | %.3f | %.2f | %.2f | %.0f |" % row)
+
+
+if __name__ == "__main__":
+    main()
