@@ -46,6 +46,8 @@ void TFileSplitter::InitSplit() {
   LineIndex_ = -1;
   PieceCount_ = 0;
   PendingBytes_ = 0;
+  PendingLines_ = 0;
+  CurrentLinePending_ = false;
   Pending_.clear();
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
@@ -106,6 +108,7 @@ bool TFileSplitter::HasNext() { return Reader_->HasNext(); }
 void TFileSplitter::Next() {
   Reader_->Next();
   ++LineIndex_;
+  CurrentLinePending_ = false;
 }
 
 std::string_view TFileSplitter::CurrentLine() const { return Reader_->CurrentLine(); }
@@ -163,22 +166,37 @@ void TFileSplitter::WriteText(std::string_view text) {
 }
 
 void TFileSplitter::FlushPending() {
-  // Pending is emptied even when the write fails, so that no line is written
-  // twice by a later flush.
-  struct TClear {
-    TFileSplitter& Self;
-    ~TClear() {
-      Self.Pending_.clear();
-      Self.PendingBytes_ = 0;
-    }
-  } clear{*this};
-  WriteText(Pending_);
+  const int64_t lines = PendingLines_;
+  const bool current_pending = CurrentLinePending_;
+  PendingLines_ = 0;
+  CurrentLinePending_ = false;
+  if (!Output_.IsOpen()) {
+    // Dropped without an error of their own: every one of them failed.
+    Status().ErrorCount += lines;
+    Pending_.clear();
+    PendingBytes_ = 0;
+    return;
+  }
+  try {
+    WriteText(Pending_);
+  } catch (const EQuillmereError&) {
+    // Pending is emptied so that no line is written twice by a later flush.
+    // The current line is counted by the record failure this raises.
+    Status().ErrorCount += lines - (current_pending ? 1 : 0);
+    Pending_.clear();
+    PendingBytes_ = 0;
+    throw;
+  }
+  Pending_.clear();
+  PendingBytes_ = 0;
 }
 
 void TFileSplitter::AppendLine(std::string_view line) {
   Pending_.append(line);
   Pending_.append("\r\n", 2);
   PendingBytes_ += static_cast<int64_t>(line.size()) + 2;
+  ++PendingLines_;
+  CurrentLinePending_ = true;
 }
 
 bool TFileSplitter::IsLastLine() const { return !Reader_->HasNext(); }

@@ -63,6 +63,8 @@ class TFileSplitter : public TIterativeConverter {
   // Writes Text, encoded, to the open piece in one write; nothing without a piece.
   void WriteText(std::string_view text);
   // Writes Pending to the open piece and empties it (also without a piece).
+  // Lines that reach no piece (none is open, or the write fails) count as
+  // failed records, so the summary never claims more than the pieces hold.
   void FlushPending();
   // Pending += Line + CR LF.
   void AppendLine(std::string_view line);
@@ -94,6 +96,8 @@ class TFileSplitter : public TIterativeConverter {
   int64_t LineIndex_ = -1;
   int64_t PendingBytes_ = 0;
   std::string Pending_;
+  int64_t PendingLines_ = 0;
+  bool CurrentLinePending_ = false;
   int64_t PieceBytesWritten_ = 0;
   int64_t FlushThreshold_ = kFlushThreshold;
 };

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "convert/UFileSizeFileSplitter.h"
+#include "convert/ULinesFileSplitter.h"
+#include "convert/USymbolFileSplitter.h"
+#include "support/TestSupport.h"
+#include "tasks/UFileSplitSession.h"
+#include "util/UErrors.h"
+
+namespace {
+
+using TPieces = std::vector<std::string>;
+
+struct TSplitResult {
+  TPieces Pieces;  // in piece order
+  int64_t Converted = 0;
+  int64_t Errors = 0;
+};
+
+std::unique_ptr<TFileSplitter> MakeSplitter(const std::string& rule) {
+  if (rule == "Lines") return std::make_unique<TLinesFileSplitter>();
+  if (rule == "File Size") return std::make_unique<TFileSizeFileSplitter>();
+  return std::make_unique<TSymbolFileSplitter>();
+}
+
+// Splits Source with the rule and settings; returns the pieces 1..n.
+TSplitResult Split(const std::string& source, const std::string& rule,
+                   const std::function<void(TFileSplitSession&)>& settings, int64_t flush_threshold = 0) {
+  TTempDir dir;
+  WriteFile(dir / "src.txt", source);
+  TFileSplitSession session;
+  session.SourceFile = dir / "src.txt";
+  session.SourceEncoding = "UTF-8";
+  session.DestFolder = dir / "out";
+  session.SplitByType = rule;
+  session.MaxFileSize = 100;
+  session.SymbolType = "Separator";
+  settings(session);
+  auto splitter = MakeSplitter(rule);
+  if (flush_threshold > 0) splitter->SetFlushThreshold(flush_threshold);
+  splitter->Session = &session;
+  splitter->Run();
+  TSplitResult result;
+  auto files = FilesIn(dir / "out");
+  for (size_t i = 1; i <= files.size(); ++i) {
+    auto it = files.find(std::to_string(i) + ".txt");
+    if (it == files.end()) {
+      ADD_FAILURE() << "piece " << i << " missing";
+      break;
+    }
+    result.Pieces.push_back(it->second);
+  }
+  EXPECT_EQ(result.Pieces.size(), files.size()) << "unexpected files in the destination";
+  result.Converted = splitter->Status().Converted;
+  result.Errors = splitter->Status().ErrorCount;
+  return result;
+}
+
+std::string Lines(std::initializer_list<const char*> lines, const char* end = "\n") {
+  std::string text;
+  for (const char* line : lines) text += std::string(line) + end;
+  return text;
+}
+
+std::string CrLf(std::initializer_list<const char*> lines) { return Lines(lines, "\r\n"); }
+
+}  // namespace
+
+TEST(LinesSplitter, PiecesOfMaxLinesWithOptionalHeader) {
+  struct Case {
+    const char* name;
+    std::string source;
+    int64_t max_lines;
+    bool header;
+    TPieces pieces;
+    int64_t records;
+  } cases[] = {
+      {"ten by three", Lines({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}), 3, false,
+       {CrLf({"1", "2", "3"}), CrLf({"4", "5", "6"}), CrLf({"7", "8", "9"}), CrLf({"10"})}, 10},
+      {"exact multiple", Lines({"1", "2", "3", "4", "5", "6"}), 3, false, {CrLf({"1", "2", "3"}), CrLf({"4", "5", "6"})}, 6},
+      {"one per piece with header", Lines({"h", "a", "b"}), 1, true, {CrLf({"h", "a"}), CrLf({"h", "b"})}, 2},
+      {"header seven lines", Lines({"H", "1", "2", "3", "4", "5", "6"}), 3, true,
+       {CrLf({"H", "1", "2", "3"}), CrLf({"H", "4", "5", "6"})}, 6},
+      {"only the header", Lines({"H"}), 3, true, {}, 0},
+      {"empty header line", Lines({"", "A", "B", "C"}), 2, true, {CrLf({"", "A", "B"}), CrLf({"", "C"})}, 3},
+      {"header off", Lines({"H", "1", "2"}), 2, false, {CrLf({"H", "1"}), CrLf({"2"})}, 3},
+      {"empty source", "", 2, true, {}, 0},
+      {"no final line end, CR and CR LF", "a\rb\r\nc", 2, false, {CrLf({"a", "b"}), CrLf({"c"})}, 3},
+  };
+  for (const Case& c : cases) {
+    TSplitResult r = Split(c.source, "Lines", [&](TFileSplitSession& s) {
+      s.MaxLines = c.max_lines;
+      s.KeepHeader = c.header;
+    });
+    EXPECT_EQ(r.Pieces, c.pieces) << c.name;
+    EXPECT_EQ(r.Converted, c.records) << c.name;
+  }
+}
+
+TEST(LinesSplitter, SourceLongerThanItsLineCountIsSplitWhole) {
+  // Lines ended by CR alone count as one line, yet every line is split.
+  TSplitResult r = Split("p\rq\rr\r", "Lines", [](TFileSplitSession& s) { s.MaxLines = 2; });
+  EXPECT_EQ(r.Pieces, (TPieces{CrLf({"p", "q"}), CrLf({"r"})}));
+  EXPECT_EQ(r.Converted, 3);
+}
+
+TEST(LinesSplitter, SmallFlushesGiveTheSameContent) {
+  std::string source;
+  for (int i = 0; i < 500; ++i) source += "line number " + std::to_string(i) + "\n";
+  auto settings = [](TFileSplitSession& s) { s.MaxLines = 170; s.KeepHeader = true; };
+  EXPECT_EQ(Split(source, "Lines", settings, 7).Pieces, Split(source, "Lines", settings).Pieces);
+}
+
+TEST(LinesSplitter, MaxLinesBelowOneRaisesBeforeTouchingTheDestination) {
+  TTempDir dir;
+  WriteFile(dir / "src.txt", "a\n");
+  WriteFile(dir / "out/old.txt", "old");
+  TFileSplitSession session;
+  session.SourceFile = dir / "src.txt";
+  session.DestFolder = dir / "out";
+  session.MaxLines = 0;
+  TLinesFileSplitter splitter;
+  splitter.Session = &session;
+  EXPECT_THROW(splitter.Run(), EQuillmereError);
+  EXPECT_EQ(ReadFile(dir / "out/old.txt"), "old");
+}
+
+TEST(FileSizeSplitter, LimitRules) {
+  std::string line(1022, 'x');  // 1024 bytes with CR LF
+  std::string exact;
+  for (int i = 0; i < 1025; ++i) exact += line + "\n";
+  TSplitResult r = Split(exact, "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 1; });
+  ASSERT_EQ(r.Pieces.size(), 2u);
+  EXPECT_EQ(r.Pieces[0].size(), 1048576u);  // a line of exactly the remaining room fits
+  EXPECT_EQ(r.Pieces[1].size(), 1024u);
+
+  r = Split(exact, "File Size", [](TFileSplitSession& s) {
+    s.MaxFileSize = 1;
+    s.SourceEncoding = "UTF-8BOM";
+  });
+  ASSERT_EQ(r.Pieces.size(), 2u);
+  EXPECT_EQ(r.Pieces[0].size(), 3u + 1023 * 1024);  // the byte-order mark counts
+
+  r = Split(Lines({"a", "b"}), "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 0; });
+  EXPECT_EQ(r.Pieces, (TPieces{"", CrLf({"a"}), CrLf({"b"})}));
+
+  std::string huge(1048576, 'y');
+  r = Split(huge + "\nz\n", "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 1; });
+  EXPECT_EQ(r.Pieces, (TPieces{"", huge + "\r\n", "z\r\n"}));
+
+  r = Split(Lines({"a", "b", "c"}), "File Size", [](TFileSplitSession& s) { s.MaxFileSize = INT64_MAX / 2; });
+  EXPECT_EQ(r.Pieces, (TPieces{CrLf({"a", "b", "c"})}));  // no wrap-around into a tiny limit
+  EXPECT_EQ(TFileSizeFileSplitter::SizeLimit(INT64_MAX), INT64_MAX);
+  EXPECT_EQ(TFileSizeFileSplitter::SizeLimit(-1), -1048576);
+}
+
+TEST(SymbolSplitter, Rules) {
+  struct Case {
+    const char *type, *value;
+    bool ignore_case;
+    std::string source;
+    TPieces pieces;
+  } cases[] = {
+      {"Separator", "---", false, Lines({"a", "b", "---", "c", "---", "d"}), {CrLf({"a", "b"}), CrLf({"c"}), CrLf({"d"})}},
+      {"Separator", "end", true, Lines({"a", "END", "b", "End", "c", " end", "ending"}),
+       {CrLf({"a"}), CrLf({"b"}), CrLf({"c", " end", "ending"})}},
+      {"Start With", "#", false, Lines({"x", "#1", "y", "#2", "z"}), {CrLf({"x"}), CrLf({"#1", "y"}), CrLf({"#2", "z"})}},
+      {"Start With", "#", false, Lines({"#1", "y", "#2", "z"}), {CrLf({"#1", "y"}), CrLf({"#2", "z"})}},
+      {"End With", ";", false, Lines({"a", "b;", "c", "d;"}), {CrLf({"a", "b;"}), CrLf({"c", "d;"})}},
+      {"End With", ";", false, Lines({"a", "b;", "c"}), {CrLf({"a", "b;"}), CrLf({"c"})}},
+      {"Start With", "#", false, Lines({"a", "b", "#c"}), {CrLf({"a", "b"}), CrLf({"#c"})}},
+      {"Start With", "", false, Lines({"a", "b"}), {CrLf({"a"}), CrLf({"b"})}},
+      {"End With", "", false, Lines({"a", "b"}), {CrLf({"a"}), CrLf({"b"})}},
+      {"Separator", "", false, Lines({"a", "", "b"}), {CrLf({"a"}), CrLf({"b"})}},
+      {"Separator", "--", false, Lines({"a", "--", "--", "b"}), {CrLf({"a"}), "", CrLf({"b"})}},
+      {"Separator", "--", false, Lines({"--", "a"}), {"", CrLf({"a"})}},
+      {"Separator", "--", false, Lines({"a", "--"}), {CrLf({"a"})}},
+      {"Bogus", "a", false, Lines({"a", "b"}), {CrLf({"a", "b"})}},
+      {"Separator", "\xC3\xA9nd", true, Lines({"a", "\xC3\x89ND", "\xC3\xA9ND", "b"}), {CrLf({"a", "\xC3\x89ND"}), CrLf({"b"})}},
+  };
+  for (const Case& c : cases) {
+    TSplitResult r = Split(c.source, "Symbol", [&](TFileSplitSession& s) {
+      s.SymbolType = c.type;
+      s.SymbolValue = c.value;
+      s.IgnoreCase = c.ignore_case;
+    });
+    EXPECT_EQ(r.Pieces, c.pieces) << c.type << " '" << c.value << "' over " << c.source;
+  }
+}
+
+TEST(FileSplitter, OutputEncodingsAndByteOrderMarks) {
+  auto with = [](const char* encoding) {
+    return [encoding](TFileSplitSession& s) {
+      s.MaxLines = 10;
+      s.SourceEncoding = encoding;
+    };
+  };
+  EXPECT_EQ(Split("\xEF\xBB\xBF" "a\nb\n", "Lines", with("utf8bom")).Pieces, (TPieces{"\xEF\xBB\xBF" "a\r\nb\r\n"}));
+  EXPECT_EQ(Split("\xEF\xBB\xBF" "a\n", "Lines", with("Auto Detect")).Pieces, (TPieces{"a\r\n"}));
+  std::string utf16("\xFF\xFE" "a\0\n\0", 6);
+  EXPECT_EQ(Split(utf16, "Lines", with("UCS-2LE (Unicode Little Endian)")).Pieces,
+            (TPieces{std::string("\xFF\xFE" "a\0\r\0\n\0", 8)}));
+  EXPECT_EQ(Split(utf16, "Lines", with("")).Pieces, (TPieces{"a\r\n"}));  // detected, written as UTF-8
+  // CP1252 cannot hold the Cyrillic letter: it is left out.
+  EXPECT_EQ(Split("caf\xE9 \xD0\n", "Lines", with("CP1252 (Western European)")).Pieces, (TPieces{"caf\xE9 \xD0\r\n"}));
+}
+
+TEST(FileSplitter, RandomSourcesLoseNothing) {
+  std::mt19937 rng(20261207);
+  const std::vector<std::string> tokens = {"a", "xyz", "Gr\xC3\xBC\xC3\x9F" "e", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", " ",
+                                           "#", ";", "END", "end", "--"};
+  const std::vector<std::string> ends = {"\n", "\r\n", "\r"};
+  for (int round = 0; round < 40; ++round) {
+    std::vector<std::string> lines;
+    std::string source;
+    int count = std::uniform_int_distribution<int>(0, 60)(rng);
+    for (int i = 0; i < count; ++i) {
+      std::string line;
+      int n = std::uniform_int_distribution<int>(0, 4)(rng);
+      for (int t = 0; t < n; ++t) line += tokens[rng() % tokens.size()];
+      lines.push_back(line);
+      std::string end = ends[rng() % ends.size()];
+      // A CR ending followed by an empty line that ends in LF would read as CR LF.
+      if (line.empty() && !source.empty() && source.back() == '\r') end = "\r";
+      source += line + end;
+    }
+    std::string expected;
+    for (const std::string& line : lines) expected += line + "\r\n";
+    int rule = round % 3;
+    TSplitResult r;
+    if (rule == 0) {
+      r = Split(source, "Lines", [&](TFileSplitSession& s) { s.MaxLines = 1 + rng() % 7; }, 1 + rng() % 40);
+    } else if (rule == 1) {
+      r = Split(source, "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 1; }, 1 + rng() % 40);
+    } else {
+      r = Split(source, "Symbol", [&](TFileSplitSession& s) {
+        s.SymbolType = round % 2 ? "Start With" : "End With";
+        s.SymbolValue = round % 4 ? "#" : "end";
+        s.IgnoreCase = true;
+      }, 1 + rng() % 40);
+    }
+    std::string joined;
+    for (const std::string& piece : r.Pieces) joined += piece;
+    EXPECT_EQ(joined, expected) << "round " << round;
+    EXPECT_EQ(r.Converted, static_cast<int64_t>(lines.size())) << "round " << round;
+    EXPECT_EQ(r.Errors, 0);
+  }
+}
