@@ -5,6 +5,7 @@
 #include "log/ULog.h"
 #include "log/ULogger.h"
 #include "log/UMemoryLogAppender.h"
+#include "text/UEncodings.h"
 
 namespace {
 std::unique_ptr<TMemoryLogAppender> OwnedMemoryLog;
@@ -12,6 +13,7 @@ std::unique_ptr<TMemoryLogAppender> OwnedMemoryLog;
 
 TModules::TModules() {
   TLog::StartUp();
+  StartUpEncodings();
   OwnedMemoryLog = std::make_unique<TMemoryLogAppender>();
   OwnedMemoryLog->SetMaxSize(524288);
   MemoryLog = OwnedMemoryLog.get();
@@ -22,5 +24,6 @@ TModules::~TModules() {
   if (MemoryLog != nullptr) TLog::Global().RemoveAppender(MemoryLog);
   MemoryLog = nullptr;
   OwnedMemoryLog.reset();
+  ShutDownEncodings();
   TLog::ShutDown();
 }
