@@ -119,13 +119,11 @@ TEST(BlockTextReader, DropsAByteOrderMarkOnlyWhereItOpensTheText) {
       {"utf8bom", bom + "x\ny", "UTF-8BOM", {"x", "y"}},
       {"read as utf8", bom + "x", "utf8", {"x"}},
       {"detected", bom + "x", "Auto Detect", {"x"}},
-      {"no name set", bom + "x", "", {"x"}},
       {"mark alone", bom, "UTF-8", {""}},
       {"only the first of two", bom + bom + "x", "utf8", {bom + "x"}},
       {"inside the first line", "ab" + bom + "c", "utf8", {"ab" + bom + "c"}},
       {"at the start of a later line", "a\n" + bom + "b", "utf8bom", {"a", bom + "b"}},
       {"raw FE FF read as utf8", "\xFE\xFFx", "UTF-8", {"x"}},
-      {"raw FF FE inside", "a\xFF\xFE", "UTF-8", {"a\xFF\xFE"}},
       {"ucs2le", std::string("\xFF\xFEx\0\n\0y\0", 8), "UCS-2LE (Unicode Little Endian)", {"x", "y"}},
       {"ucs2be detected", std::string("\xFE\xFF\0x", 4), "", {"x"}},
       {"cp1251 keeps raw-looking bytes", "\xEF\xBB\xBFx", "cp1251", {"п»їx"}},
@@ -152,13 +150,6 @@ TEST(BlockTextReader, CopiesOnlyFilesBelowTheMemoryLimitIntoMemory) {
   // The copy is taken at Open: later changes to the file do not matter.
   ASSERT_EQ(truncate((dir / "f.txt").c_str(), 0), 0);
   EXPECT_EQ(ReadAll(above), (TLines{"0123", "5678"}));
-}
-
-TEST(BlockTextReader, DefaultSizesComeFromOneRowOfTheMemoryTable) {
-  TBlockTextReader reader;
-  const std::pair<int64_t, int64_t> rows[] = {{16 << 20, 128 << 20}, {64 << 20, 256 << 20}, {128 << 20, 512 << 20}};
-  EXPECT_NE(std::find(std::begin(rows), std::end(rows), std::pair{reader.BlockSize(), reader.MemoryLimit()}),
-            std::end(rows));
 }
 
 // The lines must not depend on where blocks end: a multibyte character, a CR

@@ -50,16 +50,6 @@ TEST(TextDecoder, DecodesKnownByteSequences) {
   for (const Case& c : cases) EXPECT_EQ(Decode(c.name, c.bytes), c.utf8) << c.label;
 }
 
-TEST(TextDecoder, ReportsWhatTheReaderNeeds) {
-  EXPECT_TRUE(TTextDecoder("UTF-8").IsPassThrough());
-  EXPECT_TRUE(TTextDecoder("koi8").IsPassThrough());
-  EXPECT_FALSE(TTextDecoder("cp1251").IsPassThrough());
-  EXPECT_EQ(TTextDecoder("cp932").CodeUnitSize(), 1u);
-  EXPECT_EQ(TTextDecoder("ucs2le").CodeUnitSize(), 2u);
-  EXPECT_FALSE(TTextDecoder("ucs2le").IsBigEndian());
-  EXPECT_TRUE(TTextDecoder("ucs2be").IsBigEndian());
-}
-
 TEST(TextDecoder, IsReusableAcrossCalls) {
   TTextDecoder decoder("cp932");
   EXPECT_EQ(Decode(decoder, "a\x93"), "a\xEF\xBF\xBD");
