@@ -5,6 +5,7 @@
 #include "log/ULog.h"
 #include "log/ULogger.h"
 #include "log/UMemoryLogAppender.h"
+#include "text/UEncodings.h"
 #include "text/UFileLineCountCache.h"
 
 namespace {
@@ -13,6 +14,7 @@ std::unique_ptr<TMemoryLogAppender> OwnedMemoryLog;
 
 TModules::TModules() {
   TLog::StartUp();
+  StartUpEncodings();
   TFileLineCountCache::StartUp();
   OwnedMemoryLog = std::make_unique<TMemoryLogAppender>();
   OwnedMemoryLog->SetMaxSize(524288);
@@ -25,5 +27,6 @@ TModules::~TModules() {
   MemoryLog = nullptr;
   OwnedMemoryLog.reset();
   TFileLineCountCache::ShutDown();
+  ShutDownEncodings();
   TLog::ShutDown();
 }

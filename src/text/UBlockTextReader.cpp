@@ -1,0 +1,223 @@
+#include "text/UBlockTextReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "log/ULog.h"
+#include "log/ULogger.h"
+#include "text/UEncodingDetect.h"
+#include "text/UEncodings.h"
+#include "text/UTextDecoder.h"
+#include "util/UDebugHelper.h"
+
+namespace {
+
+constexpr int64_t kMiB = 1048576;
+constexpr int64_t kGiB = 1024 * kMiB;
+
+int64_t BlockSizeFor(int64_t free_memory) {
+  if (free_memory > 2 * kGiB) return 128 * kMiB;
+  if (free_memory > kGiB) return 64 * kMiB;
+  return 16 * kMiB;
+}
+
+int64_t MemoryLimitFor(int64_t free_memory) {
+  if (free_memory > 2 * kGiB) return 512 * kMiB;
+  if (free_memory > kGiB) return 256 * kMiB;
+  return 128 * kMiB;
+}
+
+size_t Find(std::string_view text, char c, size_t from) {
+  const void* found = std::memchr(text.data() + from, c, text.size() - from);
+  return found == nullptr ? text.size() : static_cast<size_t>(static_cast<const char*>(found) - text.data());
+}
+
+}  // namespace
+
+TBlockTextReader::TBlockTextReader() : TBlockTextReader(1, 0) {
+  const int64_t free_memory = TDebugHelper::GetFreeMemory();
+  BlockSize_ = BlockSizeFor(free_memory);
+  MemoryLimit_ = MemoryLimitFor(free_memory);
+}
+
+TBlockTextReader::TBlockTextReader(int64_t block_size, int64_t memory_limit)
+    : BlockSize_(std::max<int64_t>(block_size, 1)), MemoryLimit_(memory_limit) {}
+
+TBlockTextReader::~TBlockTextReader() = default;
+
+void TBlockTextReader::Open(const std::string& file_name) {
+  Close();
+  FileName_ = file_name;
+  File_ = TFileStream::OpenRead(file_name);
+  FileSize_ = File_.Size();
+  if (FileSize_ < MemoryLimit_) {
+    MemoryCopy_ = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(FileSize_) + 1);
+    File_.ReadExact(MemoryCopy_.get(), static_cast<size_t>(FileSize_));
+  }
+}
+
+void TBlockTextReader::Close() {
+  File_ = TFileStream();
+  MemoryCopy_.reset();
+  Buffer_.reset();
+  BufferCapacity_ = 0;
+  Decoded_ = std::string();
+  FileSize_ = 0;
+  ResetReading();
+}
+
+void TBlockTextReader::ResetReading() {
+  WindowStart_ = 0;
+  WindowSize_ = 0;
+  Cut_ = 0;
+  ReadPosition_ = 0;
+  Text_ = {};
+  LineStart_ = NextLf_ = NextCr_ = 0;
+  FirstLinePending_ = true;
+  CurrentLine_ = {};
+}
+
+void TBlockTextReader::SetEncodingName(const std::string& name) {
+  std::string new_name = name;
+  if (new_name.empty() || IsAutoDetect(new_name)) {
+    new_name = DetectFileEncoding(FileName_);
+  } else if (new_name == EncodingName_) {
+    return;
+  }
+  EncodingName_ = new_name;
+  TLog::Global().Debug("BlockTextReader EncodingName " + EncodingName_);
+  EncodingKey_ = NormalizeEncodingName(EncodingName_);
+  Decoder_ = std::make_unique<TTextDecoder>(EncodingName_);
+}
+
+size_t TBlockTextReader::CodeUnitSize() const { return Decoder_ ? Decoder_->CodeUnitSize() : 1; }
+
+bool TBlockTextReader::HasUnreadText() const {
+  // Any whole code unit decodes to at least one character and so to a line;
+  // a tail shorter than a unit (the odd last byte of UTF-16) yields nothing.
+  return FileSize_ - (WindowStart_ + static_cast<int64_t>(Cut_)) >= static_cast<int64_t>(CodeUnitSize());
+}
+
+bool TBlockTextReader::HasNext() const { return LineStart_ < Text_.size() || HasUnreadText(); }
+
+void TBlockTextReader::Next() {
+  if (EncodingName_.empty() && File_.IsOpen()) SetEncodingName("Auto Detect");
+  if (LineStart_ >= Text_.size() && HasUnreadText()) ReadBlock();
+  if (!TakeLine(CurrentLine_)) CurrentLine_ = {};
+}
+
+bool TBlockTextReader::TakeLine(std::string_view& line) {
+  if (LineStart_ >= Text_.size()) return false;
+  if (NextLf_ < LineStart_) NextLf_ = Find(Text_, '\n', LineStart_);
+  if (NextCr_ < LineStart_) NextCr_ = Find(Text_, '\r', LineStart_);
+  size_t end = std::min(NextLf_, NextCr_);
+  line = Text_.substr(LineStart_, end - LineStart_);
+  if (end < Text_.size() && Text_[end] == '\r' && end + 1 < Text_.size() && Text_[end + 1] == '\n') {
+    LineStart_ = end + 2;
+  } else {
+    LineStart_ = std::min(end + 1, Text_.size());
+  }
+  if (FirstLinePending_) {
+    FirstLinePending_ = false;
+    // A byte-order mark, whether it survived as raw bytes or decoded to
+    // U+FEFF, is dropped only where it opens the text.
+    for (std::string_view mark : {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF"}) {
+      if (line.starts_with(mark)) {
+        line.remove_prefix(mark.size());
+        break;
+      }
+    }
+  }
+  return true;
+}
+
+const char* TBlockTextReader::WindowData() const {
+  return MemoryCopy_ ? MemoryCopy_.get() + WindowStart_ : Buffer_.get();
+}
+
+void TBlockTextReader::ExtendWindow(size_t count) {
+  if (!MemoryCopy_) {
+    size_t needed = WindowSize_ + count;
+    if (needed > BufferCapacity_) {
+      size_t capacity = std::max(needed, BufferCapacity_ + BufferCapacity_ / 2);
+      auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+      if (WindowSize_ > 0) std::memcpy(buffer.get(), Buffer_.get(), WindowSize_);
+      Buffer_ = std::move(buffer);
+      BufferCapacity_ = capacity;
+    }
+    File_.ReadExact(Buffer_.get() + WindowSize_, count);
+  }
+  WindowSize_ += count;
+  ReadPosition_ += static_cast<int64_t>(count);
+}
+
+size_t TBlockTextReader::FindCut(size_t from) const {
+  const char* window = WindowData();
+  if (CodeUnitSize() == 1) {
+    size_t cut = 0;
+    const void* lf = memrchr(window + from, '\n', WindowSize_ - from);
+    if (lf != nullptr) cut = static_cast<size_t>(static_cast<const char*>(lf) - window) + 1;
+    // A CR settles a line end only once the byte after it is known and is
+    // not LF; one before the last LF does not matter.
+    size_t cr_from = std::max(from, cut);
+    if (WindowSize_ - 1 > cr_from) {
+      const void* cr = memrchr(window + cr_from, '\r', WindowSize_ - 1 - cr_from);
+      if (cr != nullptr) cut = static_cast<size_t>(static_cast<const char*>(cr) - window) + 1;
+    }
+    return cut;
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(window);
+  const int high = Decoder_->IsBigEndian() ? 0 : 1;
+  const int low = 1 - high;
+  const size_t units_end = WindowSize_ / 2 * 2;
+  for (size_t end = units_end; end >= from + 2; end -= 2) {
+    const unsigned char* unit = bytes + end - 2;
+    if (unit[high] != 0) continue;
+    if (unit[low] == '\n') return end;
+    if (unit[low] == '\r' && end < units_end && !(bytes[end + high] == 0 && bytes[end + low] == '\n')) return end;
+  }
+  return 0;
+}
+
+void TBlockTextReader::ReadBlock() {
+  // The bytes after the previous cut open the new window.
+  const size_t carry = WindowSize_ - Cut_;
+  if (!MemoryCopy_ && carry > 0 && Cut_ > 0) std::memmove(Buffer_.get(), Buffer_.get() + Cut_, carry);
+  WindowStart_ += static_cast<int64_t>(Cut_);
+  WindowSize_ = carry;
+  Cut_ = 0;
+
+  const size_t unit = CodeUnitSize();
+  // The carry holds no settled line end; only its last whole unit, a CR
+  // whose successor was unknown, may turn into one.
+  auto last_unit_start = [unit](size_t size) { return size / unit > 0 ? (size / unit - 1) * unit : 0; };
+  size_t search_from = last_unit_start(carry);
+  for (;;) {
+    const int64_t rest = FileSize_ - ReadPosition_;
+    if (rest <= 0) {
+      Cut_ = WindowSize_;
+      break;
+    }
+    ExtendWindow(static_cast<size_t>(std::min(rest, BlockSize_)));
+    if (ReadPosition_ == FileSize_) {
+      Cut_ = WindowSize_;
+      break;
+    }
+    if (size_t cut = FindCut(search_from); cut > 0) {
+      Cut_ = cut;
+      break;
+    }
+    search_from = last_unit_start(WindowSize_);
+  }
+
+  if (Decoder_->IsPassThrough()) {
+    Text_ = std::string_view(WindowData(), Cut_);
+  } else {
+    Decoded_.clear();
+    Decoder_->Decode(WindowData(), Cut_, Decoded_);
+    Text_ = Decoded_;
+  }
+  LineStart_ = 0;
+  NextLf_ = Find(Text_, '\n', 0);
+  NextCr_ = Find(Text_, '\r', 0);
+}

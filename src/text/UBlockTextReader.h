@@ -1,0 +1,113 @@
+// Reading a text file of any size line by line, in the program's UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "util/UFileStream.h"
+
+class TTextDecoder;
+
+// Reads a text file in large blocks, decodes each block into UTF-8 and hands
+// its lines out one at a time. LF, CR and CR LF each end a line; line ends are
+// not part of the lines, and a text that ends with a line end has no empty
+// last line. A byte-order mark at the very start of the first line is dropped.
+//
+// Each block ends right after the last line end whose meaning it settles (an
+// LF, or a CR followed by something other than LF), counted in the source's
+// code units; the bytes after it are carried into the next block. A block
+// without such a line end is stretched by BlockSize until it has one or
+// reaches the end of the file. So blocks decode exactly on their own, and the
+// lines handed out are those of the whole file decoded at once, whatever the
+// block size: a line longer than a block comes out once and whole.
+//
+// A file smaller than MemoryLimit is copied into memory at Open; a larger one
+// is read from disk block by block, holding one block and its decoded text.
+// Typical use: Open, SetEncodingName, then while HasNext: Next, CurrentLine.
+class TBlockTextReader {
+ public:
+  // Block size and memory limit chosen from the free physical memory.
+  TBlockTextReader();
+  // A block size below 1 counts as 1.
+  TBlockTextReader(int64_t block_size, int64_t memory_limit);
+  TBlockTextReader(const TBlockTextReader&) = delete;
+  TBlockTextReader& operator=(const TBlockTextReader&) = delete;
+  ~TBlockTextReader();
+
+  // Opens the file for reading from its start (others may read and write it
+  // meanwhile) and copies it into memory when it is smaller than MemoryLimit.
+  // Raises EFOpenError "Unable to open file "<path>": <reason>", or
+  // EReadError when the copy falls short. The encoding name is kept.
+  void Open(const std::string& file_name);
+  // Sets the source encoding by display name or key. An empty name or "Auto
+  // Detect" (any letter case) detects it from the file, on every call, and
+  // raises what detection raises; the same name as now does nothing. A new
+  // name is logged at debug level on "Global" and applies from the next block.
+  void SetEncodingName(const std::string& name);
+  // True when Next will hand out another line. Never reads.
+  bool HasNext() const;
+  // Makes the next line current, reading a block when needed (detecting the
+  // encoding first if none is set). Past the last line CurrentLine is empty.
+  // Raises EReadError when the file delivers fewer bytes than its size at
+  // Open promised.
+  void Next();
+  // The current line, UTF-8 without its line end. Valid until the next Next,
+  // Close or destruction.
+  std::string_view CurrentLine() const { return CurrentLine_; }
+  // Closes the file and releases the buffers; no line is left to read.
+  void Close();
+
+  const std::string& FileName() const { return FileName_; }
+  const std::string& EncodingName() const { return EncodingName_; }
+  const std::string& EncodingKey() const { return EncodingKey_; }
+  int64_t BlockSize() const { return BlockSize_; }
+  int64_t MemoryLimit() const { return MemoryLimit_; }
+  int64_t FileSize() const { return FileSize_; }
+  bool IsMemoryCopy() const { return MemoryCopy_ != nullptr; }
+
+ private:
+  const char* WindowData() const;
+  // Makes Count more bytes of the file available at the end of the window.
+  void ExtendWindow(size_t count);
+  // Moves to the next block: drops the current one, keeps the bytes after its
+  // cut, reads until a cut is found and decodes the block.
+  void ReadBlock();
+  // The window offset just after the last settled line end at or after From;
+  // 0 when there is none.
+  size_t FindCut(size_t from) const;
+  size_t CodeUnitSize() const;
+  // Unread bytes that will still yield a line.
+  bool HasUnreadText() const;
+  bool TakeLine(std::string_view& line);
+  void ResetReading();
+
+  std::string FileName_;
+  std::string EncodingName_;
+  std::string EncodingKey_;
+  int64_t BlockSize_;
+  int64_t MemoryLimit_;
+  int64_t FileSize_ = 0;
+  TFileStream File_;
+  std::unique_ptr<char[]> MemoryCopy_;  // the whole file, when it is small
+  std::unique_ptr<TTextDecoder> Decoder_;
+
+  // The window: bytes of the file from WindowStart_ on, WindowSize_ of them,
+  // in MemoryCopy_ or Buffer_. The current block is its first Cut_ bytes.
+  std::unique_ptr<char[]> Buffer_;
+  size_t BufferCapacity_ = 0;
+  int64_t WindowStart_ = 0;
+  size_t WindowSize_ = 0;
+  size_t Cut_ = 0;
+  int64_t ReadPosition_ = 0;  // file offset of the next byte to read
+
+  std::string Decoded_;    // the current block's text when it needs decoding
+  std::string_view Text_;  // the current block's UTF-8 text
+  size_t LineStart_ = 0;   // where the next line of Text_ begins
+  size_t NextLf_ = 0;      // first LF at or after LineStart_ (Text_.size() when none)
+  size_t NextCr_ = 0;      // first CR at or after LineStart_ (Text_.size() when none)
+  bool FirstLinePending_ = true;
+  std::string_view CurrentLine_;
+};

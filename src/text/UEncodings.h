@@ -1,0 +1,40 @@
+// The vocabulary of text encodings: the table of keys and display names, the
+// rule that turns any accepted spelling into a key, the decoder kind used for
+// reading, the byte-order marks and the platform converter's name per key.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TEncodingName {
+  std::string Key;          // lower case, no "-": "utf8", "cp1251", "ucs2le"
+  std::string DisplayName;  // as users see it: "CP1251 (Cyrillic)"
+};
+
+// The 28 encodings in table order. Built on first use or by StartUpEncodings.
+const std::vector<TEncodingName>& EncodingNames();
+// Module start-up: builds the table.
+void StartUpEncodings();
+// Module shutdown: releases the table and the converters cached by
+// ConvertEncoding. Later calls rebuild what they need.
+void ShutDownEncodings();
+
+// Display name or key to key: the text before the first " (", ASCII lower
+// case, every "-" removed. "Auto Detect" gives "auto detect", which is no key.
+std::string NormalizeEncodingName(std::string_view name);
+// The display name of Key (letter case ignored); Key itself when not listed.
+std::string DisplayNameOf(std::string_view key);
+
+enum class TDecoderKind { Utf8, Utf16BE, Utf16LE, Locale };
+// The decoder kind the reader uses for a name (normalised first). Code pages
+// and unknown names read with the UTF-8 kind and are converted from there.
+TDecoderKind DecoderFor(std::string_view name);
+
+// The byte-order mark a piece in encoding Key begins with; empty for most.
+std::string_view ByteOrderMarkOf(std::string_view key);
+
+// The glibc iconv name of the character set behind a key ("cp850" ->
+// "IBM850"); empty when the key has no converter ("koi8", "ansi", unknown
+// names). Besides the table's keys, "koi8r", "koi8u" and "koi8ru" are known.
+std::string_view IconvCharsetOf(std::string_view key);

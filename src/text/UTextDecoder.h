@@ -1,0 +1,84 @@
+// Decoding source bytes into the program's UTF-8 text.
+#pragma once
+
+#include <iconv.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+// Turns the bytes of one encoding into UTF-8. One decoder is made per source
+// (or cached per key by ConvertEncoding) and reused for every block.
+//
+// Decode is stateless across calls: the reader hands it blocks that end
+// after a line end, where no character of any supported encoding can be
+// split, so decoding block by block equals decoding the whole text at once.
+//
+// Rendering of input that does not decode:
+// - UTF-8 sources pass through byte for byte, invalid sequences included, so
+//   a UTF-8 to UTF-8 split loses nothing.
+// - UTF-16: an unpaired surrogate becomes U+FFFD; a last odd byte is ignored.
+// - Code pages: every byte that starts no valid character becomes U+FFFD and
+//   decoding resumes at the next byte, so line ends after it survive.
+// - Single-byte code pages decode one byte to one character, as the
+//   published tables define them (no combining of base letter and accent).
+class TTextDecoder {
+ public:
+  // The decoder the reader uses for a source named Name (display name or
+  // key): UTF-16 for "ucs2le"/"ucs2be", the locale's character set for
+  // "ansi", the code page for a code-page key; UTF-8 names and names without
+  // a converter ("koi8", unknown names) pass bytes through.
+  explicit TTextDecoder(std::string_view name);
+  // A decoder for a glibc iconv character-set name. UTF-8 and ASCII, and
+  // names iconv does not know, pass bytes through.
+  static std::unique_ptr<TTextDecoder> ForCharset(std::string_view charset);
+  TTextDecoder(const TTextDecoder&) = delete;
+  TTextDecoder& operator=(const TTextDecoder&) = delete;
+  ~TTextDecoder();
+
+  // True when Decode would hand the bytes back unchanged; callers then use
+  // the bytes themselves and skip the copy.
+  bool IsPassThrough() const { return Mode_ == TMode::PassThrough; }
+  // Bytes per code unit of the source: 2 for UTF-16, else 1.
+  size_t CodeUnitSize() const { return IsUtf16() ? 2 : 1; }
+  bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }
+  bool IsBigEndian() const { return Mode_ == TMode::Utf16BE; }
+
+  // Appends the UTF-8 text of Size bytes at Data to Out.
+  void Decode(const char* data, size_t size, std::string& out);
+
+ private:
+  enum class TMode { PassThrough, Utf16LE, Utf16BE, Table, Iconv };
+  struct TTableEntry {
+    char Bytes[8];
+    uint8_t Length;
+  };
+  TTextDecoder() = default;
+  void InitCharset(std::string_view charset);
+  bool BuildTable(std::string_view charset);
+  void DecodeUtf16(const unsigned char* data, size_t size, std::string& out) const;
+  void DecodeTable(const unsigned char* data, size_t size, std::string& out) const;
+  void DecodeIconv(const char* data, size_t size, std::string& out);
+
+  TMode Mode_ = TMode::PassThrough;
+  std::unique_ptr<TTableEntry[]> Table_;
+  size_t MaxLength_ = 1;  // longest table entry
+  iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
+};
+
+// The character set of the environment's locale as the C library names it
+// ("UTF-8", "ANSI_X3.4-1968"); empty when that locale is not installed. The
+// process's own locale is left alone.
+std::string LocaleCharset();
+
+// Where glibc's table for a single-byte character set departs from the
+// character set's published table, the published mapping; decoding and
+// encoding both apply it, so text round-trips.
+struct TMappingFix {
+  unsigned char Byte;
+  uint32_t Code;
+};
+std::span<const TMappingFix> MappingFixesOf(std::string_view iconv_charset);

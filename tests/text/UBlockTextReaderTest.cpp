@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "log/ULog.h"
+#include "log/ULogAppender.h"
+#include "log/ULogger.h"
+#include "support/TestSupport.h"
+#include "text/UBlockTextReader.h"
+#include "text/UEncodingConverter.h"
+#include "text/UTextDecoder.h"
+#include "util/UErrors.h"
+
+namespace {
+
+using TLines = std::vector<std::string>;
+
+TLines ReadAll(TBlockTextReader& reader) {
+  TLines lines;
+  for (bool more = reader.HasNext(); more;) {
+    reader.Next();
+    more = reader.HasNext();  // asked before the line is taken: must not disturb it
+    lines.emplace_back(reader.CurrentLine());
+  }
+  return lines;
+}
+
+TLines ReadFileLines(const std::string& path, const std::string& encoding, int64_t block_size, int64_t memory_limit) {
+  TBlockTextReader reader(block_size, memory_limit);
+  reader.Open(path);
+  if (!encoding.empty()) reader.SetEncodingName(encoding);
+  TLines lines = ReadAll(reader);
+  reader.Next();  // past the end: nothing, and no failure
+  EXPECT_EQ(reader.CurrentLine(), "");
+  return lines;
+}
+
+// The whole file decoded at once and cut at LF, CR and CR LF; a mark that
+// opens the first line is dropped.
+TLines ReferenceLines(const std::string& bytes, const std::string& encoding) {
+  std::string text;
+  TTextDecoder(encoding).Decode(bytes.data(), bytes.size(), text);
+  TLines lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n' && text[i] != '\r') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  if (!lines.empty()) {
+    for (std::string mark : {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF"}) {
+      if (lines[0].starts_with(mark)) {
+        lines[0].erase(0, mark.size());
+        break;
+      }
+    }
+  }
+  return lines;
+}
+
+class TCollectingAppender : public TLogAppender {
+ public:
+  TCollectingAppender() { TLog::Global().AddAppender(this); }
+  ~TCollectingAppender() override { TLog::Global().RemoveAppender(this); }
+  void Append(const std::string& line) override { Lines.push_back(line); }
+  TLines Lines;
+};
+
+// Random text in a given encoding: tokens of that encoding's repertoire,
+// every kind of line end, empty lines, sometimes no final line end.
+std::string RandomSource(std::mt19937& rng, const std::vector<std::string>& tokens, const std::string& key) {
+  static const char* const kEnds[] = {"\n", "\r\n", "\r", "\n\r"};
+  std::string text;
+  const int lines = std::uniform_int_distribution<int>(0, 12)(rng);
+  for (int i = 0; i < lines; ++i) {
+    const int count = std::uniform_int_distribution<int>(0, 5)(rng);
+    for (int t = 0; t < count; ++t) text += tokens[rng() % tokens.size()];
+    if (i + 1 < lines || rng() % 3 != 0) text += kEnds[rng() % 4];
+  }
+  return key == "utf8" ? text : ConvertEncoding(text, "utf8", key);
+}
+
+const std::vector<int64_t> kBlockSizes = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 31, 64, 1000};
+
+}  // namespace
+
+TEST(BlockTextReader, CutsLinesAtLfCrAndCrLf) {
+  struct Case {
+    std::string text;
+    TLines lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\nb", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"a\rb", {"a", "b"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"\n", {""}},
+      {"\r\r\n\r", {"", "", ""}},
+  };
+  TTempDir dir;
+  for (const Case& c : cases) {
+    WriteFile(dir / "f.txt", c.text);
+    for (int64_t limit : {0, 1 << 20}) EXPECT_EQ(ReadFileLines(dir / "f.txt", "UTF-8", 2, limit), c.lines) << c.text;
+  }
+}
+
+TEST(BlockTextReader, DropsAByteOrderMarkOnlyWhereItOpensTheText) {
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    const char* label;
+    std::string bytes, encoding;
+    TLines lines;
+  } cases[] = {
+      {"utf8bom", bom + "x\ny", "UTF-8BOM", {"x", "y"}},
+      {"read as utf8", bom + "x", "utf8", {"x"}},
+      {"detected", bom + "x", "Auto Detect", {"x"}},
+      {"mark alone", bom, "UTF-8", {""}},
+      {"only the first of two", bom + bom + "x", "utf8", {bom + "x"}},
+      {"inside the first line", "ab" + bom + "c", "utf8", {"ab" + bom + "c"}},
+      {"at the start of a later line", "a\n" + bom + "b", "utf8bom", {"a", bom + "b"}},
+      {"raw FE FF read as utf8", "\xFE\xFFx", "UTF-8", {"x"}},
+      {"ucs2le", std::string("\xFF\xFEx\0\n\0y\0", 8), "UCS-2LE (Unicode Little Endian)", {"x", "y"}},
+      {"ucs2be detected", std::string("\xFE\xFF\0x", 4), "", {"x"}},
+      {"cp1251 keeps raw-looking bytes", "\xEF\xBB\xBFx", "cp1251", {"п»їx"}},
+  };
+  TTempDir dir;
+  for (const Case& c : cases) {
+    WriteFile(dir / "f.txt", c.bytes);
+    for (int64_t block : {1, 3, 64}) EXPECT_EQ(ReadFileLines(dir / "f.txt", c.encoding, block, 0), c.lines) << c.label;
+  }
+}
+
+TEST(BlockTextReader, CopiesOnlyFilesBelowTheMemoryLimitIntoMemory) {
+  TTempDir dir;
+  WriteFile(dir / "f.txt", "0123\n5678\n");  // 10 bytes
+  TBlockTextReader at_limit(4, 10);
+  at_limit.Open(dir / "f.txt");
+  EXPECT_FALSE(at_limit.IsMemoryCopy());
+  EXPECT_EQ(at_limit.FileSize(), 10);
+  EXPECT_EQ(ReadAll(at_limit), (TLines{"0123", "5678"}));
+
+  TBlockTextReader above(4, 11);
+  above.Open(dir / "f.txt");
+  EXPECT_TRUE(above.IsMemoryCopy());
+  // The copy is taken at Open: later changes to the file do not matter.
+  ASSERT_EQ(truncate((dir / "f.txt").c_str(), 0), 0);
+  EXPECT_EQ(ReadAll(above), (TLines{"0123", "5678"}));
+}
+
+// The lines must not depend on where blocks end: a multibyte character, a CR
+// LF pair, a UTF-16 surrogate pair or a double-byte character may straddle
+// any nominal block boundary.
+TEST(BlockTextReader, LinesEqualAOneShotDecodeForEveryBlockSize) {
+  const std::string long_line(70, 'L');
+  struct Case {
+    const char* label;
+    std::string bytes, encoding;
+  } cases[] = {
+      {"utf8 multibyte", "\xEF\xBB\xBFGrüße 😀\r\n中文\rΩ\n\r\n€€€€€€€€€€\n" + long_line + "\r\nend", "UTF-8"},
+      {"utf8 invalid bytes", "a\xC3\n\xE2\x82\r\n\xFF\xF0\x9F\x98\r\xBF", "utf8"},
+      {"ucs2le", ConvertEncoding("\xEF\xBB\xBFx😀y\r\n𝄞\r😀\n\n" + long_line + "\r", "utf8", "ucs2le"),
+       "UCS-2LE (Unicode Little Endian)"},
+      {"ucs2be", ConvertEncoding("\xEF\xBB\xBF😀\r\n\r\nЖ\n𝄞𝄞𝄞\r\nz", "utf8", "ucs2be"), "UCS-2BE (Unicode Big Endian)"},
+      {"ucs2le odd last byte", ConvertEncoding("a\r\nb\n", "utf8", "ucs2le") + "Q", "ucs2le"},
+      {"ucs2le CR before odd byte", ConvertEncoding("a\r", "utf8", "ucs2le") + "Q", "ucs2le"},
+      {"ucs2be lone surrogates", std::string("\xD8\x3D\0\n\xDE\0\xD8\x3D", 8), "ucs2be"},
+      {"ucs2le units holding 0A and 0D bytes", ConvertEncoding("\xE0\xA8\x8A\n\xE0\xB4\x8D\r\n", "utf8", "ucs2le"),
+       "ucs2le"},
+      {"cp932", ConvertEncoding("日本語のテキスト\r\nｱｲｳ\n表示\r\n" + long_line + "\n能", "utf8", "cp932"), "cp932"},
+      {"cp932 broken pair", "\x93\n\x93\xFA\r\x81", "cp932"},
+      {"cp1251", ConvertEncoding("Привет, мир\r\nЖ\n\rЁё\r\n", "utf8", "cp1251"), "CP1251 (Cyrillic)"},
+  };
+  TTempDir dir;
+  for (const Case& c : cases) {
+    WriteFile(dir / "f.txt", c.bytes);
+    const TLines expected = ReferenceLines(c.bytes, c.encoding);
+    for (int64_t block : kBlockSizes) {
+      for (int64_t limit : {int64_t{0}, int64_t{1} << 20})
+        EXPECT_EQ(ReadFileLines(dir / "f.txt", c.encoding, block, limit), expected)
+            << c.label << ", block " << block << ", limit " << limit;
+    }
+  }
+}
+
+TEST(BlockTextReader, RandomSourcesReadTheSameForEveryBlockSize) {
+  struct Repertoire {
+    std::string key;
+    std::vector<std::string> tokens;
+  } repertoires[] = {
+      {"utf8", {"a", "xyz", "ü", "€", "中文", "😀", " ", "\xEF\xBB\xBF", "\xC3", "\xFF"}},
+      {"ucs2le", {"a", "xyz", "ü", "€", "中文", "😀", "𝄞", "\xEF\xBB\xBF"}},
+      {"ucs2be", {"a", "xyz", "ü", "€", "中文", "😀", "𝄞"}},
+      {"cp932", {"a", "日本", "ｱ", "表", "ソ", "x y"}},
+      {"cp1251", {"a", "Ж", "ё", "№", "xyz"}},
+  };
+  TTempDir dir;
+  std::mt19937 rng(20240611);
+  for (const Repertoire& r : repertoires) {
+    for (int round = 0; round < 25; ++round) {
+      const std::string bytes = RandomSource(rng, r.tokens, r.key);
+      WriteFile(dir / "f.txt", bytes);
+      const TLines expected = ReferenceLines(bytes, r.key);
+      for (int64_t block : kBlockSizes)
+        ASSERT_EQ(ReadFileLines(dir / "f.txt", r.key, block, block % 2 == 0 ? 0 : 1 << 20), expected)
+            << r.key << ", round " << round << ", block " << block;
+    }
+  }
+}
+
+TEST(BlockTextReader, HasNextPromisesALineOnlyWhenOneComes) {
+  TTempDir dir;
+  WriteFile(dir / "odd.txt", "Q");  // one byte of UTF-16: no character
+  TBlockTextReader reader(1, 0);
+  reader.Open(dir / "odd.txt");
+  reader.SetEncodingName("ucs2be");
+  EXPECT_FALSE(reader.HasNext());
+
+  WriteFile(dir / "empty.txt", "");
+  TBlockTextReader empty(1, 0);
+  empty.Open(dir / "empty.txt");
+  EXPECT_FALSE(empty.HasNext());
+}
+
+TEST(BlockTextReader, AFileThatShrinksAfterOpenFailsTheRead) {
+  TTempDir dir;
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "line " + std::to_string(i) + "\n";
+  WriteFile(dir / "f.txt", text);
+  TBlockTextReader reader(16, 0);
+  reader.Open(dir / "f.txt");
+  reader.SetEncodingName("UTF-8");
+  reader.Next();
+  EXPECT_EQ(reader.CurrentLine(), "line 0");
+  ASSERT_EQ(truncate((dir / "f.txt").c_str(), 40), 0);
+  try {
+    while (reader.HasNext()) reader.Next();
+    FAIL() << "no read error";
+  } catch (const EReadError& error) {
+    EXPECT_STREQ(error.what(), "Stream read error");
+  }
+}
+
+TEST(BlockTextReader, OpenFailureNamesThePathAndTheReason) {
+  TBlockTextReader reader(16, 0);
+  try {
+    reader.Open("/nonexistent/qm.txt");
+    FAIL() << "opened";
+  } catch (const EFOpenError& error) {
+    EXPECT_STREQ(error.what(), "Unable to open file \"/nonexistent/qm.txt\": No such file or directory");
+  }
+}
+
+TEST(BlockTextReader, LogsEachEncodingChangeOnceAndDetectsEveryTime) {
+  TTempDir dir;
+  WriteFile(dir / "f.txt", "\xEF\xBB\xBFx\n");
+  TCollectingAppender log;
+  TBlockTextReader reader(16, 0);
+  reader.Open(dir / "f.txt");
+  reader.SetEncodingName("UTF-8");
+  reader.SetEncodingName("UTF-8");
+  EXPECT_EQ(reader.EncodingKey(), "utf8");
+  reader.SetEncodingName("auto detect");
+  reader.SetEncodingName("AUTO DETECT");
+  EXPECT_EQ(reader.EncodingName(), "UTF-8BOM");
+  EXPECT_EQ(reader.EncodingKey(), "utf8bom");
+  ASSERT_EQ(log.Lines.size(), 3u);
+  EXPECT_NE(log.Lines[0].find("BlockTextReader EncodingName UTF-8"), std::string::npos);
+  EXPECT_NE(log.Lines[2].find("BlockTextReader EncodingName UTF-8BOM"), std::string::npos);
+
+  TBlockTextReader unset(16, 0);
+  unset.Open(dir / "f.txt");
+  unset.Next();  // detects by itself
+  EXPECT_EQ(unset.EncodingName(), "UTF-8BOM");
+  EXPECT_EQ(unset.CurrentLine(), "x");
+  EXPECT_EQ(log.Lines.size(), 4u);
+}
