@@ -65,7 +65,7 @@ TEST_F(CommandLine, MissingDirectoryOrUnsupportedTaskFiles) {
     EXPECT_EQ(log[0].Tag, "error");
     EXPECT_EQ(log[0].Text, "task file: " + task + " not exists.");
   }
-  for (const std::string& name : {"job.SFT", "job.sft.txt", "job", ".sft"}) {
+  for (std::string name : {"job.SFT", "job.sft.txt", "job", ".sft"}) {
     std::string task = Work("t/" + name);
     WriteFile(task, ReadFile(Task));
     auto log = RunTask(task, Work(name + ".log"));
@@ -80,8 +80,8 @@ TEST_F(CommandLine, MissingDirectoryOrUnsupportedTaskFiles) {
 
 TEST_F(CommandLine, LogFileIsAppendedAndAMissingFolderStopsTheTask) {
   WriteFile(Log, "earlier\n");
-  RunTask(Task);
-  RunTask(Task);
+  Run({"task=" + Task, "logfile=" + Log});
+  Run({"task=" + Task, "logfile=" + Log});
   std::string text = ReadFile(Log);
   EXPECT_EQ(text.rfind("earlier\n", 0), 0u);
   EXPECT_EQ(ParseLog(text.substr(8)).size(), 10u);
