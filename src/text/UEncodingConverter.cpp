@@ -164,42 +164,18 @@ void TTextEncoder::EncodeUtf16(const unsigned char* text, size_t size, std::stri
 }
 
 void TTextEncoder::EncodeIconv(std::string_view utf8, std::string& out) {
-  iconv(Cd_, nullptr, nullptr, nullptr, nullptr);
-  char* in = const_cast<char*>(utf8.data());
-  size_t in_left = utf8.size();
-  size_t used = out.size();
   // None of the supported code pages needs more bytes than UTF-8 does.
-  out.resize(used + in_left + 16);
-  for (bool flushed = false; !flushed;) {
-    char* o = out.data() + used;
-    size_t out_left = out.size() - used;
-    size_t result;
-    if (in_left > 0) {
-      result = iconv(Cd_, &in, &in_left, &o, &out_left);
-    } else {
-      result = iconv(Cd_, nullptr, nullptr, &o, &out_left);
-      flushed = result != static_cast<size_t>(-1) || errno != E2BIG;
-    }
-    used = static_cast<size_t>(o - out.data());
-    if (result != static_cast<size_t>(-1)) continue;
-    if (errno == E2BIG) {
-      out.resize(out.size() + in_left * 2 + 16);
-      continue;
-    }
-    if (in_left == 0) continue;  // a flush that failed otherwise has ended the loop
-    // EILSEQ: a character the target lacks, or invalid UTF-8; EINVAL: UTF-8
-    // cut off at the end. Either way that one sequence (or byte) is left out.
-    const unsigned char* bad = reinterpret_cast<const unsigned char*>(in);
-    size_t length = Utf8SequenceLength(bad, in_left);
-    if (length > 0) {
-      PutFixedCharacter(Utf8CodePoint(bad, length), out, used);
-    } else {
-      length = 1;
-    }
-    in += length;
-    in_left -= length;
-  }
-  out.resize(used);
+  RunIconv(Cd_, utf8.data(), utf8.size(), 1, out,
+           [this](const char* rest, size_t left, std::string& text, size_t& used) -> size_t {
+             // EILSEQ: a character the target lacks, or invalid UTF-8; EINVAL:
+             // UTF-8 cut off at the end. Either way that one sequence (or
+             // byte) is left out, unless a mapping fix supplies its byte.
+             const unsigned char* bad = reinterpret_cast<const unsigned char*>(rest);
+             size_t length = Utf8SequenceLength(bad, left);
+             if (length == 0) return 1;
+             PutFixedCharacter(Utf8CodePoint(bad, length), text, used);
+             return length;
+           });
 }
 
 bool TTextEncoder::PutFixedCharacter(uint32_t code, std::string& out, size_t& used) const {

@@ -189,36 +189,44 @@ void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::stri
   out.resize(static_cast<size_t>(o - out.data()));
 }
 
-void TTextDecoder::DecodeIconv(const char* data, size_t size, std::string& out) {
-  iconv(Cd_, nullptr, nullptr, nullptr, nullptr);
+void RunIconv(iconv_t cd, const char* data, size_t size, size_t growth, std::string& out,
+              const TIconvInvalid& on_invalid) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* in = const_cast<char*>(data);
   size_t in_left = size;
   size_t used = out.size();
-  out.resize(used + size * 3 + 16);
+  out.resize(used + size * growth + 16);
   for (bool flushed = false; !flushed;) {
     char* o = out.data() + used;
     size_t out_left = out.size() - used;
     size_t result;
     if (in_left > 0) {
-      result = iconv(Cd_, &in, &in_left, &o, &out_left);
+      result = iconv(cd, &in, &in_left, &o, &out_left);
     } else {
-      result = iconv(Cd_, nullptr, nullptr, &o, &out_left);
+      result = iconv(cd, nullptr, nullptr, &o, &out_left);
       flushed = result != static_cast<size_t>(-1) || errno != E2BIG;
     }
     used = static_cast<size_t>(o - out.data());
     if (result != static_cast<size_t>(-1)) continue;
     if (errno == E2BIG) {
-      out.resize(out.size() + in_left * 3 + 16);
+      out.resize(out.size() + in_left * growth + 16);
       continue;
     }
     if (in_left == 0) continue;  // a flush that failed otherwise has ended the loop
-    // EILSEQ (invalid) or EINVAL (cut off by the end): the byte becomes
-    // U+FFFD and decoding goes on with the next one.
-    if (out.size() - used < kReplacementUtf8.size()) out.resize(used + in_left * 3 + 16);
-    std::memcpy(out.data() + used, kReplacementUtf8.data(), kReplacementUtf8.size());
-    used += kReplacementUtf8.size();
-    ++in;
-    --in_left;
+    size_t skip = on_invalid(in, in_left, out, used);
+    in += skip;
+    in_left -= skip;
   }
   out.resize(used);
+}
+
+void TTextDecoder::DecodeIconv(const char* data, size_t size, std::string& out) {
+  // EILSEQ (invalid) or EINVAL (cut off by the end): the byte becomes U+FFFD
+  // and decoding goes on with the next one.
+  RunIconv(Cd_, data, size, 3, out, [](const char*, size_t left, std::string& text, size_t& used) -> size_t {
+    if (text.size() - used < kReplacementUtf8.size()) text.resize(used + left * 3 + 16);
+    std::memcpy(text.data() + used, kReplacementUtf8.data(), kReplacementUtf8.size());
+    used += kReplacementUtf8.size();
+    return 1;
+  });
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -82,3 +83,11 @@ struct TMappingFix {
   uint32_t Code;
 };
 std::span<const TMappingFix> MappingFixesOf(std::string_view iconv_charset);
+
+// Runs iconv over Data, appending to Out (Growth output bytes reserved per
+// input byte). At an invalid or cut-off input sequence OnInvalid is called
+// with the rest of the input; it may append to Out at Used and returns how
+// many input bytes to skip (at least 1).
+using TIconvInvalid = std::function<size_t(const char* rest, size_t left, std::string& out, size_t& used)>;
+void RunIconv(iconv_t cd, const char* data, size_t size, size_t growth, std::string& out,
+              const TIconvInvalid& on_invalid);
