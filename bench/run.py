@@ -30,7 +30,7 @@ CASES = {
              ["split", "-C", "100m", "{src}", "{out}/x"], 0.8),
     "symbol": ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "#",
                 "SourceEncoding": "UTF-8"}, "marked.csv",
-               ["csplit", "-s", "-z", "-f", "{out}/x", "{src}", "/^#/", "{*}"], 0.2),
+               ["csplit", "-s", "-z", "-f", "{out}/x", "{src}", "/^#/", "{{*}}"], 0.2),
     "header": ({"SplitByType": "Lines", "MaxLines": "100000", "KeepHeader": "1", "SourceEncoding": "UTF-8"},
                "data.csv", ["split", "-l", "100000", "{src}", "{out}/x"], 0.85),
     "cp1251": ({"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": "CP1251 (Cyrillic)"},
