@@ -178,6 +178,8 @@ void TFileSplitter::FlushPending() {
     return;
   }
   try {
+    // Text taken from a source that shrank meanwhile is never written.
+    Reader_->CheckIntact();
     WriteText(Pending_);
   } catch (const EQuillmereError&) {
     // Pending is emptied so that no line is written twice by a later flush.

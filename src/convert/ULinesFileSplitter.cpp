@@ -4,11 +4,14 @@
 #include "text/UBlockTextReader.h"
 #include "util/UErrors.h"
 
+#include <cstdint>
+
 void TLinesFileSplitter::InitSplit() {
   if (Session->MaxLines < 1)
     throw EQuillmereError("Invalid MaxLines " + std::to_string(Session->MaxLines) +
                           ": a piece must hold at least 1 line.");
   TFileSplitter::InitSplit();
+  NextPieceAt_ = 0;
   ReadHeader();
 }
 
@@ -26,13 +29,15 @@ void TLinesFileSplitter::WriteHeader() {
 }
 
 void TLinesFileSplitter::SplitOneLine() {
-  const int64_t max_lines = Session->MaxLines;
-  if (LineIndex() % max_lines == 0) {
+  // Lines arrive one index at a time, so piece k begins at (k - 1) x MaxLines.
+  if (LineIndex() == NextPieceAt_) {
+    const int64_t max_lines = Session->MaxLines;
+    NextPieceAt_ = NextPieceAt_ > INT64_MAX - max_lines ? INT64_MAX : NextPieceAt_ + max_lines;
     OpenNextPiece();
     WriteHeader();
   }
   AppendLine(CurrentLine());
-  bool piece_full = (LineIndex() + 1) % max_lines == 0;
+  bool piece_full = LineIndex() + 1 == NextPieceAt_;
   bool last_line = IsLastLine();
   if (PendingOverThreshold() || piece_full || last_line) FlushPending();
   if ((piece_full || last_line) && IsPieceOpen()) ClosePiece();

@@ -20,4 +20,7 @@ class TLinesFileSplitter : public TFileSplitter {
   void WriteHeader();
 
   std::string Header_;
+  // Index of the line that opens the next piece: the line count of the
+  // pieces so far, kept instead of a division per line.
+  int64_t NextPieceAt_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "util/UFileStream.h"
+#include "util/UMappedRegion.h"
 
 class TTextDecoder;
 
@@ -26,6 +27,8 @@ class TTextDecoder;
 //
 // A file smaller than MemoryLimit is copied into memory at Open; a larger one
 // is read from disk block by block, holding one block and its decoded text.
+// Blocks of a large file are mapped rather than copied where the file allows
+// it; a file that shrinks meanwhile still ends in EReadError, never in zeros.
 // Typical use: Open, SetEncodingName, then while HasNext: Next, CurrentLine.
 class TBlockTextReader {
  public:
@@ -59,6 +62,10 @@ class TBlockTextReader {
   std::string_view CurrentLine() const { return CurrentLine_; }
   // Closes the file and releases the buffers; no line is left to read.
   void Close();
+  // Raises EReadError when bytes of the current block vanished from the file
+  // since they were read (the file was truncated). Lines handed out before
+  // were whole; callers check before they write what they took.
+  void CheckIntact() const;
 
   const std::string& FileName() const { return FileName_; }
   const std::string& EncodingName() const { return EncodingName_; }
@@ -67,11 +74,14 @@ class TBlockTextReader {
   int64_t MemoryLimit() const { return MemoryLimit_; }
   int64_t FileSize() const { return FileSize_; }
   bool IsMemoryCopy() const { return MemoryCopy_ != nullptr; }
+  bool IsMapped() const { return Mapped_; }
 
  private:
   const char* WindowData() const;
   // Makes Count more bytes of the file available at the end of the window.
   void ExtendWindow(size_t count);
+  // Maps Size bytes of the file from WindowStart_ as the window.
+  void MapWindow(size_t size);
   // Moves to the next block: drops the current one, keeps the bytes after its
   // cut, reads until a cut is found and decodes the block.
   void ReadBlock();
@@ -92,10 +102,12 @@ class TBlockTextReader {
   int64_t FileSize_ = 0;
   TFileStream File_;
   std::unique_ptr<char[]> MemoryCopy_;  // the whole file, when it is small
+  bool Mapped_ = false;                 // windows are mapped from the file
+  TMappedRegion Map_;
   std::unique_ptr<TTextDecoder> Decoder_;
 
   // The window: bytes of the file from WindowStart_ on, WindowSize_ of them,
-  // in MemoryCopy_ or Buffer_. The current block is its first Cut_ bytes.
+  // in MemoryCopy_, Map_ or Buffer_. The current block is its first Cut_ bytes.
   std::unique_ptr<char[]> Buffer_;
   size_t BufferCapacity_ = 0;
   int64_t WindowStart_ = 0;

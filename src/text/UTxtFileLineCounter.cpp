@@ -1,5 +1,6 @@
 #include "text/UTxtFileLineCounter.h"
 
+#include <emmintrin.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,41 +15,26 @@
 
 namespace {
 
-constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-constexpr uint64_t kLineFeeds = 0x0A0A0A0A0A0A0A0AULL;
-constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFULL;
-
-// 0x01 in every byte lane of Word that holds 0x0A, 0x00 elsewhere. Exact:
-// the high bit is masked off before the addition, so no carry crosses lanes.
-inline uint64_t LineFeedLanes(uint64_t word) {
-  uint64_t x = word ^ kLineFeeds;
-  return (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7;
-}
-
-// Sum of the eight byte lanes of Lanes (each at most 255).
-inline int64_t SumLanes(uint64_t lanes) {
-  uint64_t pairs = (lanes & kEvenBytes) + ((lanes >> 8) & kEvenBytes);
-  return static_cast<int64_t>((pairs * 0x0001000100010001ULL) >> 48);
-}
-
 // Rounds half to even, as the default floating-point rounding mode does.
 int64_t RoundHalfEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
 
 }  // namespace
 
 int64_t CountLineFeeds(const char* data, size_t size) {
+  // SSE2 is part of every x86-64 processor: 16 bytes per step. Each byte lane
+  // of Acc counts up to 255 matches before the lanes are summed (psadbw).
+  const __m128i line_feed = _mm_set1_epi8('\n');
   int64_t count = 0;
   size_t i = 0;
-  // Byte lanes count up to 255 before they are folded into Count.
-  while (size - i >= 8) {
-    size_t words = std::min<size_t>((size - i) / 8, 255);
-    uint64_t lanes = 0;
-    for (size_t w = 0; w < words; ++w, i += 8) {
-      uint64_t word;
-      std::memcpy(&word, data + i, 8);
-      lanes += LineFeedLanes(word);
+  while (size - i >= 16) {
+    size_t rounds = std::min<size_t>((size - i) / 16, 255);
+    __m128i acc = _mm_setzero_si128();
+    for (size_t r = 0; r < rounds; ++r, i += 16) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      acc = _mm_sub_epi8(acc, _mm_cmpeq_epi8(bytes, line_feed));
     }
-    count += SumLanes(lanes);
+    __m128i sums = _mm_sad_epu8(acc, _mm_setzero_si128());
+    count += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
   }
   for (; i < size; ++i) count += data[i] == '\n';
   return count;

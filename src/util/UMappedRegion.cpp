@@ -1,0 +1,91 @@
+#include "util/UMappedRegion.h"
+
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+// The guard's table of mapped regions. The handler reads it; slots are only
+// written outside the handler, and the program is single-threaded.
+struct TGuardSlot {
+  volatile uintptr_t Begin = 0;
+  volatile uintptr_t End = 0;
+  volatile sig_atomic_t Faulted = 0;
+};
+constexpr int kSlots = 16;
+TGuardSlot Slots[kSlots];
+struct sigaction PreviousAction;
+bool HandlerInstalled = false;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
+  for (TGuardSlot& slot : Slots) {
+    if (slot.Begin == 0 || address < slot.Begin || address >= slot.End) continue;
+    // Zero pages from the faulting page to the region's end: the read that
+    // faulted goes on, and the owner sees Faulted before using the bytes.
+    uintptr_t page = address & ~static_cast<uintptr_t>(sysconf(_SC_PAGESIZE) - 1);
+    mmap(reinterpret_cast<void*>(page), slot.End - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+    slot.Faulted = 1;
+    return;
+  }
+  // Not ours: let the fault take its usual course when the access repeats.
+  sigaction(SIGBUS, &PreviousAction, nullptr);
+  (void)signal;
+  (void)context;
+}
+
+void InstallHandler() {
+  if (HandlerInstalled) return;
+  struct sigaction action;
+  std::memset(&action, 0, sizeof(action));
+  action.sa_sigaction = OnBusError;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  if (sigaction(SIGBUS, &action, &PreviousAction) == 0) HandlerInstalled = true;
+}
+
+}  // namespace
+
+bool TMappedRegion::Map(int fd, int64_t offset, size_t length) {
+  Unmap();
+  if (length == 0) return true;
+  int slot = -1;
+  for (int i = 0; i < kSlots && slot < 0; ++i)
+    if (Slots[i].Begin == 0) slot = i;
+  if (slot < 0) return false;
+  InstallHandler();
+  if (!HandlerInstalled) return false;
+  const int64_t page = sysconf(_SC_PAGESIZE);
+  const int64_t aligned = offset / page * page;
+  const size_t skew = static_cast<size_t>(offset - aligned);
+  void* base = mmap(nullptr, skew + length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, aligned);
+  if (base == MAP_FAILED) return false;
+  Base_ = base;
+  Length_ = skew + length;
+  Data_ = static_cast<const char*>(base) + skew;
+  Size_ = length;
+  Slot_ = slot;
+  Slots[slot].Faulted = 0;
+  Slots[slot].End = reinterpret_cast<uintptr_t>(base) + Length_;
+  Slots[slot].Begin = reinterpret_cast<uintptr_t>(base);
+  return true;
+}
+
+void TMappedRegion::Unmap() {
+  if (Slot_ >= 0) {
+    Slots[Slot_].Begin = 0;
+    Slots[Slot_].End = 0;
+    Slots[Slot_].Faulted = 0;
+    Slot_ = -1;
+  }
+  if (Base_ != nullptr) munmap(Base_, Length_);
+  Base_ = nullptr;
+  Length_ = 0;
+  Data_ = nullptr;
+  Size_ = 0;
+}
+
+bool TMappedRegion::Faulted() const { return Slot_ >= 0 && Slots[Slot_].Faulted != 0; }

@@ -1,0 +1,51 @@
+#include "util/UMappedRegion.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "support/TestSupport.h"
+#include "text/UBlockTextReader.h"
+#include "util/UErrors.h"
+
+TEST(MappedRegion, TruncatedPagesReadAsZerosAndAreReported) {
+  TTempDir dir;
+  std::string content(3 * 4096 + 100, 'x');
+  WriteFile(dir / "f", content);
+  int fd = open((dir / "f").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  TMappedRegion region;
+  ASSERT_TRUE(region.Map(fd, 4096 + 10, 2 * 4096));
+  EXPECT_EQ(region.Data()[0], 'x');
+  EXPECT_FALSE(region.Faulted());
+  ASSERT_EQ(truncate((dir / "f").c_str(), 4096), 0);
+  // The vanished page would end the process without the guard.
+  volatile char c = region.Data()[5000];
+  EXPECT_EQ(c, 0);
+  EXPECT_TRUE(region.Faulted());
+  region.Unmap();
+  close(fd);
+}
+
+TEST(MappedRegion, ReaderReportsASourceThatShrinksWhileMapped) {
+  TTempDir dir;
+  std::string content;
+  for (int i = 0; i < 20000; ++i) content += "line " + std::to_string(i) + "\n";
+  WriteFile(dir / "src.txt", content);
+  TBlockTextReader reader(64 * 1024, 0);
+  reader.Open(dir / "src.txt");
+  reader.SetEncodingName("UTF-8");
+  ASSERT_TRUE(reader.IsMapped());
+  reader.Next();
+  EXPECT_EQ(reader.CurrentLine(), "line 0");
+  ASSERT_EQ(truncate((dir / "src.txt").c_str(), 100), 0);
+  EXPECT_THROW(
+      {
+        while (reader.HasNext()) {
+          reader.Next();
+          // Whatever came out before the failure is a real line of the source.
+          ASSERT_EQ(reader.CurrentLine().substr(0, 5), "line ");
+        }
+      },
+      EReadError);
+}
