@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "tasks/UFileSplitSession.h"
 #include "text/UBlockTextReader.h"
@@ -48,7 +50,6 @@ void TFileSplitter::InitSplit() {
   PendingBytes_ = 0;
   PendingLines_ = 0;
   CurrentLinePending_ = false;
-  Pending_.clear();
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
@@ -173,32 +174,29 @@ void TFileSplitter::FlushPending() {
   if (!Output_.IsOpen()) {
     // Dropped without an error of their own: every one of them failed.
     Status().ErrorCount += lines;
-    Pending_.clear();
     PendingBytes_ = 0;
     return;
   }
   try {
     // Text taken from a source that shrank meanwhile is never written.
     Reader_->CheckIntact();
-    WriteText(Pending_);
+    WriteText(std::string_view(Pending_.get(), static_cast<size_t>(PendingBytes_)));
   } catch (const EQuillmereError&) {
     // Pending is emptied so that no line is written twice by a later flush.
     // The current line is counted by the record failure this raises.
     Status().ErrorCount += lines - (current_pending ? 1 : 0);
-    Pending_.clear();
     PendingBytes_ = 0;
     throw;
   }
-  Pending_.clear();
   PendingBytes_ = 0;
 }
 
-void TFileSplitter::AppendLine(std::string_view line) {
-  Pending_.append(line);
-  Pending_.append("\r\n", 2);
-  PendingBytes_ += static_cast<int64_t>(line.size()) + 2;
-  ++PendingLines_;
-  CurrentLinePending_ = true;
+void TFileSplitter::GrowPending(size_t needed) {
+  size_t capacity = std::max(needed, 2 * PendingCapacity_);
+  auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+  if (PendingBytes_ > 0) std::memcpy(buffer.get(), Pending_.get(), static_cast<size_t>(PendingBytes_));
+  Pending_ = std::move(buffer);
+  PendingCapacity_ = capacity;
 }
 
 bool TFileSplitter::IsLastLine() const { return !Reader_->HasNext(); }

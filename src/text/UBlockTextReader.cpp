@@ -107,9 +107,7 @@ bool TBlockTextReader::HasUnreadText() const {
   return FileSize_ - (WindowStart_ + static_cast<int64_t>(Cut_)) >= static_cast<int64_t>(CodeUnitSize());
 }
 
-bool TBlockTextReader::HasNext() const { return LineStart_ < Text_.size() || HasUnreadText(); }
-
-void TBlockTextReader::Next() {
+void TBlockTextReader::NextFromNewBlock() {
   if (EncodingName_.empty() && File_.IsOpen()) SetEncodingName("Auto Detect");
   if (LineStart_ >= Text_.size() && HasUnreadText()) ReadBlock();
   if (!TakeLine(CurrentLine_)) CurrentLine_ = {};

@@ -51,12 +51,19 @@ class TBlockTextReader {
   // name is logged at debug level on "Global" and applies from the next block.
   void SetEncodingName(const std::string& name);
   // True when Next will hand out another line. Never reads.
-  bool HasNext() const;
+  bool HasNext() const { return LineStart_ < Text_.size() || HasUnreadText(); }
   // Makes the next line current, reading a block when needed (detecting the
   // encoding first if none is set). Past the last line CurrentLine is empty.
   // Raises EReadError when the file delivers fewer bytes than its size at
   // Open promised.
-  void Next();
+  void Next() {
+    // The common case, a line of the current block, stays inline.
+    if (LineStart_ < Text_.size() && !EncodingName_.empty()) [[likely]] {
+      TakeLine(CurrentLine_);
+      return;
+    }
+    NextFromNewBlock();
+  }
   // The current line, UTF-8 without its line end. Valid until the next Next,
   // Close or destruction.
   std::string_view CurrentLine() const { return CurrentLine_; }
@@ -84,7 +91,8 @@ class TBlockTextReader {
   void MapWindow(size_t size);
   // Moves to the next block: drops the current one, keeps the bytes after its
   // cut, reads until a cut is found and decodes the block.
-  void ReadBlock();
+  // Kept out of line so that Next, called once per line, stays small.
+  [[gnu::noinline]] void ReadBlock();
   // The window offset just after the last settled line end at or after From;
   // 0 when there is none.
   size_t FindCut(size_t from) const;
@@ -92,6 +100,7 @@ class TBlockTextReader {
   // Unread bytes that will still yield a line.
   bool HasUnreadText() const;
   bool TakeLine(std::string_view& line);
+  [[gnu::noinline]] void NextFromNewBlock();
   void ResetReading();
 
   std::string FileName_;
