@@ -8,28 +8,34 @@ inline char AsciiUpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast
 }  // namespace
 
 void TSymbolFileSplitter::InitSplit() {
-  Symbol_ = Session->IgnoreCase ? AsciiUpper(Session->SymbolValue) : Session->SymbolValue;
+  IgnoreCase_ = Session->IgnoreCase;
+  Symbol_ = IgnoreCase_ ? AsciiUpper(Session->SymbolValue) : Session->SymbolValue;
+  const std::string& type = Session->SymbolType;
+  Kind_ = type == "Separator"    ? TKind::Separator
+          : type == "Start With" ? TKind::StartWith
+          : type == "End With"   ? TKind::EndWith
+                                 : TKind::None;
   TFileSplitter::InitSplit();
 }
 
 bool TSymbolFileSplitter::SameBytes(std::string_view text) const {
-  if (!Session->IgnoreCase) return text == Symbol_;
+  if (!IgnoreCase_) return text == Symbol_;
   for (size_t i = 0; i < text.size(); ++i)
     if (AsciiUpperChar(text[i]) != Symbol_[i]) return false;
   return true;
 }
 
 bool TSymbolFileSplitter::MatchSeparator(std::string_view line) const {
-  return Session->SymbolType == "Separator" && line.size() == Symbol_.size() && SameBytes(line);
+  return Kind_ == TKind::Separator && line.size() == Symbol_.size() && SameBytes(line);
 }
 
 bool TSymbolFileSplitter::MatchStartWith(std::string_view line) const {
-  return Session->SymbolType == "Start With" && line.size() >= Symbol_.size() &&
+  return Kind_ == TKind::StartWith && line.size() >= Symbol_.size() &&
          SameBytes(line.substr(0, Symbol_.size()));
 }
 
 bool TSymbolFileSplitter::MatchEndWith(std::string_view line) const {
-  return Session->SymbolType == "End With" && line.size() >= Symbol_.size() &&
+  return Kind_ == TKind::EndWith && line.size() >= Symbol_.size() &&
          SameBytes(line.substr(line.size() - Symbol_.size()));
 }
 

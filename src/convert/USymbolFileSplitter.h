@@ -10,6 +10,7 @@
 
 class TSymbolFileSplitter : public TFileSplitter {
  public:
+  // Valid once the run has started (the settings are read at its start).
   bool MatchSeparator(std::string_view line) const;
   bool MatchStartWith(std::string_view line) const;
   bool MatchEndWith(std::string_view line) const;
@@ -22,6 +23,10 @@ class TSymbolFileSplitter : public TFileSplitter {
   // Compares Line with the symbol byte for byte, ASCII-folded with IgnoreCase.
   bool SameBytes(std::string_view line) const;
 
+  enum class TKind { None, Separator, StartWith, EndWith };
+
   bool AtSeparator_ = false, AtStart_ = false, AtEnd_ = false, AtFirst_ = false, AtLast_ = false;
   std::string Symbol_;  // SymbolValue, upper-cased with IgnoreCase
+  TKind Kind_ = TKind::None;  // SymbolType, compared once per run
+  bool IgnoreCase_ = false;
 };
