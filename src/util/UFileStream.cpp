@@ -27,8 +27,12 @@ TFileStream::~TFileStream() {
 }
 
 TFileStream TFileStream::OpenRead(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening a named pipe without a writer would wait for one forever; opened
+  // without waiting, it reads as an empty file. Reads themselves block again.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw EFOpenError(path, SysErrorMessage(errno));
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return TFileStream(fd, path);
 }
 
