@@ -1,0 +1,133 @@
+// Keeps the manual page in step with the program: its encoding table and its
+// lists of task-file keys must be the program's own, and it must format
+// without warnings.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "support/TestSupport.h"
+#include "tasks/UBatchFileSplitSession.h"
+#include "tasks/UFileSplitSession.h"
+#include "text/UEncodings.h"
+
+#ifndef QUILLMERE_MANUAL_PAGE
+#error "QUILLMERE_MANUAL_PAGE must name the manual page source"
+#endif
+
+namespace {
+
+// Undoes the escapes the page uses for plain characters and drops font changes.
+std::string PlainText(const std::string& roff) {
+  std::string text;
+  for (size_t i = 0; i < roff.size(); ++i) {
+    if (roff[i] != '\\' || i + 1 == roff.size()) {
+      text += roff[i];
+      continue;
+    }
+    char next = roff[i + 1];
+    if (next == '-' || next == '\\') {
+      text += next;
+      ++i;
+    } else if (next == 'e') {
+      text += '\\';
+      ++i;
+    } else if (next == '&' || next == '%' || next == 'c') {
+      ++i;
+    } else if (next == 'f' && i + 2 < roff.size()) {
+      i += 2;  // \fB, \fI, \fR, \fP
+    } else if (next == '(' && i + 3 < roff.size()) {
+      std::string name = roff.substr(i + 2, 2);
+      text += name == "dq" ? "\"" : name == "aq" ? "'" : "?";
+      i += 3;
+    } else {
+      text += roff[i];
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> ManualLines() { return Lines(ReadFile(QUILLMERE_MANUAL_PAGE)); }
+
+// The index of the first line at or after From that equals Line; fails when none.
+size_t Find(const std::vector<std::string>& lines, const std::string& line, size_t from = 0) {
+  for (size_t i = from; i < lines.size(); ++i)
+    if (lines[i] == line) return i;
+  ADD_FAILURE() << "the manual page has no line " << line;
+  return lines.size();
+}
+
+// The keys that a subsection of the page lists as ".TP" entries ".B Key".
+std::vector<std::string> DocumentedKeys(const std::string& subsection) {
+  std::vector<std::string> lines = ManualLines();
+  std::vector<std::string> keys;
+  for (size_t i = Find(lines, ".SS " + subsection) + 1; i + 1 < lines.size(); ++i) {
+    if (lines[i].rfind(".SS", 0) == 0 || lines[i].rfind(".SH", 0) == 0) break;
+    if (lines[i] == ".TP" && lines[i + 1].rfind(".B ", 0) == 0) keys.push_back(lines[i + 1].substr(3));
+  }
+  return keys;
+}
+
+// The keys of section [Split] that a session of the kind writes, in order.
+std::vector<std::string> KeysWritten(TTaskSession& session) {
+  TTempDir dir;
+  session.WriteToIni(dir / "task.ini");
+  std::vector<std::string> keys;
+  for (const std::string& line : Lines(ReadFile(dir / "task.ini"))) {
+    size_t eq = line.find('=');
+    if (eq != std::string::npos) keys.push_back(line.substr(0, eq));
+  }
+  return keys;
+}
+
+}  // namespace
+
+TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
+  TFileSplitSession split;
+  TBatchFileSplitSession batch;
+  EXPECT_EQ(DocumentedKeys("Split task (.sft)"), KeysWritten(split));
+  EXPECT_EQ(DocumentedKeys("Batch task (.bst)"), KeysWritten(batch));
+}
+
+TEST(ManualPage, EncodingTableIsTheProgramsTable) {
+  // The rows between the tab stops and the end of the block, after the heading:
+  // display name, TAB, key, TAB, character set.
+  std::vector<std::string> lines = ManualLines();
+  size_t row = Find(lines, ".SH ENCODINGS");
+  while (row < lines.size() && lines[row].rfind(".ta ", 0) != 0) ++row;
+  row += 2;
+  std::vector<TEncodingName> documented;
+  for (; row < lines.size() && lines[row] != ".fi"; ++row) {
+    std::string text = PlainText(lines[row]);
+    size_t tab = text.find('\t');
+    size_t second = text.find('\t', tab + 1);
+    ASSERT_NE(second, std::string::npos) << "not a table row: " << text;
+    documented.push_back({text.substr(tab + 1, second - tab - 1), text.substr(0, tab)});
+  }
+  const std::vector<TEncodingName>& table = EncodingNames();
+  ASSERT_EQ(documented.size(), table.size());
+  for (size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(documented[i].Key, table[i].Key) << "row " << i + 1;
+    EXPECT_EQ(documented[i].DisplayName, table[i].DisplayName) << "row " << i + 1;
+  }
+}
+
+TEST(ManualPage, FormatsWithoutWarnings) {
+  if (std::system("command -v groff >/dev/null 2>&1") != 0) GTEST_SKIP() << "groff is not installed";
+  std::string command = std::string("groff -man -ww -z '") + QUILLMERE_MANUAL_PAGE + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(output, "");
+}
