@@ -38,7 +38,13 @@ bool TFileSplitSessionExecutor::Execute() {
     result = Splitter_->Run();
   } catch (const EQuillmereError& e) {
     outputer->WriteMessage(e.what());
-    TLog::Global().Error(std::string("In TFileSplitSessionExecutor.Execute, ") + e.what());
+    // The log file now holds the failure. An exception log that cannot be
+    // written (its folder missing, the usual state on a new machine) must
+    // not turn it into a second, unrelated failure of the task.
+    try {
+      TLog::Global().Error(std::string("In TFileSplitSessionExecutor.Execute, ") + e.what());
+    } catch (const EQuillmereError&) {
+    }
     result = false;
   }
   if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");

@@ -114,6 +114,15 @@ TEST_F(Split, MissingConfigFolderIsNeverCreated) {
   EXPECT_NE(log[5].Text.find("1 records can not convert."), std::string::npos);
 }
 
+TEST_F(Split, MissingConfigFolderAddsNoSecondFailure) {
+  std::filesystem::remove_all(ConfigFolder());
+  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("nope.txt"), "DestFolder=" + Work("out"),
+                                           "SplitByType=Lines", "MaxLines=2"}));
+  ASSERT_EQ(log.size(), 3u);  // task path, description, the failure itself
+  EXPECT_EQ(log[2].Text.rfind("Unable to open file", 0), 0u) << log[2].Text;
+  EXPECT_FALSE(PathExists(ConfigFolder()));
+}
+
 TEST_F(Split, SourceInsideTheDestinationIsNeverDeletedOrOverwritten) {
   struct Case {
     std::string source, dest;
