@@ -1,10 +1,15 @@
 #include "text/UEncodingConverter.h"
 
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
@@ -93,13 +98,19 @@ void ReleaseCachedConverters() {
   CachedEncoders.clear();
 }
 
-TTextEncoder::TTextEncoder(std::string_view key) : Key_(NormalizeEncodingName(key)) {
+TTextEncoder::TTextEncoder(std::string_view key) : TTextEncoder(key, false) {}
+
+std::unique_ptr<TTextEncoder> TTextEncoder::ThroughIconv(std::string_view key) {
+  return std::unique_ptr<TTextEncoder>(new TTextEncoder(key, true));
+}
+
+TTextEncoder::TTextEncoder(std::string_view key, bool through_iconv) : Key_(NormalizeEncodingName(key)) {
   if (Key_ == "ansi") Key_ = AnsiKeyFromEnvironment();
-  if (Key_ == "ucs2le") {
+  if (Key_ == "ucs2le" && !through_iconv) {
     Mode_ = TMode::Utf16LE;
     return;
   }
-  if (Key_ == "ucs2be") {
+  if (Key_ == "ucs2be" && !through_iconv) {
     Mode_ = TMode::Utf16BE;
     return;
   }
@@ -109,6 +120,50 @@ TTextEncoder::TTextEncoder(std::string_view key) : Key_(NormalizeEncodingName(ke
   if (Cd_ == kNoIconv) return;
   Mode_ = TMode::Iconv;
   Fixes_ = MappingFixesOf(charset);
+  if (!through_iconv && BuildTable(charset)) Mode_ = TMode::Table;
+}
+
+// A single-byte character set encodes through a table of the characters its
+// bytes decode to (mapping fixes included), each entry being what iconv
+// writes for that character, so the table gives iconv's result without its
+// cost. Characters no byte decodes to have no byte in iconv either, except in
+// the character sets that compose, where they still go through iconv.
+bool TTextEncoder::BuildTable(std::string_view charset) {
+  std::unique_ptr<TByteCharacters> characters = ProbeByteCharacters(charset);
+  if (!characters) return false;
+  std::vector<uint32_t> codes;
+  for (const TByteCharacters::TEntry& entry : characters->Entries) {
+    if (!entry.Defined) continue;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(entry.Bytes);
+    if (Utf8SequenceLength(bytes, entry.Length) != entry.Length) return false;  // not one character
+    codes.push_back(Utf8CodePoint(bytes, entry.Length));
+  }
+  for (const TMappingFix& fix : Fixes_) codes.push_back(fix.Code);
+
+  std::vector<uint16_t> table(256, kNoByte);  // page 0: no bytes
+  uint8_t page_of[256] = {};
+  for (uint32_t code : codes) {
+    if (code >= 0x10000) return false;
+    char utf8[4];
+    std::string encoded;
+    EncodeIconv(std::string_view(utf8, static_cast<size_t>(PutUtf8(code, utf8) - utf8)), encoded);
+    if (encoded.size() > 1) return false;
+    if (encoded.empty()) continue;
+    uint8_t& page = page_of[code >> 8];
+    if (page == 0) {
+      if (table.size() / 256 > 255) return false;
+      page = static_cast<uint8_t>(table.size() / 256);
+      table.resize(table.size() + 256, kNoByte);
+    }
+    table[size_t{page} * 256 + (code & 0xFF)] = static_cast<unsigned char>(encoded[0]);
+  }
+  Table_ = std::make_unique<uint16_t[]>(table.size());
+  std::copy(table.begin(), table.end(), Table_.get());
+  std::copy(std::begin(page_of), std::end(page_of), PageOf_);
+  AsciiIdentity_ = true;
+  for (uint32_t code = 0; code < 0x80; ++code) AsciiIdentity_ = AsciiIdentity_ && ByteOf(code) == code;
+  Composes_ = characters->Composes;
+  return true;
 }
 
 TTextEncoder::~TTextEncoder() {
@@ -123,6 +178,9 @@ void TTextEncoder::Encode(std::string_view utf8, std::string& out) {
     case TMode::Utf16LE:
     case TMode::Utf16BE:
       EncodeUtf16(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), out);
+      return;
+    case TMode::Table:
+      EncodeTable(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), out);
       return;
     case TMode::Iconv:
       EncodeIconv(utf8, out);
@@ -140,18 +198,16 @@ void TTextEncoder::EncodeUtf16(const unsigned char* text, size_t size, std::stri
     *o++ = big_endian ? high : low;
     *o++ = big_endian ? low : high;
   };
-  for (size_t i = 0; i < size;) {
+  // Encodes the character (or skips the invalid byte) at I; returns the
+  // position after it.
+  auto encode_one = [&](size_t i) -> size_t {
     if (text[i] < 0x80) {
-      put(text[i++]);
-      continue;
+      put(text[i]);
+      return i + 1;
     }
     size_t length = Utf8SequenceLength(text + i, size - i);
-    if (length == 0) {  // invalid UTF-8 is left out
-      ++i;
-      continue;
-    }
+    if (length == 0) return i + 1;  // invalid UTF-8 is left out
     uint32_t code = Utf8CodePoint(text + i, length);
-    i += length;
     if (code < 0x10000) {
       put(code);
     } else {
@@ -159,7 +215,87 @@ void TTextEncoder::EncodeUtf16(const unsigned char* text, size_t size, std::stri
       put(0xD800 + (code >> 10));
       put(0xDC00 + (code & 0x3FF));
     }
+    return i + length;
+  };
+
+  size_t i = 0;
+  // Sixteen bytes at a time: the ASCII ones before the first other byte are
+  // widened to code units at once (32 bytes stored, as many kept), the rest
+  // of the sixteen go character by character. Output never passes twice the
+  // input read, so the stores stay within the room reserved.
+  while (i + 16 <= size) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                     big_endian ? _mm_unpacklo_epi8(zero, block) : _mm_unpacklo_epi8(block, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                     big_endian ? _mm_unpackhi_epi8(zero, block) : _mm_unpackhi_epi8(block, zero));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (mask == 0) {
+      o += 32;
+      i += 16;
+      continue;
+    }
+    const size_t end = i + 16;
+    const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
+    o += 2 * prefix;
+    for (i += prefix; i < end;) i = encode_one(i);
   }
+  while (i < size) i = encode_one(i);
+  out.resize(static_cast<size_t>(o - out.data()));
+}
+
+void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::string& out) {
+  const size_t start = out.size();
+  // A character yields at most one byte, so output never passes the input
+  // read (a character that composing iconv writes longer makes room first).
+  out.resize(start + size);
+  char* o = out.data() + start;
+  // Encodes the character (or skips the invalid byte) at I; returns the
+  // position after it.
+  auto encode_one = [&](size_t i) -> size_t {
+    uint32_t code = text[i];
+    size_t length = 1;
+    if (code >= 0x80) {
+      length = Utf8SequenceLength(text + i, size - i);
+      if (length == 0) return i + 1;  // invalid UTF-8 is left out
+      code = Utf8CodePoint(text + i, length);
+    }
+    const uint16_t byte = ByteOf(code);
+    if (byte != kNoByte) {
+      *o++ = static_cast<char>(byte);
+    } else if (Composes_) {
+      Scratch_.clear();
+      EncodeIconv(std::string_view(reinterpret_cast<const char*>(text + i), length), Scratch_);
+      size_t used = static_cast<size_t>(o - out.data());
+      const size_t needed = used + Scratch_.size() + (size - i - length);
+      if (needed > out.size()) out.resize(std::max(needed, out.size() + out.size() / 2));
+      o = std::copy(Scratch_.begin(), Scratch_.end(), out.data() + used);
+    }
+    return i + length;
+  };
+
+  size_t i = 0;
+  if (AsciiIdentity_) {
+    // Sixteen bytes at a time: the ASCII ones before the first other byte
+    // are copied at once (16 stored, as many kept), the rest of the sixteen
+    // go character by character.
+    while (i + 16 <= size) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
+      if (mask == 0) {
+        o += 16;
+        i += 16;
+        continue;
+      }
+      const size_t end = i + 16;
+      const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
+      o += prefix;
+      for (i += prefix; i < end;) i = encode_one(i);
+    }
+  }
+  while (i < size) i = encode_one(i);
   out.resize(static_cast<size_t>(o - out.data()));
 }
 

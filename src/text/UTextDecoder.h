@@ -66,9 +66,27 @@ class TTextDecoder {
 
   TMode Mode_ = TMode::PassThrough;
   std::unique_ptr<TTableEntry[]> Table_;
-  size_t MaxLength_ = 1;  // longest table entry
+  size_t MaxLength_ = 1;       // longest table entry
+  bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
   iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
 };
+
+// How glibc's iconv decodes each byte of a single-byte character set alone,
+// before any mapping fix. Null when iconv lacks the character set or one of
+// its bytes starts a multi-byte character.
+struct TByteCharacters {
+  struct TEntry {
+    char Bytes[8];  // UTF-8; U+FFFD for a byte iconv refuses
+    uint8_t Length;
+    bool Defined;  // false: iconv refuses the byte
+  };
+  TEntry Entries[256];
+  // glibc holds some letters back to combine them with an accent that may
+  // follow; its encoder for such a character set also writes precomposed
+  // letters the set lacks as letter and accent.
+  bool Composes = false;
+};
+std::unique_ptr<TByteCharacters> ProbeByteCharacters(std::string_view charset);
 
 // The character set of the environment's locale as the C library names it
 // ("UTF-8", "ANSI_X3.4-1968"); empty when that locale is not installed. The
