@@ -205,9 +205,9 @@ void TTextEncoder::EncodeUtf16(const unsigned char* text, size_t size, std::stri
       put(text[i]);
       return i + 1;
     }
-    size_t length = Utf8SequenceLength(text + i, size - i);
+    size_t length;
+    uint32_t code = ReadUtf8(text + i, size - i, length);
     if (length == 0) return i + 1;  // invalid UTF-8 is left out
-    uint32_t code = Utf8CodePoint(text + i, length);
     if (code < 0x10000) {
       put(code);
     } else {
@@ -257,20 +257,15 @@ void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::stri
     uint32_t code = text[i];
     size_t length = 1;
     if (code >= 0x80) {
-      length = Utf8SequenceLength(text + i, size - i);
+      code = ReadUtf8(text + i, size - i, length);
       if (length == 0) return i + 1;  // invalid UTF-8 is left out
-      code = Utf8CodePoint(text + i, length);
     }
     const uint16_t byte = ByteOf(code);
     if (byte != kNoByte) {
       *o++ = static_cast<char>(byte);
     } else if (Composes_) {
-      Scratch_.clear();
-      EncodeIconv(std::string_view(reinterpret_cast<const char*>(text + i), length), Scratch_);
-      size_t used = static_cast<size_t>(o - out.data());
-      const size_t needed = used + Scratch_.size() + (size - i - length);
-      if (needed > out.size()) out.resize(std::max(needed, out.size() + out.size() / 2));
-      o = std::copy(Scratch_.begin(), Scratch_.end(), out.data() + used);
+      o = EncodeOutsideTable(std::string_view(reinterpret_cast<const char*>(text + i), length), size - i - length,
+                             out, o);
     }
     return i + length;
   };
@@ -297,6 +292,15 @@ void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::stri
   }
   while (i < size) i = encode_one(i);
   out.resize(static_cast<size_t>(o - out.data()));
+}
+
+char* TTextEncoder::EncodeOutsideTable(std::string_view character, size_t left, std::string& out, char* o) {
+  Scratch_.clear();
+  EncodeIconv(character, Scratch_);
+  const size_t used = static_cast<size_t>(o - out.data());
+  const size_t needed = used + Scratch_.size() + left;
+  if (needed > out.size()) out.resize(std::max(needed, out.size() + out.size() / 2));
+  return std::copy(Scratch_.begin(), Scratch_.end(), out.data() + used);
 }
 
 void TTextEncoder::EncodeIconv(std::string_view utf8, std::string& out) {

@@ -70,6 +70,10 @@ class TTextEncoder {
   }
   void EncodeUtf16(const unsigned char* text, size_t size, std::string& out) const;
   void EncodeTable(const unsigned char* text, size_t size, std::string& out);
+  // Encodes one Character outside the table of a composing character set
+  // through iconv, at O in Out, keeping room for Left more input bytes;
+  // returns the position after it.
+  char* EncodeOutsideTable(std::string_view character, size_t left, std::string& out, char* o);
   void EncodeIconv(std::string_view utf8, std::string& out);
   // Writes a character glibc refused but the published table maps; false when
   // there is none for Code.

@@ -17,6 +17,17 @@ namespace {
 
 const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 
+// Makes room for Need bytes at O in Out, growing it by a quarter of what is
+// Left to decode besides, and returns O in the grown string. Decoders reserve
+// room for one byte per input character and grow only when the text needs
+// more: std::string zero-fills what it is resized by, and reserving the worst
+// case up front cost more than the decoding.
+char* MakeRoom(std::string& out, char* o, size_t need, size_t left) {
+  const size_t used = static_cast<size_t>(o - out.data());
+  if (out.size() - used < need) out.resize(used + need + left / 4);
+  return out.data() + used;
+}
+
 // Apple's Mac OS Roman table maps 0xC6 to INCREMENT and 0xF0 to the Apple
 // logo in the private use area; glibc uses GREEK CAPITAL DELTA and U+E01E.
 constexpr TMappingFix MacintoshFixes[] = {{0xC6, 0x2206}, {0xF0, 0xF8FF}};
@@ -175,7 +186,7 @@ void TTextDecoder::DecodeUtf16(const unsigned char* data, size_t size, std::stri
   const int high = big_endian ? 0 : 1;
   const int low = 1 - high;
   const size_t start = out.size();
-  out.resize(start + units * 3);  // no unit yields more than 3 bytes
+  out.resize(start + units);
   char* o = out.data() + start;
   auto unit_at = [&](size_t i) { return (uint32_t{data[2 * i + high]} << 8) | data[2 * i + low]; };
   // Decodes the character at unit I; returns the unit after it.
@@ -203,10 +214,16 @@ void TTextDecoder::DecodeUtf16(const unsigned char* data, size_t size, std::stri
   size_t i = 0;
   // Eight units at a time: those below 0x80 before the first other one are
   // packed into bytes at once (8 bytes stored, as many kept); from that one
-  // on, the rest of the eight go unit by unit. Every step stays within the
-  // 3 bytes per unit reserved.
+  // on, the rest of the eight go unit by unit. No unit yields more than 3
+  // bytes; a pair may take one unit past the eight.
   const __m128i not_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  constexpr size_t kBlockRoom = 9 * 3;
+  char* limit = out.data() + out.size();
   while (i + 8 <= units) {
+    if (static_cast<size_t>(limit - o) < kBlockRoom) {
+      o = MakeRoom(out, o, kBlockRoom, units - i);
+      limit = out.data() + out.size();
+    }
     __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
     if (big_endian) block = _mm_or_si128(_mm_slli_epi16(block, 8), _mm_srli_epi16(block, 8));
     const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(block, not_ascii), _mm_setzero_si128());
@@ -222,15 +239,17 @@ void TTextDecoder::DecodeUtf16(const unsigned char* data, size_t size, std::stri
     o += prefix;
     for (i += prefix; i < end;) i = decode_one(i);
   }
+  o = MakeRoom(out, o, (units - i) * 3, 0);
   while (i < units) i = decode_one(i);
   out.resize(static_cast<size_t>(o - out.data()));
 }
 
 void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::string& out) const {
-  const size_t start = out.size();
   // Every entry is copied whole (8 bytes) and the cursor advanced by its
   // length, so the buffer needs room for the last entry's full copy.
-  out.resize(start + size * MaxLength_ + sizeof(TTableEntry::Bytes));
+  constexpr size_t kCopy = sizeof(TTableEntry::Bytes);
+  const size_t start = out.size();
+  out.resize(start + size + kCopy);
   char* o = out.data() + start;
   auto decode_one = [&](unsigned char byte) {
     const TTableEntry& entry = Table_[byte];
@@ -241,8 +260,14 @@ void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::stri
   if (AsciiIdentity_) {
     // Sixteen bytes at a time: those below 0x80 before the first other one
     // are copied at once (16 stored, as many kept), the rest of the sixteen
-    // go through the table. Room is reserved for 16 bytes per 16 input bytes.
+    // go through the table.
+    const size_t block_room = 16 * MaxLength_ + kCopy;
+    char* limit = out.data() + out.size();
     while (i + 16 <= size) {
+      if (static_cast<size_t>(limit - o) < block_room) {
+        o = MakeRoom(out, o, block_room, size - i);
+        limit = out.data() + out.size();
+      }
       const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
       const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
@@ -257,6 +282,7 @@ void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::stri
       for (i += prefix; i < end; ++i) decode_one(data[i]);
     }
   }
+  o = MakeRoom(out, o, (size - i) * MaxLength_ + kCopy, 0);
   for (; i < size; ++i) decode_one(data[i]);
   out.resize(static_cast<size_t>(o - out.data()));
 }
