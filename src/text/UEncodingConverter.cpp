@@ -54,6 +54,70 @@ TTextEncoder& CachedEncoder(const std::string& key) {
   return *it->second;
 }
 
+// Appends UTF-16 code units for the UTF-8 Text to Out: a character above
+// U+FFFF as a surrogate pair; invalid UTF-8 is left out.
+template <bool BigEndian>
+void EncodeUtf16Units(const unsigned char* text, size_t size, std::string& out) {
+  const size_t start = out.size();
+  out.resize(start + size * 2);  // no UTF-8 byte yields more than two output bytes
+  char* o = out.data() + start;
+  auto put = [&o](uint32_t unit) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    o[0] = BigEndian ? high : low;
+    o[1] = BigEndian ? low : high;
+    o += 2;
+  };
+  // Encodes the character (or skips the invalid byte) at I; returns the
+  // position after it.
+  auto encode_one = [&](size_t i) -> size_t {
+    if (text[i] < 0x80) {
+      put(text[i]);
+      return i + 1;
+    }
+    size_t length;
+    uint32_t code = ReadUtf8(text + i, size - i, length);
+    if (length == 0) return i + 1;  // invalid UTF-8 is left out
+    if (code < 0x10000) {
+      put(code);
+    } else {
+      code -= 0x10000;
+      put(0xD800 + (code >> 10));
+      put(0xDC00 + (code & 0x3FF));
+    }
+    return i + length;
+  };
+
+  size_t i = 0;
+  // Sixteen bytes at a time: the ASCII ones before the first other byte are
+  // widened to code units at once (32 bytes stored, as many kept); the other
+  // characters that follow, up to sixteen bytes of them, go one by one, and
+  // the next ASCII byte starts a block again. Output never passes twice the
+  // input read, so the stores stay within the room reserved.
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= size) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                     BigEndian ? _mm_unpacklo_epi8(zero, block) : _mm_unpacklo_epi8(block, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                     BigEndian ? _mm_unpackhi_epi8(zero, block) : _mm_unpackhi_epi8(block, zero));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (mask == 0) {
+      o += 32;
+      i += 16;
+      continue;
+    }
+    const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
+    o += 2 * prefix;
+    i += prefix;
+    const size_t end = i + 16;
+    do {
+      i = encode_one(i);
+    } while (i < end && i < size && text[i] >= 0x80);
+  }
+  while (i < size) i = encode_one(i);
+  out.resize(static_cast<size_t>(o - out.data()));
+}
+
 }  // namespace
 
 std::string AnsiKeyFromEnvironment() {
@@ -189,60 +253,10 @@ void TTextEncoder::Encode(std::string_view utf8, std::string& out) {
 }
 
 void TTextEncoder::EncodeUtf16(const unsigned char* text, size_t size, std::string& out) const {
-  const bool big_endian = Mode_ == TMode::Utf16BE;
-  const size_t start = out.size();
-  out.resize(start + size * 2);  // no UTF-8 byte yields more than two output bytes
-  char* o = out.data() + start;
-  auto put = [&o, big_endian](uint32_t unit) {
-    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    *o++ = big_endian ? high : low;
-    *o++ = big_endian ? low : high;
-  };
-  // Encodes the character (or skips the invalid byte) at I; returns the
-  // position after it.
-  auto encode_one = [&](size_t i) -> size_t {
-    if (text[i] < 0x80) {
-      put(text[i]);
-      return i + 1;
-    }
-    size_t length;
-    uint32_t code = ReadUtf8(text + i, size - i, length);
-    if (length == 0) return i + 1;  // invalid UTF-8 is left out
-    if (code < 0x10000) {
-      put(code);
-    } else {
-      code -= 0x10000;
-      put(0xD800 + (code >> 10));
-      put(0xDC00 + (code & 0x3FF));
-    }
-    return i + length;
-  };
-
-  size_t i = 0;
-  // Sixteen bytes at a time: the ASCII ones before the first other byte are
-  // widened to code units at once (32 bytes stored, as many kept), the rest
-  // of the sixteen go character by character. Output never passes twice the
-  // input read, so the stores stay within the room reserved.
-  while (i + 16 <= size) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    const __m128i zero = _mm_setzero_si128();
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                     big_endian ? _mm_unpacklo_epi8(zero, block) : _mm_unpacklo_epi8(block, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
-                     big_endian ? _mm_unpackhi_epi8(zero, block) : _mm_unpackhi_epi8(block, zero));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
-    if (mask == 0) {
-      o += 32;
-      i += 16;
-      continue;
-    }
-    const size_t end = i + 16;
-    const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
-    o += 2 * prefix;
-    for (i += prefix; i < end;) i = encode_one(i);
-  }
-  while (i < size) i = encode_one(i);
-  out.resize(static_cast<size_t>(o - out.data()));
+  if (Mode_ == TMode::Utf16BE)
+    EncodeUtf16Units<true>(text, size, out);
+  else
+    EncodeUtf16Units<false>(text, size, out);
 }
 
 void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::string& out) {
@@ -264,8 +278,8 @@ void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::stri
     if (byte != kNoByte) {
       *o++ = static_cast<char>(byte);
     } else if (Composes_) {
-      o = EncodeOutsideTable(std::string_view(reinterpret_cast<const char*>(text + i), length), size - i - length,
-                             out, o);
+      o = EncodeOutsideTable(std::string_view(reinterpret_cast<const char*>(text + i), length), size - i - length, out,
+                             o);
     }
     return i + length;
   };

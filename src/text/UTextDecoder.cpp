@@ -1,9 +1,8 @@
 #include "text/UTextDecoder.h"
 
+#include <emmintrin.h>
 #include <langinfo.h>
 #include <locale.h>
-
-#include <emmintrin.h>
 
 #include <algorithm>
 #include <bit>
@@ -41,6 +40,81 @@ bool IsUtf8Compatible(std::string_view charset) {
     name += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
   return name.empty() || name == "UTF8" || name == "ANSIX3.41968" || name == "ASCII" || name == "USASCII";
+}
+
+// Appends the UTF-8 of Units UTF-16 code units at Data to Out.
+template <bool BigEndian>
+void DecodeUtf16Units(const unsigned char* data, size_t units, std::string& out) {
+  constexpr int kHigh = BigEndian ? 0 : 1;
+  constexpr int kLow = 1 - kHigh;
+  auto unit_at = [data](size_t i) { return (uint32_t{data[2 * i + kHigh]} << 8) | data[2 * i + kLow]; };
+  // A block needs 16 + 17 * 3 bytes of room: see below.
+  constexpr size_t kBlockRoom = 16 + 17 * 3;
+  const size_t start = out.size();
+  out.resize(start + units + kBlockRoom);
+  char* o = out.data() + start;
+  // Decodes the character at unit I; returns the unit after it.
+  auto decode_one = [&](size_t i) -> size_t {
+    uint32_t unit = unit_at(i);
+    if (unit < 0x80) {
+      *o++ = static_cast<char>(unit);
+      return i + 1;
+    }
+    if (unit < 0xD800 || unit > 0xDFFF) {
+      o = PutUtf8(unit, o);
+      return i + 1;
+    }
+    if (unit <= 0xDBFF && i + 1 < units) {
+      uint32_t next = unit_at(i + 1);
+      if (next >= 0xDC00 && next <= 0xDFFF) {
+        o = PutUtf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), o);
+        return i + 2;
+      }
+    }
+    o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
+    return i + 1;
+  };
+
+  size_t i = 0;
+  // Sixteen units at a time: those below 0x80 before the first other one
+  // are packed into bytes at once (16 stored, as many kept); the others
+  // that follow, up to sixteen, go unit by unit, and the next ASCII unit
+  // starts a block again. A unit yields at most 3 bytes and a pair may take
+  // one unit past the sixteen, so a block needs 16 + 17 * 3 bytes of room.
+  const __m128i not_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i zero = _mm_setzero_si128();
+  char* room_end = out.data() + out.size() - kBlockRoom;
+  while (i + 16 <= units) {
+    if (o > room_end) {
+      o = MakeRoom(out, o, kBlockRoom, units - i);
+      room_end = out.data() + out.size() - kBlockRoom;
+    }
+    __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
+    __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i + 16));
+    if constexpr (BigEndian) {
+      first = _mm_or_si128(_mm_slli_epi16(first, 8), _mm_srli_epi16(first, 8));
+      second = _mm_or_si128(_mm_slli_epi16(second, 8), _mm_srli_epi16(second, 8));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(first, second));
+    const __m128i ascii_first = _mm_cmpeq_epi16(_mm_and_si128(first, not_ascii), zero);
+    const __m128i ascii_second = _mm_cmpeq_epi16(_mm_and_si128(second, not_ascii), zero);
+    const unsigned ascii = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii_first, ascii_second)));
+    if (ascii == 0xFFFF) {
+      o += 16;
+      i += 16;
+      continue;
+    }
+    const size_t prefix = static_cast<size_t>(std::countr_one(ascii));
+    o += prefix;
+    i += prefix;
+    const size_t end = i + 16;
+    do {
+      i = decode_one(i);
+    } while (i < end && i < units && unit_at(i) >= 0x80);
+  }
+  o = MakeRoom(out, o, (units - i) * 3, 0);
+  while (i < units) i = decode_one(i);
+  out.resize(static_cast<size_t>(o - out.data()));
 }
 
 }  // namespace
@@ -181,75 +255,19 @@ void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
 }
 
 void TTextDecoder::DecodeUtf16(const unsigned char* data, size_t size, std::string& out) const {
-  const size_t units = size / 2;  // a last odd byte is ignored
-  const bool big_endian = IsBigEndian();
-  const int high = big_endian ? 0 : 1;
-  const int low = 1 - high;
-  const size_t start = out.size();
-  out.resize(start + units);
-  char* o = out.data() + start;
-  auto unit_at = [&](size_t i) { return (uint32_t{data[2 * i + high]} << 8) | data[2 * i + low]; };
-  // Decodes the character at unit I; returns the unit after it.
-  auto decode_one = [&](size_t i) -> size_t {
-    uint32_t unit = unit_at(i);
-    if (unit < 0x80) {
-      *o++ = static_cast<char>(unit);
-      return i + 1;
-    }
-    if (unit < 0xD800 || unit > 0xDFFF) {
-      o = PutUtf8(unit, o);
-      return i + 1;
-    }
-    if (unit <= 0xDBFF && i + 1 < units) {
-      uint32_t next = unit_at(i + 1);
-      if (next >= 0xDC00 && next <= 0xDFFF) {
-        o = PutUtf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), o);
-        return i + 2;
-      }
-    }
-    o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
-    return i + 1;
-  };
-
-  size_t i = 0;
-  // Eight units at a time: those below 0x80 before the first other one are
-  // packed into bytes at once (8 bytes stored, as many kept); from that one
-  // on, the rest of the eight go unit by unit. No unit yields more than 3
-  // bytes; a pair may take one unit past the eight.
-  const __m128i not_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
-  constexpr size_t kBlockRoom = 9 * 3;
-  char* limit = out.data() + out.size();
-  while (i + 8 <= units) {
-    if (static_cast<size_t>(limit - o) < kBlockRoom) {
-      o = MakeRoom(out, o, kBlockRoom, units - i);
-      limit = out.data() + out.size();
-    }
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
-    if (big_endian) block = _mm_or_si128(_mm_slli_epi16(block, 8), _mm_srli_epi16(block, 8));
-    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(block, not_ascii), _mm_setzero_si128());
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(ascii));  // two bits per unit
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(block, block));
-    if (mask == 0xFFFF) {
-      o += 8;
-      i += 8;
-      continue;
-    }
-    const size_t end = i + 8;
-    const size_t prefix = static_cast<size_t>(std::countr_one(mask)) / 2;
-    o += prefix;
-    for (i += prefix; i < end;) i = decode_one(i);
-  }
-  o = MakeRoom(out, o, (units - i) * 3, 0);
-  while (i < units) i = decode_one(i);
-  out.resize(static_cast<size_t>(o - out.data()));
+  if (IsBigEndian())
+    DecodeUtf16Units<true>(data, size / 2, out);  // a last odd byte is ignored
+  else
+    DecodeUtf16Units<false>(data, size / 2, out);
 }
 
 void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::string& out) const {
   // Every entry is copied whole (8 bytes) and the cursor advanced by its
   // length, so the buffer needs room for the last entry's full copy.
   constexpr size_t kCopy = sizeof(TTableEntry::Bytes);
+  const size_t block_room = 16 * MaxLength_ + kCopy;
   const size_t start = out.size();
-  out.resize(start + size + kCopy);
+  out.resize(start + size + block_room);
   char* o = out.data() + start;
   auto decode_one = [&](unsigned char byte) {
     const TTableEntry& entry = Table_[byte];
@@ -261,12 +279,11 @@ void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::stri
     // Sixteen bytes at a time: those below 0x80 before the first other one
     // are copied at once (16 stored, as many kept), the rest of the sixteen
     // go through the table.
-    const size_t block_room = 16 * MaxLength_ + kCopy;
-    char* limit = out.data() + out.size();
+    char* room_end = out.data() + out.size() - block_room;
     while (i + 16 <= size) {
-      if (static_cast<size_t>(limit - o) < block_room) {
+      if (o > room_end) {
         o = MakeRoom(out, o, block_room, size - i);
-        limit = out.data() + out.size();
+        room_end = out.data() + out.size() - block_room;
       }
       const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);

@@ -66,7 +66,7 @@ class TTextDecoder {
 
   TMode Mode_ = TMode::PassThrough;
   std::unique_ptr<TTableEntry[]> Table_;
-  size_t MaxLength_ = 1;       // longest table entry
+  size_t MaxLength_ = 1;        // longest table entry
   bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
   iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
 };

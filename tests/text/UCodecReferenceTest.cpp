@@ -15,10 +15,9 @@
 namespace {
 
 // The keys whose decoders go through the 256-entry table.
-const char* const SingleByteKeys[] = {"cp1250", "cp1251",    "cp1252",    "cp1253",   "cp1254", "cp1255",
-                                      "cp1256", "cp1257",    "cp1258",    "cp437",    "cp850",  "cp852",
-                                      "cp866",  "cp874",     "iso88591",  "iso88592", "iso885915",
-                                      "macintosh", "koi8r",  "koi8u",     "koi8ru"};
+const char* const SingleByteKeys[] = {"cp1250",   "cp1251",   "cp1252",    "cp1253",    "cp1254", "cp1255", "cp1256",
+                                      "cp1257",   "cp1258",   "cp437",     "cp850",     "cp852",  "cp866",  "cp874",
+                                      "iso88591", "iso88592", "iso885915", "macintosh", "koi8r",  "koi8u",  "koi8ru"};
 
 std::string Utf8(uint32_t code) {
   char buffer[4];
@@ -83,29 +82,32 @@ std::string EncodeEveryCharacter(const char* key) {
 }
 
 // UTF-8 text for Key: ASCII runs of every length up to 47 (so runs end at
-// every position of an 8- or 16-byte block) between characters the page has,
-// characters it lacks, combining accents, astral characters and invalid or
-// cut-off UTF-8.
+// every position of an 8- or 16-byte block) between characters the page has
+// (alone or in runs up to 40), characters it lacks, combining accents, astral
+// characters and invalid or cut-off UTF-8.
 std::string MixedText(TTextDecoder& page, uint32_t seed) {
   std::mt19937 random(seed);
   auto pick = [&random](uint32_t low, uint32_t high) {
     return std::uniform_int_distribution<uint32_t>(low, high)(random);
   };
-  static const char* const invalid[] = {"\x80", "\xBF", "\xC0\xAF", "\xC1\xBF", "\xC3", "\xE2\x82", "\xF0\x9F\x98",
-                                        "\xED\xA0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
-                                        "\xFF", "\xFE"};
+  static const char* const invalid[] = {
+      "\x80",         "\xBF",         "\xC0\xAF",         "\xC1\xBF",         "\xC3", "\xE2\x82", "\xF0\x9F\x98",
+      "\xED\xA0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xFE"};
   std::string text;
   for (int piece = 0; text.size() < 24000; ++piece) {
     const size_t run = static_cast<size_t>(piece % 48);
     for (size_t i = 0; i < run; ++i) text += static_cast<char>(pick(0, 0x7F));
     switch (pick(0, 7)) {
       case 0:
-      case 1:
-      case 2: {  // a character of the page
+      case 1: {  // a character of the page
         const std::string byte(1, static_cast<char>(pick(0x80, 0xFF)));
         text += Decode(page, byte);
         break;
       }
+      case 2:
+        for (uint32_t n = pick(1, 40); n > 0; --n)
+          text += Decode(page, std::string(1, static_cast<char>(pick(0x80, 0xFF))));
+        break;
       case 3:
         text += Utf8(pick(0x80, 0xD7FF));
         break;
@@ -176,7 +178,8 @@ TEST(DecoderTables, DecodeMixedBytesAsByteByByteFromEveryAlignment) {
   for (int byte = 0; byte < 256; ++byte) bytes += static_cast<char>(byte);
   for (int piece = 0; bytes.size() < 24000; ++piece) {
     bytes.append(static_cast<size_t>(piece % 48), static_cast<char>('a' + piece % 26));
-    for (uint32_t others = random() % 4; others > 0; --others) bytes += static_cast<char>(random() % 256);
+    for (uint32_t others = random() % (piece % 5 == 0 ? 40 : 4); others > 0; --others)
+      bytes += static_cast<char>(random() % 256);
   }
   for (const char* key : SingleByteKeys) {
     TTextDecoder decoder(key);
@@ -191,15 +194,20 @@ TEST(DecoderTables, DecodeMixedBytesAsByteByByteFromEveryAlignment) {
 }
 
 TEST(Utf16Codecs, MatchTheReferencesInBothByteOrdersFromEveryAlignment) {
-  // Units: ASCII runs of every length up to 47 between other characters,
-  // pairs, lone and reversed surrogates, and a high surrogate at the end.
+  // Units: ASCII runs of every length up to 47 between other characters
+  // (alone or in runs up to 40), pairs, lone and reversed surrogates, and a
+  // high surrogate at the end.
   std::mt19937 random(5);
   std::vector<uint16_t> units;
   for (int piece = 0; units.size() < 12000; ++piece) {
     for (int i = 0; i < piece % 48; ++i) units.push_back(static_cast<uint16_t>(random() % 0x80));
-    switch (random() % 6) {
+    switch (random() % 7) {
       case 0:
         units.push_back(static_cast<uint16_t>(0x80 + random() % 0x780));
+        break;
+      case 6:
+        for (uint32_t n = 1 + random() % 40; n > 0; --n)
+          units.push_back(static_cast<uint16_t>(0x800 + random() % 0xD000));
         break;
       case 1:
         units.push_back(static_cast<uint16_t>(0xE000 + random() % 0x2000));
