@@ -287,8 +287,9 @@ void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::stri
   size_t i = 0;
   if (AsciiIdentity_) {
     // Sixteen bytes at a time: the ASCII ones before the first other byte
-    // are copied at once (16 stored, as many kept), the rest of the sixteen
-    // go character by character.
+    // are copied at once (16 stored, as many kept); the other characters
+    // that follow go one by one, and the next ASCII byte starts a block
+    // again.
     while (i + 16 <= size) {
       const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
@@ -298,10 +299,12 @@ void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::stri
         i += 16;
         continue;
       }
-      const size_t end = i + 16;
       const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
       o += prefix;
-      for (i += prefix; i < end;) i = encode_one(i);
+      i += prefix;
+      do {
+        i = encode_one(i);
+      } while (i < size && text[i] >= 0x80);
     }
   }
   while (i < size) i = encode_one(i);
