@@ -54,13 +54,11 @@ TTextEncoder& CachedEncoder(const std::string& key) {
   return *it->second;
 }
 
-// Appends UTF-16 code units for the UTF-8 Text to Out: a character above
-// U+FFFF as a surrogate pair; invalid UTF-8 is left out.
+// Writes UTF-16 code units for the UTF-8 Text at O, which has room for two
+// bytes per byte of text (no UTF-8 byte yields more); returns the end. A
+// character above U+FFFF becomes a surrogate pair; invalid UTF-8 is left out.
 template <bool BigEndian>
-void EncodeUtf16Units(const unsigned char* text, size_t size, std::string& out) {
-  const size_t start = out.size();
-  out.resize(start + size * 2);  // no UTF-8 byte yields more than two output bytes
-  char* o = out.data() + start;
+char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o) {
   auto put = [&o](uint32_t unit) {
     const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
     o[0] = BigEndian ? high : low;
@@ -115,7 +113,7 @@ void EncodeUtf16Units(const unsigned char* text, size_t size, std::string& out) 
     } while (i < end && i < size && text[i] >= 0x80);
   }
   while (i < size) i = encode_one(i);
-  out.resize(static_cast<size_t>(o - out.data()));
+  return o;
 }
 
 }  // namespace
@@ -234,37 +232,50 @@ TTextEncoder::~TTextEncoder() {
   if (Cd_ != kNoIconv) iconv_close(Cd_);
 }
 
+std::string_view TTextEncoder::Encode(std::string_view utf8, TCodecBuffer& buffer) {
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(utf8.data());
+  char* end;
+  switch (Mode_) {
+    case TMode::Identity:
+      return utf8;
+    case TMode::Utf16LE:
+      end = EncodeUtf16Units<false>(text, utf8.size(), buffer.Reserve(utf8.size() * 2));
+      break;
+    case TMode::Utf16BE:
+      end = EncodeUtf16Units<true>(text, utf8.size(), buffer.Reserve(utf8.size() * 2));
+      break;
+    case TMode::Table:
+      end = EncodeTable(text, utf8.size(), buffer);
+      break;
+    case TMode::Iconv:
+    default:
+      Scratch_.clear();
+      EncodeIconv(utf8, Scratch_);
+      end = std::copy(Scratch_.begin(), Scratch_.end(), buffer.Reserve(Scratch_.size()));
+      break;
+  }
+  return {buffer.Data(), static_cast<size_t>(end - buffer.Data())};
+}
+
 void TTextEncoder::Encode(std::string_view utf8, std::string& out) {
   switch (Mode_) {
     case TMode::Identity:
       out.append(utf8);
       return;
-    case TMode::Utf16LE:
-    case TMode::Utf16BE:
-      EncodeUtf16(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), out);
-      return;
-    case TMode::Table:
-      EncodeTable(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), out);
-      return;
     case TMode::Iconv:
       EncodeIconv(utf8, out);
+      return;
+    default:
+      TCodecBuffer buffer;
+      out.append(Encode(utf8, buffer));
       return;
   }
 }
 
-void TTextEncoder::EncodeUtf16(const unsigned char* text, size_t size, std::string& out) const {
-  if (Mode_ == TMode::Utf16BE)
-    EncodeUtf16Units<true>(text, size, out);
-  else
-    EncodeUtf16Units<false>(text, size, out);
-}
-
-void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::string& out) {
-  const size_t start = out.size();
+char* TTextEncoder::EncodeTable(const unsigned char* text, size_t size, TCodecBuffer& buffer) {
   // A character yields at most one byte, so output never passes the input
   // read (a character that composing iconv writes longer makes room first).
-  out.resize(start + size);
-  char* o = out.data() + start;
+  char* o = buffer.Reserve(size);
   // Encodes the character (or skips the invalid byte) at I; returns the
   // position after it.
   auto encode_one = [&](size_t i) -> size_t {
@@ -278,8 +289,8 @@ void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::stri
     if (byte != kNoByte) {
       *o++ = static_cast<char>(byte);
     } else if (Composes_) {
-      o = EncodeOutsideTable(std::string_view(reinterpret_cast<const char*>(text + i), length), size - i - length, out,
-                             o);
+      o = EncodeOutsideTable(std::string_view(reinterpret_cast<const char*>(text + i), length), size - i - length,
+                             buffer, o);
     }
     return i + length;
   };
@@ -308,16 +319,13 @@ void TTextEncoder::EncodeTable(const unsigned char* text, size_t size, std::stri
     }
   }
   while (i < size) i = encode_one(i);
-  out.resize(static_cast<size_t>(o - out.data()));
+  return o;
 }
 
-char* TTextEncoder::EncodeOutsideTable(std::string_view character, size_t left, std::string& out, char* o) {
+char* TTextEncoder::EncodeOutsideTable(std::string_view character, size_t left, TCodecBuffer& buffer, char* o) {
   Scratch_.clear();
   EncodeIconv(character, Scratch_);
-  const size_t used = static_cast<size_t>(o - out.data());
-  const size_t needed = used + Scratch_.size() + left;
-  if (needed > out.size()) out.resize(std::max(needed, out.size() + out.size() / 2));
-  return std::copy(Scratch_.begin(), Scratch_.end(), out.data() + used);
+  return std::copy(Scratch_.begin(), Scratch_.end(), buffer.Reserve(o, Scratch_.size() + left));
 }
 
 void TTextEncoder::EncodeIconv(std::string_view utf8, std::string& out) {

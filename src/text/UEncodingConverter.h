@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/UCodecBuffer.h"
+
 struct TMappingFix;
 
 // Converts Text from one named encoding into another (display names and keys
@@ -55,6 +57,10 @@ class TTextEncoder {
   // The key the encoder writes ("ansi" resolved).
   const std::string& Key() const { return Key_; }
 
+  // The encoded form of Utf8, written into Buffer (whose former contents
+  // are dropped) and valid until Buffer is used again; an identity encoder
+  // hands back Utf8 itself.
+  std::string_view Encode(std::string_view utf8, TCodecBuffer& buffer);
   // Appends the encoded form of Utf8 to Out.
   void Encode(std::string_view utf8, std::string& out);
 
@@ -68,12 +74,12 @@ class TTextEncoder {
   uint16_t ByteOf(uint32_t code) const {
     return code < 0x10000 ? Table_[size_t{PageOf_[code >> 8]} * 256 + (code & 0xFF)] : kNoByte;
   }
-  void EncodeUtf16(const unsigned char* text, size_t size, std::string& out) const;
-  void EncodeTable(const unsigned char* text, size_t size, std::string& out);
+  // Writes the encoded text into Buffer; returns its end.
+  char* EncodeTable(const unsigned char* text, size_t size, TCodecBuffer& buffer);
   // Encodes one Character outside the table of a composing character set
-  // through iconv, at O in Out, keeping room for Left more input bytes;
+  // through iconv, at O in Buffer, keeping room for Left more input bytes;
   // returns the position after it.
-  char* EncodeOutsideTable(std::string_view character, size_t left, std::string& out, char* o);
+  char* EncodeOutsideTable(std::string_view character, size_t left, TCodecBuffer& buffer, char* o);
   void EncodeIconv(std::string_view utf8, std::string& out);
   // Writes a character glibc refused but the published table maps; false when
   // there is none for Code.
@@ -90,7 +96,7 @@ class TTextEncoder {
   uint8_t PageOf_[256] = {};
   bool AsciiIdentity_ = false;  // characters below 0x80 encode to themselves
   bool Composes_ = false;       // characters outside the table still go to iconv
-  std::string Scratch_;
+  std::string Scratch_;         // what iconv encodes, before it goes to a buffer
 };
 
 // Frees the converters ConvertEncoding keeps (called by ShutDownEncodings).

@@ -16,17 +16,6 @@ namespace {
 
 const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 
-// Makes room for Need bytes at O in Out, growing it by a quarter of what is
-// Left to decode besides, and returns O in the grown string. Decoders reserve
-// room for one byte per input character and grow only when the text needs
-// more: std::string zero-fills what it is resized by, and reserving the worst
-// case up front cost more than the decoding.
-char* MakeRoom(std::string& out, char* o, size_t need, size_t left) {
-  const size_t used = static_cast<size_t>(o - out.data());
-  if (out.size() - used < need) out.resize(used + need + left / 4);
-  return out.data() + used;
-}
-
 // Apple's Mac OS Roman table maps 0xC6 to INCREMENT and 0xF0 to the Apple
 // logo in the private use area; glibc uses GREEK CAPITAL DELTA and U+E01E.
 constexpr TMappingFix MacintoshFixes[] = {{0xC6, 0x2206}, {0xF0, 0xF8FF}};
@@ -42,17 +31,13 @@ bool IsUtf8Compatible(std::string_view charset) {
   return name.empty() || name == "UTF8" || name == "ANSIX3.41968" || name == "ASCII" || name == "USASCII";
 }
 
-// Appends the UTF-8 of Units UTF-16 code units at Data to Out.
+// Writes the UTF-8 of Units UTF-16 code units at Data at O, which has room
+// for 3 bytes per unit (no unit yields more); returns the end.
 template <bool BigEndian>
-void DecodeUtf16Units(const unsigned char* data, size_t units, std::string& out) {
+char* DecodeUtf16Units(const unsigned char* data, size_t units, char* o) {
   constexpr int kHigh = BigEndian ? 0 : 1;
   constexpr int kLow = 1 - kHigh;
   auto unit_at = [data](size_t i) { return (uint32_t{data[2 * i + kHigh]} << 8) | data[2 * i + kLow]; };
-  // A block needs 16 + 17 * 3 bytes of room: see below.
-  constexpr size_t kBlockRoom = 16 + 17 * 3;
-  const size_t start = out.size();
-  out.resize(start + units + kBlockRoom);
-  char* o = out.data() + start;
   // Decodes the character at unit I; returns the unit after it.
   auto decode_one = [&](size_t i) -> size_t {
     uint32_t unit = unit_at(i);
@@ -79,16 +64,11 @@ void DecodeUtf16Units(const unsigned char* data, size_t units, std::string& out)
   // Sixteen units at a time: those below 0x80 before the first other one
   // are packed into bytes at once (16 stored, as many kept); the others
   // that follow, up to sixteen, go unit by unit, and the next ASCII unit
-  // starts a block again. A unit yields at most 3 bytes and a pair may take
-  // one unit past the sixteen, so a block needs 16 + 17 * 3 bytes of room.
+  // starts a block again. The 16 bytes stored fit in the 3 per unit of the
+  // sixteen units still to decode.
   const __m128i not_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
   const __m128i zero = _mm_setzero_si128();
-  char* room_end = out.data() + out.size() - kBlockRoom;
   while (i + 16 <= units) {
-    if (o > room_end) {
-      o = MakeRoom(out, o, kBlockRoom, units - i);
-      room_end = out.data() + out.size() - kBlockRoom;
-    }
     __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
     __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i + 16));
     if constexpr (BigEndian) {
@@ -112,9 +92,8 @@ void DecodeUtf16Units(const unsigned char* data, size_t units, std::string& out)
       i = decode_one(i);
     } while (i < end && i < units && unit_at(i) >= 0x80);
   }
-  o = MakeRoom(out, o, (units - i) * 3, 0);
   while (i < units) i = decode_one(i);
-  out.resize(static_cast<size_t>(o - out.data()));
+  return o;
 }
 
 }  // namespace
@@ -236,39 +215,55 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
   return true;
 }
 
+std::string_view TTextDecoder::Decode(const char* data, size_t size, TCodecBuffer& buffer) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+  const size_t units = size / 2;  // a last odd byte is ignored
+  char* begin;
+  char* end;
+  switch (Mode_) {
+    case TMode::PassThrough:
+      return {data, size};
+    case TMode::Utf16LE:
+      begin = buffer.Reserve(units * 3);
+      end = DecodeUtf16Units<false>(bytes, units, begin);
+      break;
+    case TMode::Utf16BE:
+      begin = buffer.Reserve(units * 3);
+      end = DecodeUtf16Units<true>(bytes, units, begin);
+      break;
+    case TMode::Table:
+      // Every entry is copied whole (8 bytes) and the cursor advanced by its
+      // length, so the buffer needs room for the last entry's full copy.
+      begin = buffer.Reserve(size * MaxLength_ + sizeof(TTableEntry::Bytes));
+      end = DecodeTable(bytes, size, begin);
+      break;
+    case TMode::Iconv:
+    default:
+      IconvText_.clear();
+      DecodeIconv(data, size, IconvText_);
+      begin = buffer.Reserve(IconvText_.size());
+      end = std::copy(IconvText_.begin(), IconvText_.end(), begin);
+      break;
+  }
+  return {begin, static_cast<size_t>(end - begin)};
+}
+
 void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
   switch (Mode_) {
     case TMode::PassThrough:
       out.append(data, size);
       return;
-    case TMode::Utf16LE:
-    case TMode::Utf16BE:
-      DecodeUtf16(reinterpret_cast<const unsigned char*>(data), size, out);
-      return;
-    case TMode::Table:
-      DecodeTable(reinterpret_cast<const unsigned char*>(data), size, out);
-      return;
     case TMode::Iconv:
       DecodeIconv(data, size, out);
+      return;
+    default:
+      TCodecBuffer buffer;
+      out.append(Decode(data, size, buffer));
       return;
   }
 }
 
-void TTextDecoder::DecodeUtf16(const unsigned char* data, size_t size, std::string& out) const {
-  if (IsBigEndian())
-    DecodeUtf16Units<true>(data, size / 2, out);  // a last odd byte is ignored
-  else
-    DecodeUtf16Units<false>(data, size / 2, out);
-}
-
-void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::string& out) const {
-  // Every entry is copied whole (8 bytes) and the cursor advanced by its
-  // length, so the buffer needs room for the last entry's full copy.
-  constexpr size_t kCopy = sizeof(TTableEntry::Bytes);
-  const size_t block_room = 16 * MaxLength_ + kCopy;
-  const size_t start = out.size();
-  out.resize(start + size + block_room);
-  char* o = out.data() + start;
+char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o) const {
   auto decode_one = [&](unsigned char byte) {
     const TTableEntry& entry = Table_[byte];
     std::memcpy(o, entry.Bytes, sizeof(entry.Bytes));
@@ -279,12 +274,7 @@ void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::stri
     // Sixteen bytes at a time: those below 0x80 before the first other one
     // are copied at once (16 stored, as many kept), the rest of the sixteen
     // go through the table.
-    char* room_end = out.data() + out.size() - block_room;
     while (i + 16 <= size) {
-      if (o > room_end) {
-        o = MakeRoom(out, o, block_room, size - i);
-        room_end = out.data() + out.size() - block_room;
-      }
       const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
       const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
@@ -299,9 +289,8 @@ void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::stri
       for (i += prefix; i < end; ++i) decode_one(data[i]);
     }
   }
-  o = MakeRoom(out, o, (size - i) * MaxLength_ + kCopy, 0);
   for (; i < size; ++i) decode_one(data[i]);
-  out.resize(static_cast<size_t>(o - out.data()));
+  return o;
 }
 
 void RunIconv(iconv_t cd, const char* data, size_t size, size_t growth, std::string& out,
