@@ -188,8 +188,9 @@ TTextEncoder::TTextEncoder(std::string_view key, bool through_iconv) : Key_(Norm
 // A single-byte character set encodes through a table of the characters its
 // bytes decode to (mapping fixes included), each entry being what iconv
 // writes for that character, so the table gives iconv's result without its
-// cost. Characters no byte decodes to have no byte in iconv either, except in
-// the character sets that compose, where they still go through iconv.
+// cost. Characters no byte decodes to have no byte in iconv either (the tests
+// hold every character to iconv), except in the character sets that compose,
+// where they still go through iconv.
 bool TTextEncoder::BuildTable(std::string_view charset) {
   std::unique_ptr<TByteCharacters> characters = ProbeByteCharacters(charset);
   if (!characters) return false;
