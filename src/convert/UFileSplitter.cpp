@@ -157,11 +157,7 @@ void TFileSplitter::WriteBom() {
 
 void TFileSplitter::WriteText(std::string_view text) {
   if (!Output_.IsOpen() || text.empty()) return;
-  if (Encoder_) {
-    Encoded_.clear();
-    Encoder_->Encode(text, Encoded_);
-    text = Encoded_;
-  }
+  if (Encoder_) text = Encoder_->Encode(text, Encoded_);
   Output_.WriteAll(text.data(), text.size());
   PieceBytesWritten_ += static_cast<int64_t>(text.size());
 }

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "convert/UIterativeConverter.h"
+#include "text/UCodecBuffer.h"
 #include "util/UFileStream.h"
 
 class TBlockTextReader;
@@ -106,7 +107,7 @@ class TFileSplitter : public TIterativeConverter {
   std::string OutputFileName_;
   std::string OutputEncoding_;
   std::unique_ptr<TTextEncoder> Encoder_;
-  std::string Encoded_;
+  TCodecBuffer Encoded_;
   int64_t LineIndex_ = -1;
   int64_t PendingBytes_ = 0;
   // The pending text; a plain buffer so that appending a line is two copies.

@@ -70,7 +70,7 @@ void TBlockTextReader::Close() {
   Mapped_ = false;
   Buffer_.reset();
   BufferCapacity_ = 0;
-  Decoded_ = std::string();
+  Decoded_ = TCodecBuffer();
   FileSize_ = 0;
   ResetReading();
 }
@@ -239,9 +239,7 @@ void TBlockTextReader::ReadBlock() {
   if (Decoder_->IsPassThrough()) {
     Text_ = std::string_view(WindowData(), Cut_);
   } else {
-    Decoded_.clear();
-    Decoder_->Decode(WindowData(), Cut_, Decoded_);
-    Text_ = Decoded_;
+    Text_ = Decoder_->Decode(WindowData(), Cut_, Decoded_);
   }
   LineStart_ = 0;
   NextLf_ = Find(Text_, '\n', 0);

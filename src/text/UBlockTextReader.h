@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/UCodecBuffer.h"
 #include "util/UFileStream.h"
 #include "util/UMappedRegion.h"
 
@@ -124,7 +125,7 @@ class TBlockTextReader {
   size_t Cut_ = 0;
   int64_t ReadPosition_ = 0;  // file offset of the next byte to read
 
-  std::string Decoded_;    // the current block's text when it needs decoding
+  TCodecBuffer Decoded_;   // the current block's text when it needs decoding
   std::string_view Text_;  // the current block's UTF-8 text
   size_t LineStart_ = 0;   // where the next line of Text_ begins
   size_t NextLf_ = 0;      // first LF at or after LineStart_ (Text_.size() when none)

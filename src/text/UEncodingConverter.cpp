@@ -1,10 +1,15 @@
 #include "text/UEncodingConverter.h"
 
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
@@ -47,6 +52,68 @@ TTextEncoder& CachedEncoder(const std::string& key) {
   auto it = CachedEncoders.find(key);
   if (it == CachedEncoders.end()) it = CachedEncoders.emplace(key, std::make_unique<TTextEncoder>(key)).first;
   return *it->second;
+}
+
+// Writes UTF-16 code units for the UTF-8 Text at O, which has room for two
+// bytes per byte of text (no UTF-8 byte yields more); returns the end. A
+// character above U+FFFF becomes a surrogate pair; invalid UTF-8 is left out.
+template <bool BigEndian>
+char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o) {
+  auto put = [&o](uint32_t unit) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    o[0] = BigEndian ? high : low;
+    o[1] = BigEndian ? low : high;
+    o += 2;
+  };
+  // Encodes the character (or skips the invalid byte) at I; returns the
+  // position after it.
+  auto encode_one = [&](size_t i) -> size_t {
+    if (text[i] < 0x80) {
+      put(text[i]);
+      return i + 1;
+    }
+    size_t length;
+    uint32_t code = ReadUtf8(text + i, size - i, length);
+    if (length == 0) return i + 1;  // invalid UTF-8 is left out
+    if (code < 0x10000) {
+      put(code);
+    } else {
+      code -= 0x10000;
+      put(0xD800 + (code >> 10));
+      put(0xDC00 + (code & 0x3FF));
+    }
+    return i + length;
+  };
+
+  size_t i = 0;
+  // Sixteen bytes at a time: the ASCII ones before the first other byte are
+  // widened to code units at once (32 bytes stored, as many kept); the other
+  // characters that follow, up to sixteen bytes of them, go one by one, and
+  // the next ASCII byte starts a block again. Output never passes twice the
+  // input read, so the stores stay within the room reserved.
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= size) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                     BigEndian ? _mm_unpacklo_epi8(zero, block) : _mm_unpacklo_epi8(block, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                     BigEndian ? _mm_unpackhi_epi8(zero, block) : _mm_unpackhi_epi8(block, zero));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (mask == 0) {
+      o += 32;
+      i += 16;
+      continue;
+    }
+    const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
+    o += 2 * prefix;
+    i += prefix;
+    const size_t end = i + 16;
+    do {
+      i = encode_one(i);
+    } while (i < end && i < size && text[i] >= 0x80);
+  }
+  while (i < size) i = encode_one(i);
+  return o;
 }
 
 }  // namespace
@@ -93,13 +160,19 @@ void ReleaseCachedConverters() {
   CachedEncoders.clear();
 }
 
-TTextEncoder::TTextEncoder(std::string_view key) : Key_(NormalizeEncodingName(key)) {
+TTextEncoder::TTextEncoder(std::string_view key) : TTextEncoder(key, false) {}
+
+std::unique_ptr<TTextEncoder> TTextEncoder::ThroughIconv(std::string_view key) {
+  return std::unique_ptr<TTextEncoder>(new TTextEncoder(key, true));
+}
+
+TTextEncoder::TTextEncoder(std::string_view key, bool through_iconv) : Key_(NormalizeEncodingName(key)) {
   if (Key_ == "ansi") Key_ = AnsiKeyFromEnvironment();
-  if (Key_ == "ucs2le") {
+  if (Key_ == "ucs2le" && !through_iconv) {
     Mode_ = TMode::Utf16LE;
     return;
   }
-  if (Key_ == "ucs2be") {
+  if (Key_ == "ucs2be" && !through_iconv) {
     Mode_ = TMode::Utf16BE;
     return;
   }
@@ -109,10 +182,80 @@ TTextEncoder::TTextEncoder(std::string_view key) : Key_(NormalizeEncodingName(ke
   if (Cd_ == kNoIconv) return;
   Mode_ = TMode::Iconv;
   Fixes_ = MappingFixesOf(charset);
+  if (!through_iconv && BuildTable(charset)) Mode_ = TMode::Table;
+}
+
+// A single-byte character set encodes through a table of the characters its
+// bytes decode to (mapping fixes included), each entry being what iconv
+// writes for that character, so the table gives iconv's result without its
+// cost. Characters no byte decodes to have no byte in iconv either (the tests
+// hold every character to iconv), except in the character sets that compose,
+// where they still go through iconv.
+bool TTextEncoder::BuildTable(std::string_view charset) {
+  std::unique_ptr<TByteCharacters> characters = ProbeByteCharacters(charset);
+  if (!characters) return false;
+  std::vector<uint32_t> codes;
+  for (const TByteCharacters::TEntry& entry : characters->Entries) {
+    if (!entry.Defined) continue;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(entry.Bytes);
+    if (Utf8SequenceLength(bytes, entry.Length) != entry.Length) return false;  // not one character
+    codes.push_back(Utf8CodePoint(bytes, entry.Length));
+  }
+  for (const TMappingFix& fix : Fixes_) codes.push_back(fix.Code);
+
+  std::vector<uint16_t> table(256, kNoByte);  // page 0: no bytes
+  uint8_t page_of[256] = {};
+  for (uint32_t code : codes) {
+    if (code >= 0x10000) return false;
+    char utf8[4];
+    std::string encoded;
+    EncodeIconv(std::string_view(utf8, static_cast<size_t>(PutUtf8(code, utf8) - utf8)), encoded);
+    if (encoded.size() > 1) return false;
+    if (encoded.empty()) continue;
+    uint8_t& page = page_of[code >> 8];
+    if (page == 0) {
+      if (table.size() / 256 > 255) return false;
+      page = static_cast<uint8_t>(table.size() / 256);
+      table.resize(table.size() + 256, kNoByte);
+    }
+    table[size_t{page} * 256 + (code & 0xFF)] = static_cast<unsigned char>(encoded[0]);
+  }
+  Table_ = std::make_unique<uint16_t[]>(table.size());
+  std::copy(table.begin(), table.end(), Table_.get());
+  std::copy(std::begin(page_of), std::end(page_of), PageOf_);
+  AsciiIdentity_ = true;
+  for (uint32_t code = 0; code < 0x80; ++code) AsciiIdentity_ = AsciiIdentity_ && ByteOf(code) == code;
+  Composes_ = characters->Composes;
+  return true;
 }
 
 TTextEncoder::~TTextEncoder() {
   if (Cd_ != kNoIconv) iconv_close(Cd_);
+}
+
+std::string_view TTextEncoder::Encode(std::string_view utf8, TCodecBuffer& buffer) {
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(utf8.data());
+  char* end;
+  switch (Mode_) {
+    case TMode::Identity:
+      return utf8;
+    case TMode::Utf16LE:
+      end = EncodeUtf16Units<false>(text, utf8.size(), buffer.Reserve(utf8.size() * 2));
+      break;
+    case TMode::Utf16BE:
+      end = EncodeUtf16Units<true>(text, utf8.size(), buffer.Reserve(utf8.size() * 2));
+      break;
+    case TMode::Table:
+      end = EncodeTable(text, utf8.size(), buffer);
+      break;
+    case TMode::Iconv:
+    default:
+      Scratch_.clear();
+      EncodeIconv(utf8, Scratch_);
+      end = std::copy(Scratch_.begin(), Scratch_.end(), buffer.Reserve(Scratch_.size()));
+      break;
+  }
+  return {buffer.Data(), static_cast<size_t>(end - buffer.Data())};
 }
 
 void TTextEncoder::Encode(std::string_view utf8, std::string& out) {
@@ -120,47 +263,70 @@ void TTextEncoder::Encode(std::string_view utf8, std::string& out) {
     case TMode::Identity:
       out.append(utf8);
       return;
-    case TMode::Utf16LE:
-    case TMode::Utf16BE:
-      EncodeUtf16(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), out);
-      return;
     case TMode::Iconv:
       EncodeIconv(utf8, out);
+      return;
+    default:
+      TCodecBuffer buffer;
+      out.append(Encode(utf8, buffer));
       return;
   }
 }
 
-void TTextEncoder::EncodeUtf16(const unsigned char* text, size_t size, std::string& out) const {
-  const bool big_endian = Mode_ == TMode::Utf16BE;
-  const size_t start = out.size();
-  out.resize(start + size * 2);  // no UTF-8 byte yields more than two output bytes
-  char* o = out.data() + start;
-  auto put = [&o, big_endian](uint32_t unit) {
-    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    *o++ = big_endian ? high : low;
-    *o++ = big_endian ? low : high;
+char* TTextEncoder::EncodeTable(const unsigned char* text, size_t size, TCodecBuffer& buffer) {
+  // A character yields at most one byte, so output never passes the input
+  // read (a character that composing iconv writes longer makes room first).
+  char* o = buffer.Reserve(size);
+  // Encodes the character (or skips the invalid byte) at I; returns the
+  // position after it.
+  auto encode_one = [&](size_t i) -> size_t {
+    uint32_t code = text[i];
+    size_t length = 1;
+    if (code >= 0x80) {
+      code = ReadUtf8(text + i, size - i, length);
+      if (length == 0) return i + 1;  // invalid UTF-8 is left out
+    }
+    const uint16_t byte = ByteOf(code);
+    if (byte != kNoByte) {
+      *o++ = static_cast<char>(byte);
+    } else if (Composes_) {
+      o = EncodeOutsideTable(std::string_view(reinterpret_cast<const char*>(text + i), length), size - i - length,
+                             buffer, o);
+    }
+    return i + length;
   };
-  for (size_t i = 0; i < size;) {
-    if (text[i] < 0x80) {
-      put(text[i++]);
-      continue;
-    }
-    size_t length = Utf8SequenceLength(text + i, size - i);
-    if (length == 0) {  // invalid UTF-8 is left out
-      ++i;
-      continue;
-    }
-    uint32_t code = Utf8CodePoint(text + i, length);
-    i += length;
-    if (code < 0x10000) {
-      put(code);
-    } else {
-      code -= 0x10000;
-      put(0xD800 + (code >> 10));
-      put(0xDC00 + (code & 0x3FF));
+
+  size_t i = 0;
+  if (AsciiIdentity_) {
+    // Sixteen bytes at a time: the ASCII ones before the first other byte
+    // are copied at once (16 stored, as many kept); the other characters
+    // that follow go one by one, and the next ASCII byte starts a block
+    // again.
+    while (i + 16 <= size) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
+      if (mask == 0) {
+        o += 16;
+        i += 16;
+        continue;
+      }
+      const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
+      o += prefix;
+      i += prefix;
+      do {
+        i = encode_one(i);
+      } while (i < size && text[i] >= 0x80);
     }
   }
-  out.resize(static_cast<size_t>(o - out.data()));
+  while (i < size) i = encode_one(i);
+  return o;
+}
+
+char* TTextEncoder::EncodeOutsideTable(std::string_view character, size_t left, TCodecBuffer& buffer, char* o) {
+  Scratch_.clear();
+  EncodeIconv(character, Scratch_);
+  return std::copy(Scratch_.begin(), Scratch_.end(), buffer.Reserve(o, Scratch_.size() + left));
 }
 
 void TTextEncoder::EncodeIconv(std::string_view utf8, std::string& out) {

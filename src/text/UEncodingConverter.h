@@ -4,9 +4,13 @@
 
 #include <iconv.h>
 
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "text/UCodecBuffer.h"
 
 struct TMappingFix;
 
@@ -40,6 +44,10 @@ std::string AnsiKeyFromEnvironment();
 class TTextEncoder {
  public:
   explicit TTextEncoder(std::string_view key);
+  // An encoder for Key that converts every character through iconv, as
+  // encoders did before their own tables and loops: the reference the faster
+  // paths are tested against.
+  static std::unique_ptr<TTextEncoder> ThroughIconv(std::string_view key);
   TTextEncoder(const TTextEncoder&) = delete;
   TTextEncoder& operator=(const TTextEncoder&) = delete;
   ~TTextEncoder();
@@ -49,12 +57,29 @@ class TTextEncoder {
   // The key the encoder writes ("ansi" resolved).
   const std::string& Key() const { return Key_; }
 
+  // The encoded form of Utf8, written into Buffer (whose former contents
+  // are dropped) and valid until Buffer is used again; an identity encoder
+  // hands back Utf8 itself.
+  std::string_view Encode(std::string_view utf8, TCodecBuffer& buffer);
   // Appends the encoded form of Utf8 to Out.
   void Encode(std::string_view utf8, std::string& out);
 
  private:
-  enum class TMode { Identity, Utf16LE, Utf16BE, Iconv };
-  void EncodeUtf16(const unsigned char* text, size_t size, std::string& out) const;
+  enum class TMode { Identity, Utf16LE, Utf16BE, Table, Iconv };
+  // A byte of the table for a character, or none.
+  static constexpr uint16_t kNoByte = 0x100;
+
+  TTextEncoder(std::string_view key, bool through_iconv);
+  bool BuildTable(std::string_view charset);
+  uint16_t ByteOf(uint32_t code) const {
+    return code < 0x10000 ? Table_[size_t{PageOf_[code >> 8]} * 256 + (code & 0xFF)] : kNoByte;
+  }
+  // Writes the encoded text into Buffer; returns its end.
+  char* EncodeTable(const unsigned char* text, size_t size, TCodecBuffer& buffer);
+  // Encodes one Character outside the table of a composing character set
+  // through iconv, at O in Buffer, keeping room for Left more input bytes;
+  // returns the position after it.
+  char* EncodeOutsideTable(std::string_view character, size_t left, TCodecBuffer& buffer, char* o);
   void EncodeIconv(std::string_view utf8, std::string& out);
   // Writes a character glibc refused but the published table maps; false when
   // there is none for Code.
@@ -64,6 +89,14 @@ class TTextEncoder {
   TMode Mode_ = TMode::Identity;
   iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
   std::span<const TMappingFix> Fixes_;
+  // Single-byte character sets: the byte of each character below U+10000 as
+  // iconv writes it (or kNoByte), in pages of 256 characters; PageOf_ gives
+  // the page of each code >> 8, page 0 being all kNoByte.
+  std::unique_ptr<uint16_t[]> Table_;
+  uint8_t PageOf_[256] = {};
+  bool AsciiIdentity_ = false;  // characters below 0x80 encode to themselves
+  bool Composes_ = false;       // characters outside the table still go to iconv
+  std::string Scratch_;         // what iconv encodes, before it goes to a buffer
 };
 
 // Frees the converters ConvertEncoding keeps (called by ShutDownEncodings).

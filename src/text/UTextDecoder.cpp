@@ -1,9 +1,11 @@
 #include "text/UTextDecoder.h"
 
+#include <emmintrin.h>
 #include <langinfo.h>
 #include <locale.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -27,6 +29,71 @@ bool IsUtf8Compatible(std::string_view charset) {
     name += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
   return name.empty() || name == "UTF8" || name == "ANSIX3.41968" || name == "ASCII" || name == "USASCII";
+}
+
+// Writes the UTF-8 of Units UTF-16 code units at Data at O, which has room
+// for 3 bytes per unit (no unit yields more); returns the end.
+template <bool BigEndian>
+char* DecodeUtf16Units(const unsigned char* data, size_t units, char* o) {
+  constexpr int kHigh = BigEndian ? 0 : 1;
+  constexpr int kLow = 1 - kHigh;
+  auto unit_at = [data](size_t i) { return (uint32_t{data[2 * i + kHigh]} << 8) | data[2 * i + kLow]; };
+  // Decodes the character at unit I; returns the unit after it.
+  auto decode_one = [&](size_t i) -> size_t {
+    uint32_t unit = unit_at(i);
+    if (unit < 0x80) {
+      *o++ = static_cast<char>(unit);
+      return i + 1;
+    }
+    if (unit < 0xD800 || unit > 0xDFFF) {
+      o = PutUtf8(unit, o);
+      return i + 1;
+    }
+    if (unit <= 0xDBFF && i + 1 < units) {
+      uint32_t next = unit_at(i + 1);
+      if (next >= 0xDC00 && next <= 0xDFFF) {
+        o = PutUtf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), o);
+        return i + 2;
+      }
+    }
+    o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
+    return i + 1;
+  };
+
+  size_t i = 0;
+  // Sixteen units at a time: those below 0x80 before the first other one
+  // are packed into bytes at once (16 stored, as many kept); the others
+  // that follow, up to sixteen, go unit by unit, and the next ASCII unit
+  // starts a block again. The 16 bytes stored fit in the 3 per unit of the
+  // sixteen units still to decode.
+  const __m128i not_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= units) {
+    __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
+    __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i + 16));
+    if constexpr (BigEndian) {
+      first = _mm_or_si128(_mm_slli_epi16(first, 8), _mm_srli_epi16(first, 8));
+      second = _mm_or_si128(_mm_slli_epi16(second, 8), _mm_srli_epi16(second, 8));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(first, second));
+    const __m128i ascii_first = _mm_cmpeq_epi16(_mm_and_si128(first, not_ascii), zero);
+    const __m128i ascii_second = _mm_cmpeq_epi16(_mm_and_si128(second, not_ascii), zero);
+    const unsigned ascii = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii_first, ascii_second)));
+    if (ascii == 0xFFFF) {
+      o += 16;
+      i += 16;
+      continue;
+    }
+    const size_t prefix = static_cast<size_t>(std::countr_one(ascii));
+    o += prefix;
+    i += prefix;
+    const size_t end = i + 16;
+    do {
+      i = decode_one(i);
+    } while (i < end && i < units && unit_at(i) >= 0x80);
+  }
+  while (i < units) i = decode_one(i);
+  return o;
 }
 
 }  // namespace
@@ -76,53 +143,109 @@ TTextDecoder::~TTextDecoder() {
 void TTextDecoder::InitCharset(std::string_view charset) {
   Mode_ = TMode::PassThrough;
   if (IsUtf8Compatible(charset)) return;
-  Cd_ = iconv_open("UTF-8", std::string(charset).c_str());
-  if (Cd_ == kNoIconv) return;
   if (BuildTable(charset)) {
     Mode_ = TMode::Table;
-    iconv_close(Cd_);
-    Cd_ = kNoIconv;
-  } else {
-    Mode_ = TMode::Iconv;
+    return;
   }
+  Cd_ = iconv_open("UTF-8", std::string(charset).c_str());
+  if (Cd_ != kNoIconv) Mode_ = TMode::Iconv;
 }
 
-// A single-byte character set decodes through a 256-entry table, which is
-// much faster than iconv. The table is built byte by byte from iconv; a byte
-// that iconv finds incomplete on its own starts a multi-byte character, and
-// such a character set keeps decoding through iconv.
-bool TTextDecoder::BuildTable(std::string_view charset) {
-  auto table = std::make_unique<TTableEntry[]>(256);
-  for (int byte = 0; byte < 256; ++byte) {
-    TTableEntry& entry = table[byte];
-    iconv(Cd_, nullptr, nullptr, nullptr, nullptr);
+// The table is built byte by byte from iconv; a byte that iconv finds
+// incomplete on its own starts a multi-byte character, and such a character
+// set has no table.
+std::unique_ptr<TByteCharacters> ProbeByteCharacters(std::string_view charset) {
+  iconv_t cd = iconv_open("UTF-8", std::string(charset).c_str());
+  if (cd == kNoIconv) return nullptr;
+  auto characters = std::make_unique<TByteCharacters>();
+  bool complete = true;
+  for (int byte = 0; byte < 256 && complete; ++byte) {
+    TByteCharacters::TEntry& entry = characters->Entries[byte];
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char in_byte = static_cast<char>(byte);
     char* in = &in_byte;
     size_t in_left = 1;
     char buffer[32];
     char* out = buffer;
     size_t out_left = sizeof(buffer);
-    if (iconv(Cd_, &in, &in_left, &out, &out_left) == static_cast<size_t>(-1)) {
-      if (errno != EILSEQ) return false;
+    entry.Defined = iconv(cd, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1);
+    if (!entry.Defined) {
+      if (errno != EILSEQ) complete = false;
       out = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), buffer);
     } else {
       // Some converters hold a base letter back to combine it with an accent
       // that may follow; flushing hands it out.
-      iconv(Cd_, nullptr, nullptr, &out, &out_left);
+      if (out == buffer) characters->Composes = true;
+      iconv(cd, nullptr, nullptr, &out, &out_left);
     }
     size_t length = static_cast<size_t>(out - buffer);
-    if (length == 0 || length > sizeof(entry.Bytes)) return false;
+    if (length == 0 || length > sizeof(entry.Bytes)) complete = false;
+    if (!complete) break;
     std::memcpy(entry.Bytes, buffer, length);
     entry.Length = static_cast<uint8_t>(length);
+  }
+  iconv_close(cd);
+  if (!complete) return nullptr;
+  return characters;
+}
+
+// A single-byte character set decodes through a 256-entry table, which is
+// much faster than iconv.
+bool TTextDecoder::BuildTable(std::string_view charset) {
+  std::unique_ptr<TByteCharacters> characters = ProbeByteCharacters(charset);
+  if (!characters) return false;
+  auto table = std::make_unique<TTableEntry[]>(256);
+  for (int byte = 0; byte < 256; ++byte) {
+    const TByteCharacters::TEntry& probed = characters->Entries[byte];
+    std::memcpy(table[byte].Bytes, probed.Bytes, sizeof(probed.Bytes));
+    table[byte].Length = probed.Length;
   }
   for (const TMappingFix& fix : MappingFixesOf(charset)) {
     TTableEntry& entry = table[fix.Byte];
     entry.Length = static_cast<uint8_t>(PutUtf8(fix.Code, entry.Bytes) - entry.Bytes);
   }
   MaxLength_ = 1;
-  for (int byte = 0; byte < 256; ++byte) MaxLength_ = std::max<size_t>(MaxLength_, table[byte].Length);
+  AsciiIdentity_ = true;
+  for (int byte = 0; byte < 256; ++byte) {
+    MaxLength_ = std::max<size_t>(MaxLength_, table[byte].Length);
+    if (byte < 0x80 && (table[byte].Length != 1 || table[byte].Bytes[0] != static_cast<char>(byte)))
+      AsciiIdentity_ = false;
+  }
   Table_ = std::move(table);
   return true;
+}
+
+std::string_view TTextDecoder::Decode(const char* data, size_t size, TCodecBuffer& buffer) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+  const size_t units = size / 2;  // a last odd byte is ignored
+  char* begin;
+  char* end;
+  switch (Mode_) {
+    case TMode::PassThrough:
+      return {data, size};
+    case TMode::Utf16LE:
+      begin = buffer.Reserve(units * 3);
+      end = DecodeUtf16Units<false>(bytes, units, begin);
+      break;
+    case TMode::Utf16BE:
+      begin = buffer.Reserve(units * 3);
+      end = DecodeUtf16Units<true>(bytes, units, begin);
+      break;
+    case TMode::Table:
+      // Every entry is copied whole (8 bytes) and the cursor advanced by its
+      // length, so the buffer needs room for the last entry's full copy.
+      begin = buffer.Reserve(size * MaxLength_ + sizeof(TTableEntry::Bytes));
+      end = DecodeTable(bytes, size, begin);
+      break;
+    case TMode::Iconv:
+    default:
+      IconvText_.clear();
+      DecodeIconv(data, size, IconvText_);
+      begin = buffer.Reserve(IconvText_.size());
+      end = std::copy(IconvText_.begin(), IconvText_.end(), begin);
+      break;
+  }
+  return {begin, static_cast<size_t>(end - begin)};
 }
 
 void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
@@ -130,63 +253,44 @@ void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
     case TMode::PassThrough:
       out.append(data, size);
       return;
-    case TMode::Utf16LE:
-    case TMode::Utf16BE:
-      DecodeUtf16(reinterpret_cast<const unsigned char*>(data), size, out);
-      return;
-    case TMode::Table:
-      DecodeTable(reinterpret_cast<const unsigned char*>(data), size, out);
-      return;
     case TMode::Iconv:
       DecodeIconv(data, size, out);
       return;
+    default:
+      TCodecBuffer buffer;
+      out.append(Decode(data, size, buffer));
+      return;
   }
 }
 
-void TTextDecoder::DecodeUtf16(const unsigned char* data, size_t size, std::string& out) const {
-  const size_t units = size / 2;  // a last odd byte is ignored
-  const int high = IsBigEndian() ? 0 : 1;
-  const int low = 1 - high;
-  const size_t start = out.size();
-  out.resize(start + units * 3);  // no unit yields more than 3 bytes
-  char* o = out.data() + start;
-  for (size_t i = 0; i < units; ++i) {
-    const unsigned char* p = data + 2 * i;
-    uint32_t unit = (uint32_t{p[high]} << 8) | p[low];
-    if (unit < 0x80) {
-      *o++ = static_cast<char>(unit);
-      continue;
-    }
-    if (unit < 0xD800 || unit > 0xDFFF) {
-      o = PutUtf8(unit, o);
-      continue;
-    }
-    if (unit <= 0xDBFF && i + 1 < units) {
-      const unsigned char* q = p + 2;
-      uint32_t next = (uint32_t{q[high]} << 8) | q[low];
-      if (next >= 0xDC00 && next <= 0xDFFF) {
-        o = PutUtf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), o);
-        ++i;
-        continue;
-      }
-    }
-    o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
-  }
-  out.resize(static_cast<size_t>(o - out.data()));
-}
-
-void TTextDecoder::DecodeTable(const unsigned char* data, size_t size, std::string& out) const {
-  const size_t start = out.size();
-  // Every entry is copied whole (8 bytes) and the cursor advanced by its
-  // length, so the buffer needs room for the last entry's full copy.
-  out.resize(start + size * MaxLength_ + sizeof(TTableEntry::Bytes));
-  char* o = out.data() + start;
-  for (size_t i = 0; i < size; ++i) {
-    const TTableEntry& entry = Table_[data[i]];
+char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o) const {
+  auto decode_one = [&](unsigned char byte) {
+    const TTableEntry& entry = Table_[byte];
     std::memcpy(o, entry.Bytes, sizeof(entry.Bytes));
     o += entry.Length;
+  };
+  size_t i = 0;
+  if (AsciiIdentity_) {
+    // Sixteen bytes at a time: those below 0x80 before the first other one
+    // are copied at once (16 stored, as many kept), the rest of the sixteen
+    // go through the table.
+    while (i + 16 <= size) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
+      if (mask == 0) {
+        o += 16;
+        i += 16;
+        continue;
+      }
+      const size_t end = i + 16;
+      const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
+      o += prefix;
+      for (i += prefix; i < end; ++i) decode_one(data[i]);
+    }
   }
-  out.resize(static_cast<size_t>(o - out.data()));
+  for (; i < size; ++i) decode_one(data[i]);
+  return o;
 }
 
 void RunIconv(iconv_t cd, const char* data, size_t size, size_t growth, std::string& out,

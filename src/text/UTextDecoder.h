@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/UCodecBuffer.h"
+
 // Turns the bytes of one encoding into UTF-8. One decoder is made per source
 // (or cached per key by ConvertEncoding) and reused for every block.
 //
@@ -48,6 +50,10 @@ class TTextDecoder {
   bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }
   bool IsBigEndian() const { return Mode_ == TMode::Utf16BE; }
 
+  // The UTF-8 text of Size bytes at Data, written into Buffer (whose former
+  // contents are dropped) and valid until Buffer is used again; a decoder
+  // that passes through hands back the bytes themselves.
+  std::string_view Decode(const char* data, size_t size, TCodecBuffer& buffer);
   // Appends the UTF-8 text of Size bytes at Data to Out.
   void Decode(const char* data, size_t size, std::string& out);
 
@@ -60,15 +66,35 @@ class TTextDecoder {
   TTextDecoder() = default;
   void InitCharset(std::string_view charset);
   bool BuildTable(std::string_view charset);
-  void DecodeUtf16(const unsigned char* data, size_t size, std::string& out) const;
-  void DecodeTable(const unsigned char* data, size_t size, std::string& out) const;
+  // Writes the text at O, which has room for MaxLength_ bytes per byte and
+  // 8 more; returns the end.
+  char* DecodeTable(const unsigned char* data, size_t size, char* o) const;
   void DecodeIconv(const char* data, size_t size, std::string& out);
 
   TMode Mode_ = TMode::PassThrough;
   std::unique_ptr<TTableEntry[]> Table_;
-  size_t MaxLength_ = 1;  // longest table entry
+  size_t MaxLength_ = 1;        // longest table entry
+  bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
   iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
+  std::string IconvText_;  // what iconv decodes, before it goes to a buffer
 };
+
+// How glibc's iconv decodes each byte of a single-byte character set alone,
+// before any mapping fix. Null when iconv lacks the character set or one of
+// its bytes starts a multi-byte character.
+struct TByteCharacters {
+  struct TEntry {
+    char Bytes[8];  // UTF-8; U+FFFD for a byte iconv refuses
+    uint8_t Length;
+    bool Defined;  // false: iconv refuses the byte
+  };
+  TEntry Entries[256];
+  // glibc holds some letters back to combine them with an accent that may
+  // follow; its encoder for such a character set also writes precomposed
+  // letters the set lacks as letter and accent.
+  bool Composes = false;
+};
+std::unique_ptr<TByteCharacters> ProbeByteCharacters(std::string_view charset);
 
 // The character set of the environment's locale as the C library names it
 // ("UTF-8", "ANSI_X3.4-1968"); empty when that locale is not installed. The

@@ -17,6 +17,19 @@ size_t Utf8SequenceLength(const unsigned char* text, size_t available);
 // The code point of a sequence that Utf8SequenceLength accepted with Length.
 uint32_t Utf8CodePoint(const unsigned char* text, size_t length);
 
+// The code point of the character at Text, setting Length as
+// Utf8SequenceLength does (0: not a well-formed sequence, the result is then
+// 0). Two-byte characters, the most common beyond ASCII, are read inline.
+inline uint32_t ReadUtf8(const unsigned char* text, size_t available, size_t& length) {
+  const unsigned char lead = text[0];
+  if (lead >= 0xC2 && lead <= 0xDF && available >= 2 && (text[1] & 0xC0) == 0x80) {
+    length = 2;
+    return (uint32_t{lead & 0x1Fu} << 6) | (text[1] & 0x3Fu);
+  }
+  length = Utf8SequenceLength(text, available);
+  return length == 0 ? 0 : Utf8CodePoint(text, length);
+}
+
 // Writes Code (at most U+10FFFF, no surrogate) as UTF-8 at Out; returns the
 // position after it. Out must have room for 4 bytes.
 char* PutUtf8(uint32_t code, char* out);

@@ -1,0 +1,264 @@
+// The codecs' table and ASCII block paths against slower references: every
+// character and mixed random text must come out exactly as the reference
+// writes it, from every alignment of the blocks.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "text/UEncodingConverter.h"
+#include "text/UTextDecoder.h"
+#include "text/UUtf8.h"
+
+namespace {
+
+// The keys whose decoders go through the 256-entry table.
+const char* const SingleByteKeys[] = {"cp1250",   "cp1251",   "cp1252",    "cp1253",    "cp1254", "cp1255", "cp1256",
+                                      "cp1257",   "cp1258",   "cp437",     "cp850",     "cp852",  "cp866",  "cp874",
+                                      "iso88591", "iso88592", "iso885915", "macintosh", "koi8r",  "koi8u",  "koi8ru"};
+
+std::string Utf8(uint32_t code) {
+  char buffer[4];
+  return std::string(buffer, PutUtf8(code, buffer));
+}
+
+// "" when equal, else where and how the results part.
+std::string Difference(const std::string& actual, const std::string& expected) {
+  size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  if (at == actual.size() && at == expected.size()) return "";
+  auto window = [at](const std::string& s) {
+    std::string hex;
+    for (size_t i = at > 4 ? at - 4 : 0; i < std::min(s.size(), at + 8); ++i) {
+      static const char digits[] = "0123456789ABCDEF";
+      unsigned char c = static_cast<unsigned char>(s[i]);
+      hex += {digits[c >> 4], digits[c & 15], ' '};
+    }
+    return hex;
+  };
+  return "first difference at byte " + std::to_string(at) + ": got " + window(actual) + "| expected " +
+         window(expected);
+}
+
+std::string Encode(TTextEncoder& encoder, const std::string& utf8) {
+  std::string out = "<";  // Encode appends
+  encoder.Encode(utf8, out);
+  return out.substr(1);
+}
+
+std::string Decode(TTextDecoder& decoder, const std::string& bytes) {
+  std::string out = "<";  // Decode appends
+  decoder.Decode(bytes.data(), bytes.size(), out);
+  return out.substr(1);
+}
+
+// Through a buffer kept from call to call, as the reader and the splitter
+// use the codecs.
+std::string Encode(TTextEncoder& encoder, const std::string& utf8, TCodecBuffer& buffer) {
+  return std::string(encoder.Encode(utf8, buffer));
+}
+
+std::string Decode(TTextDecoder& decoder, const std::string& bytes, TCodecBuffer& buffer) {
+  return std::string(decoder.Decode(bytes.data(), bytes.size(), buffer));
+}
+
+// Every character of the BMP, the tag characters glibc drops, and a sample
+// of the other planes, in pieces of 32 characters.
+std::vector<std::string> EveryCharacter() {
+  std::vector<std::string> pieces(1);
+  for (uint32_t code = 0; code < 0x110000; ++code) {
+    const bool sampled = code < 0x10000 || (code >= 0xE0000 && code < 0xE0080) || code % 0x3FF == 0;
+    if (!sampled || (code >= 0xD800 && code <= 0xDFFF)) continue;
+    if (pieces.back().size() >= 32 * 3) pieces.emplace_back();
+    pieces.back() += Utf8(code);
+  }
+  return pieces;
+}
+
+// Encodes the pieces whole with Key's encoder and piece by piece through
+// iconv (which redoes much work after each character it refuses, so it is
+// given little at a time); "" when the results agree.
+std::string EncodeEveryCharacter(const char* key) {
+  std::string whole, expected;
+  std::unique_ptr<TTextEncoder> reference = TTextEncoder::ThroughIconv(key);
+  for (const std::string& piece : EveryCharacter()) {
+    whole += piece;
+    reference->Encode(piece, expected);
+  }
+  TTextEncoder encoder(key);
+  TCodecBuffer buffer;
+  return Difference(Encode(encoder, whole, buffer), expected);
+}
+
+// UTF-8 text for Key: ASCII runs of every length up to 47 (so runs end at
+// every position of an 8- or 16-byte block) between characters the page has
+// (alone or in runs up to 40), characters it lacks, combining accents, astral
+// characters and invalid or cut-off UTF-8.
+std::string MixedText(TTextDecoder& page, uint32_t seed) {
+  std::mt19937 random(seed);
+  auto pick = [&random](uint32_t low, uint32_t high) {
+    return std::uniform_int_distribution<uint32_t>(low, high)(random);
+  };
+  static const char* const invalid[] = {
+      "\x80",         "\xBF",         "\xC0\xAF",         "\xC1\xBF",         "\xC3", "\xE2\x82", "\xF0\x9F\x98",
+      "\xED\xA0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xFE"};
+  std::string text;
+  for (int piece = 0; text.size() < 24000; ++piece) {
+    const size_t run = static_cast<size_t>(piece % 48);
+    for (size_t i = 0; i < run; ++i) text += static_cast<char>(pick(0, 0x7F));
+    switch (pick(0, 7)) {
+      case 0:
+      case 1: {  // a character of the page
+        const std::string byte(1, static_cast<char>(pick(0x80, 0xFF)));
+        text += Decode(page, byte);
+        break;
+      }
+      case 2:
+        for (uint32_t n = pick(1, 40); n > 0; --n)
+          text += Decode(page, std::string(1, static_cast<char>(pick(0x80, 0xFF))));
+        break;
+      case 3:
+        text += Utf8(pick(0x80, 0xD7FF));
+        break;
+      case 4:
+        text += Utf8(pick(0x300, 0x36F));  // accents, which composing pages treat apart
+        break;
+      case 5:
+        text += Utf8(pick(0x10000, 0x10FFFF));
+        break;
+      default:
+        text += invalid[pick(0, std::size(invalid) - 1)];
+        break;
+    }
+  }
+  return text;
+}
+
+// Writes Units as UTF-16 bytes of either order.
+std::string Utf16Bytes(const std::vector<uint16_t>& units, bool big_endian) {
+  std::string bytes;
+  for (uint16_t unit : units) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+// The UTF-16 decoding rule stated plainly: pairs join, any other surrogate
+// becomes U+FFFD.
+std::string DecodeUtf16Plainly(const std::vector<uint16_t>& units) {
+  std::string text;
+  for (size_t i = 0; i < units.size(); ++i) {
+    const uint32_t unit = units[i];
+    if (unit < 0xD800 || unit > 0xDFFF) {
+      text += Utf8(unit);
+    } else if (unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      text += Utf8(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      text += kReplacementUtf8;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(EncoderTables, WriteEveryCharacterAsIconvDoes) {
+  for (const char* key : SingleByteKeys) EXPECT_EQ(EncodeEveryCharacter(key), "") << key;
+}
+
+TEST(EncoderTables, WriteMixedTextAsIconvDoesFromEveryAlignment) {
+  TCodecBuffer buffer;
+  for (const char* key : SingleByteKeys) {
+    TTextDecoder page(key);
+    const std::string text = MixedText(page, 7);
+    TTextEncoder encoder(key);
+    std::unique_ptr<TTextEncoder> reference = TTextEncoder::ThroughIconv(key);
+    for (size_t offset = 0; offset < 16; ++offset) {
+      const std::string part = text.substr(offset);
+      EXPECT_EQ(Difference(Encode(encoder, part, buffer), Encode(*reference, part)), "") << key << " from " << offset;
+    }
+  }
+}
+
+TEST(DecoderTables, DecodeMixedBytesAsByteByByteFromEveryAlignment) {
+  std::mt19937 random(11);
+  std::string bytes;
+  for (int byte = 0; byte < 256; ++byte) bytes += static_cast<char>(byte);
+  for (int piece = 0; bytes.size() < 24000; ++piece) {
+    bytes.append(static_cast<size_t>(piece % 48), static_cast<char>('a' + piece % 26));
+    for (uint32_t others = random() % (piece % 5 == 0 ? 40 : 4); others > 0; --others)
+      bytes += static_cast<char>(random() % 256);
+  }
+  TCodecBuffer buffer;
+  for (const char* key : SingleByteKeys) {
+    TTextDecoder decoder(key);
+    std::vector<std::string> one_byte(256);
+    for (int byte = 0; byte < 256; ++byte) one_byte[byte] = Decode(decoder, std::string(1, static_cast<char>(byte)));
+    for (size_t offset = 0; offset < 16; ++offset) {
+      std::string expected;
+      for (size_t i = offset; i < bytes.size(); ++i) expected += one_byte[static_cast<unsigned char>(bytes[i])];
+      EXPECT_EQ(Difference(Decode(decoder, bytes.substr(offset), buffer), expected), "") << key << " from " << offset;
+    }
+  }
+}
+
+TEST(Utf16Codecs, MatchTheReferencesInBothByteOrdersFromEveryAlignment) {
+  // Units: ASCII runs of every length up to 47 between other characters
+  // (alone or in runs up to 40), pairs, lone and reversed surrogates, and a
+  // high surrogate at the end.
+  std::mt19937 random(5);
+  std::vector<uint16_t> units;
+  for (int piece = 0; units.size() < 12000; ++piece) {
+    for (int i = 0; i < piece % 48; ++i) units.push_back(static_cast<uint16_t>(random() % 0x80));
+    switch (random() % 7) {
+      case 0:
+        units.push_back(static_cast<uint16_t>(0x80 + random() % 0x780));
+        break;
+      case 6:
+        for (uint32_t n = 1 + random() % 40; n > 0; --n)
+          units.push_back(static_cast<uint16_t>(0x800 + random() % 0xD000));
+        break;
+      case 1:
+        units.push_back(static_cast<uint16_t>(0xE000 + random() % 0x2000));
+        break;
+      case 2:
+        units.push_back(static_cast<uint16_t>(0xD800 + random() % 0x400));
+        units.push_back(static_cast<uint16_t>(0xDC00 + random() % 0x400));
+        break;
+      case 3:
+        units.push_back(static_cast<uint16_t>(0xD800 + random() % 0x800));  // alone
+        break;
+      case 4:
+        units.push_back(static_cast<uint16_t>(0xDC00 + random() % 0x400));
+        units.push_back(static_cast<uint16_t>(0xD800 + random() % 0x400));
+        break;
+      default:
+        units.push_back(static_cast<uint16_t>(0x800 + random() % 0xD000));
+        break;
+    }
+  }
+  units.push_back(0xD83D);
+
+  TCodecBuffer buffer;
+  for (bool big_endian : {false, true}) {
+    const char* key = big_endian ? "ucs2be" : "ucs2le";
+    TTextDecoder decoder(key);
+    TTextEncoder encoder(key);
+    std::unique_ptr<TTextEncoder> reference = TTextEncoder::ThroughIconv(key);
+    for (size_t offset = 0; offset < 16; ++offset) {
+      const std::vector<uint16_t> part(units.begin() + static_cast<ptrdiff_t>(offset), units.end());
+      const std::string bytes = Utf16Bytes(part, big_endian);
+      const std::string text = DecodeUtf16Plainly(part);
+      EXPECT_EQ(Difference(Decode(decoder, bytes + "x", buffer), text), "")
+          << key << " from " << offset;  // odd byte ignored
+      const std::string utf8 = text + MixedText(decoder, static_cast<uint32_t>(offset));
+      EXPECT_EQ(Difference(Encode(encoder, utf8.substr(offset), buffer), Encode(*reference, utf8.substr(offset))), "")
+          << key << " from " << offset;
+    }
+  }
+  EXPECT_EQ(EncodeEveryCharacter("ucs2le"), "");
+}
