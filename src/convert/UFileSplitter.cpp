@@ -25,7 +25,15 @@ bool IsPieceName(const std::string& name, const std::string& extension) {
   return true;
 }
 
+int64_t TestReaderBlockSize = 0;
+int64_t TestReaderMemoryLimit = 0;
+
 }  // namespace
+
+void TFileSplitter::SetReaderSizesForTesting(int64_t block_size, int64_t memory_limit) {
+  TestReaderBlockSize = block_size;
+  TestReaderMemoryLimit = memory_limit;
+}
 
 TFileSplitter::TFileSplitter() = default;
 
@@ -36,7 +44,8 @@ void TFileSplitter::Prepare() {
   OutputEncoding_ = NormalizeEncodingName(Session->SourceEncoding);
   Encoder_ = std::make_unique<TTextEncoder>(OutputEncoding_);
   if (Encoder_->IsIdentity()) Encoder_.reset();
-  Reader_ = std::make_unique<TBlockTextReader>();
+  Reader_ = TestReaderBlockSize > 0 ? std::make_unique<TBlockTextReader>(TestReaderBlockSize, TestReaderMemoryLimit)
+                                    : std::make_unique<TBlockTextReader>();
   Status().FromDesc = Session->SourceDescription();
   Status().ToDesc = Session->DestDescription();
   InitSplit();

@@ -37,6 +37,11 @@ class TFileSplitter : public TIterativeConverter {
   const std::string& Extension() const { return Extension_; }
   // Lets tests exercise several flushes per piece without 16 MiB sources.
   void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes; }
+  // Lets tests read sources in small blocks from disk, through whatever
+  // executor creates the splitter: block size and memory limit of every
+  // reader made from now on (a block size of 0 goes back to sizes chosen
+  // from the free memory).
+  static void SetReaderSizesForTesting(int64_t block_size, int64_t memory_limit);
 
  protected:
   void Prepare() override;
