@@ -157,10 +157,20 @@ void TFileSplitter::ClosePiece() {
 
 void TFileSplitter::WriteBom() {
   std::string_view bom = ByteOrderMarkOf(OutputEncoding_);
-  if (!bom.empty() && Output_.IsOpen()) {
-    Output_.WriteAll(bom.data(), bom.size());
-    PieceBytesWritten_ += static_cast<int64_t>(bom.size());
+  if (!bom.empty() && Output_.IsOpen()) WriteToPiece(bom);
+}
+
+void TFileSplitter::WriteToPiece(std::string_view bytes) {
+  try {
+    Output_.WriteAll(bytes.data(), bytes.size());
+  } catch (const EQuillmereError&) {
+    // A write that fails part way (a full disk) would leave a piece ending
+    // inside a line that is counted as failed; the piece is cut back to the
+    // whole lines it held, and the next write goes on from there.
+    Output_.Truncate(PieceBytesWritten_);
+    throw;
   }
+  PieceBytesWritten_ += static_cast<int64_t>(bytes.size());
 }
 
 void TFileSplitter::WriteText(std::string_view text) {
@@ -170,8 +180,7 @@ void TFileSplitter::WriteText(std::string_view text) {
     Encoder_->Encode(text, Encoded_);
     text = Encoded_;
   }
-  Output_.WriteAll(text.data(), text.size());
-  PieceBytesWritten_ += static_cast<int64_t>(text.size());
+  WriteToPiece(text);
 }
 
 void TFileSplitter::FlushPending() {

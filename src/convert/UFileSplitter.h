@@ -87,6 +87,8 @@ class TFileSplitter : public TIterativeConverter {
   // Refuses a destination whose preparation or pieces would delete or
   // overwrite the source file.
   void CheckSourceIsSafe(const std::string& dest_folder) const;
+  // Writes to the open piece; a failed write leaves the piece as it was.
+  void WriteToPiece(std::string_view bytes);
   void PrepareDestination();
 
   std::string Extension_;

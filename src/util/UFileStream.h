@@ -37,6 +37,8 @@ class TFileStream {
   // Writes all Count bytes or raises EInOutError.
   void WriteAll(const void* data, size_t count);
   void Seek(int64_t position);
+  // Cuts the file to Size bytes and moves to its end; false when it cannot.
+  bool Truncate(int64_t size);
   // Closes the file; a failing close raises EInOutError.
   void Close();
 

@@ -1,0 +1,100 @@
+// Faults end to end with the built program. Whatever goes wrong, the program
+// exits 0 and prints nothing (TSandbox::Run checks both), reports the failure
+// in the log, leaves the source as it was and claims no line that is not in
+// a piece.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "support/NothingLost.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+using TPieces = std::map<std::string, std::string>;
+
+class Fault : public TSandbox {
+ protected:
+  static TSummary SummaryOf(const std::vector<TLogEntry>& log) {
+    for (const TLogEntry& entry : log)
+      if (TSummary summary = ParseSummary(entry.Text); entry.Tag.empty() && summary.Found) return summary;
+    return {};
+  }
+  static std::vector<std::string> Errors(const std::vector<TLogEntry>& log) {
+    std::vector<std::string> errors;
+    for (const TLogEntry& entry : log)
+      if (entry.Tag == "error") errors.push_back(entry.Text);
+    return errors;
+  }
+  static bool Mentions(const std::vector<TLogEntry>& log, const std::string& text) {
+    for (const TLogEntry& entry : log)
+      if (entry.Text.find(text) != std::string::npos) return true;
+    return false;
+  }
+  std::vector<TLogEntry> RunTaskWith(const std::string& task, const TRunLimits& limits) {
+    Run({"task=" + task, "logfile=" + Log}, "", Environment(), limits);
+    return PathExists(Log) ? ParseLog(ReadFile(Log)) : std::vector<TLogEntry>{};
+  }
+};
+
+// Count lines of Width bytes, each naming its number; every SeparatorEvery-th
+// line is "--" instead.
+std::string NumberedLines(int count, size_t width, int separator_every = 0) {
+  std::string text;
+  for (int i = 1; i <= count; ++i) {
+    if (separator_every > 0 && i % separator_every == 0) {
+      text += "--\n";
+      continue;
+    }
+    std::string line = "record " + std::to_string(i) + " ";
+    line.resize(width, static_cast<char>('a' + i % 26));
+    text += line + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+// RLIMIT_FSIZE makes every write past 256 KiB fail with EFBIG, as a full
+// disk fails with ENOSPC: part of a write may land before the failure.
+TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold) {
+  const long long kLimit = 256 * 1024;
+  struct Case {
+    const char* name;
+    std::vector<std::string> settings;
+    TSplitShape shape;
+    int source_lines, separator_every;
+  } cases[] = {
+      {"lines", {"SplitByType=Lines", "MaxLines=5000"}, {}, 12000, 0},
+      {"lines with header, utf-16",
+       {"SplitByType=Lines", "MaxLines=3000", "KeepHeader=1", "SourceEncoding=UCS-2LE (Unicode Little Endian)"},
+       {.Encoding = "UCS-2LE (Unicode Little Endian)", .KeepHeader = true}, 12000, 0},
+      {"file size", {"SplitByType=File Size", "MaxFileSize=1"}, {}, 40000, 0},
+      {"separator", {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=--"},
+       {.HasSeparator = true, .Separator = "--"}, 12000, 5000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Work("out"));
+    std::filesystem::remove(Log);
+    std::string text = NumberedLines(c.source_lines, 63, c.separator_every);
+    if (c.shape.Encoding.starts_with("UCS-2LE")) {
+      std::string wide("\xFF\xFE", 2);
+      for (char ch : text) wide += std::string{ch, '\0'};
+      text = wide;
+    }
+    WriteFile(Work("src.txt"), text);
+    std::vector<std::string> settings = {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("out")};
+    settings.insert(settings.end(), c.settings.begin(), c.settings.end());
+    auto log = RunTaskWith(WriteTask("job.sft", settings), {.FileSizeLimit = kLimit});
+    EXPECT_EQ(ReadFile(Work("src.txt")), text);
+    TSummary summary = SummaryOf(log);
+    EXPECT_GT(summary.Failed, 0);
+    EXPECT_TRUE(Mentions(log, "File too large")) << "no write failure in the log";
+    EXPECT_TRUE(CountsAreHonest(Work("src.txt"), Work("out"), c.shape, summary));
+    for (const auto& [name, content] : FilesIn(Work("out"))) EXPECT_LE(content.size(), kLimit) << name;
+  }
+}
