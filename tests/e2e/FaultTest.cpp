@@ -98,3 +98,81 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
     for (const auto& [name, content] : FilesIn(Work("out"))) EXPECT_LE(content.size(), kLimit) << name;
   }
 }
+
+TEST_F(Fault, LogFileInAMissingFolderStopsTheTaskSilently) {
+  WriteFile(Work("src.txt"), "a\nb\n");
+  WriteFile(Work("out/old.txt"), "old");
+  std::string task = WriteTask("job.sft", {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("out"),
+                                           "SplitByType=Lines", "MaxLines=1"});
+  RunTask(task, Work("missing/run.log"));
+  EXPECT_FALSE(PathExists(Work("missing")));
+  EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"old.txt", "old"}}));  // the task never ran
+  EXPECT_EQ(ReadFile(Work("src.txt")), "a\nb\n");
+}
+
+// Without a configuration folder the exception log cannot be written: the
+// error that would go there must not turn into a lost report in the log file.
+TEST_F(Fault, MissingConfigurationFolderIsNeverCreatedAndTheLogStillReports) {
+  std::filesystem::remove_all(ConfigFolder());
+  WriteFile(Work("src.txt"), "a\nb\nc\n");
+  struct Case {
+    const char* name;
+    std::string source;
+    std::map<std::string, std::string> env;
+  } cases[] = {
+      {"split", Work("src.txt"), Environment()},
+      {"missing source", Work("nope.txt"), Environment()},
+      {"no HOME, no XDG_CONFIG_HOME", Work("src.txt"), {{"PATH", "/usr/bin:/bin"}, {"LC_ALL", "C.UTF-8"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Log);
+    std::filesystem::remove_all(Work("out"));
+    std::string task = WriteTask("job.sft", {"SourceFile=" + c.source, "DestFolder=" + Work("out"),
+                                             "SplitByType=Lines", "MaxLines=2"});
+    Run({"task=" + task, "logfile=" + Log}, "", c.env);
+    auto log = ParseLog(ReadFile(Log));
+    if (c.source == Work("src.txt")) {
+      EXPECT_TRUE(NothingLost(Work("src.txt"), Work("out"), {}, SummaryOf(log)));
+    } else {
+      EXPECT_TRUE(Mentions(log, "Unable to open file \"" + c.source + "\"")) << ReadFile(Log);
+    }
+    EXPECT_FALSE(PathExists(ConfigFolder()));
+    EXPECT_FALSE(PathExists(Work(".config")));
+  }
+}
+
+// Task files that make no sense still run to a clean end: the task path and
+// then the description or an error reach the log, nothing else is touched.
+TEST_F(Fault, TaskFilesOfGarbageRunToACleanEnd) {
+  std::string garbage;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((seed = seed * 1103515245 + 12345) >> 23);
+  const std::string one_line(10 * 1024 * 1024, 'q');
+  struct Case {
+    const char* name;
+    std::string content;
+  } cases[] = {
+      {"empty", ""},
+      {"binary garbage", garbage},
+      {"garbage after the section", "[Split]\n" + garbage},
+      {"10 MB of one line", one_line},
+      {"10 MB value", "[Split]\nSourceFile=" + Work("src.txt") + "\nSplitByType=Symbol\nSymbolValue=" + one_line},
+      {"NUL bytes", std::string("[Split]\0\nMaxLines=\0\x31\nSplitByType=Li\0nes\n\0\0\0", 40)},
+  };
+  WriteFile(Work("src.txt"), "a\nb\n");
+  for (const Case& c : cases) {
+    for (const char* extension : {".sft", ".bst"}) {
+      SCOPED_TRACE(std::string(c.name) + extension);
+      std::filesystem::remove(Log);
+      WriteFile(Work(std::string("job") + extension), c.content);
+      auto start = std::chrono::steady_clock::now();
+      auto log = RunTask(Work(std::string("job") + extension));
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+      ASSERT_GE(log.size(), 2u);
+      EXPECT_EQ(log[0].Text, Work(std::string("job") + extension));
+      EXPECT_EQ(log[1].Text.rfind("From : ", 0), 0u);
+      EXPECT_EQ(ReadFile(Work("src.txt")), "a\nb\n");
+    }
+  }
+}
