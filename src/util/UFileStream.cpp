@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "util/UErrors.h"
+#include "util/UPathUtils.h"
 
 TFileStream::TFileStream(TFileStream&& other) noexcept
     : Fd_(std::exchange(other.Fd_, -1)), Path_(std::move(other.Path_)) {}
@@ -27,19 +28,19 @@ TFileStream::~TFileStream() {
 }
 
 TFileStream TFileStream::OpenRead(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : (errno = EINVAL, -1);
   if (fd < 0) throw EFOpenError(path, SysErrorMessage(errno));
   return TFileStream(fd, path);
 }
 
 TFileStream TFileStream::Create(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : (errno = EINVAL, -1);
   if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
   return TFileStream(fd, path);
 }
 
 TFileStream TFileStream::OpenAppend(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666) : (errno = EINVAL, -1);
   if (fd < 0) throw EInOutError("Cannot open file \"" + path + "\". " + SysErrorMessage(errno));
   return TFileStream(fd, path);
 }
@@ -96,6 +97,7 @@ void TFileStream::Close() {
 }
 
 bool ReadWholeFileIfExists(const std::string& path, std::string& content) {
+  if (!IsSystemPath(path)) return false;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;

@@ -176,3 +176,35 @@ TEST_F(Fault, TaskFilesOfGarbageRunToACleanEnd) {
     }
   }
 }
+
+// A path cannot hold a NUL byte: a task value that does names no file, and
+// must never stand for the path in front of the NUL.
+TEST_F(Fault, PathsWithNulBytesNameNoFile) {
+  WriteFile(Work("src.txt"), "a\nb\n");
+  WriteFile(Work("out/keep.txt"), "keep");
+  WriteFile(Work("in/c.txt"), "c\n");
+  const std::string nul(1, '\0');
+  struct Case {
+    const char* name;
+    std::string task, text;
+  } cases[] = {
+      {"source", "job.sft", "SourceFile=" + Work("src.txt") + nul + "x\nDestFolder=" + Work("new")},
+      {"destination", "job.sft", "SourceFile=" + Work("src.txt") + "\nDestFolder=" + Work("out") + nul + "/x"},
+      {"batch source", "job.bst", "SourceFolder=" + Work("in") + nul + "x\nSourceMask=*.txt\nDestFolder=" + Work("new")},
+      {"batch destination", "job.bst", "SourceFolder=" + Work("in") + "\nSourceMask=*.txt\nDestFolder=" + Work("out") + nul + "x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Log);
+    WriteFile(Work(c.task), "[Split]\nSplitByType=Lines\nMaxLines=1\n" + c.text + "\n");
+    auto log = RunTask(Work(c.task));
+    EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"keep.txt", "keep"}}));
+    EXPECT_FALSE(PathExists(Work("new")));
+    EXPECT_FALSE(PathExists(Work("c_split")));
+    EXPECT_EQ(ReadFile(Work("src.txt")), "a\nb\n");
+    if (std::string(c.name) != "batch source") {  // a batch whose folder does not exist finds no file, silently
+      EXPECT_TRUE(Mentions(log, "Unable to open file") || Mentions(log, "Cannot create destination folder"))
+          << ReadFile(Log);
+    }
+  }
+}
