@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -207,4 +208,60 @@ TEST_F(Fault, PathsWithNulBytesNameNoFile) {
           << ReadFile(Log);
     }
   }
+}
+
+// Names with blanks, quotes, "=", INI punctuation and letters beyond ASCII
+// reach the file system unchanged: as task file, log file, source, folder
+// and destination, in a single split and in a batch.
+TEST_F(Fault, PathsWithBlanksQuotesEqualsAndNonAsciiLetters) {
+  const std::string names[] = {
+      "with  blanks", "double \"quoted\"", "single 'quoted'", "a=b =c", "[section] ;comment", "ünïcödé 日本 😀",
+  };
+  const std::string text = "h\nx y\n\"q\"\n=\n";
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const std::string folder = Work(name + ".d");
+    const std::string source = folder + "/" + name + ".csv";
+    const std::string log_file = folder + "/" + name + ".log";
+    WriteFile(source, text);
+    const std::string task = WriteTask(name + ".sft", {"SourceFile=" + source, "DestFolder=" + Work(name + " out"),
+                                                       "SplitByType=Lines", "MaxLines=2"});
+    auto log = RunTask(task, log_file);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0].Text, task);
+    EXPECT_TRUE(NothingLost(source, Work(name + " out"), {}, SummaryOf(log)));
+
+    std::filesystem::remove(log_file);
+    WriteFile(Work(name + ".bst"), "[Split]\nSourceFolder=" + folder + "\nSourceMask=*.csv\nDestFolder=" +
+                                       Work(name + " batch") + "\nSplitByType=Lines\nMaxLines=3\n");
+    log = RunTask(Work(name + ".bst"), log_file);
+    EXPECT_TRUE(NothingLost(source, Work(name + " batch/" + name + "_split"), {}, SummaryOf(log)));
+    EXPECT_EQ(ReadFile(source), text);
+  }
+}
+
+// Ten thousand small files in one batch: each is split into its own folder
+// and reported once, in numeric order, within seconds.
+TEST_F(Fault, BatchOfTenThousandSmallFiles) {
+  const int kFiles = 10000;
+  MakeDirs(Work("in"));
+  for (int i = 1; i <= kFiles; ++i) {
+    std::ofstream(Work("in/" + std::to_string(i) + ".txt"), std::ios::binary) << "line " << i << "\nend\n";
+  }
+  auto start = std::chrono::steady_clock::now();
+  auto log = RunTask(WriteTask("job.bst", {"SourceFolder=" + Work("in"), "SourceMask=*.txt",
+                                           "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=1"}));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(elapsed, std::chrono::seconds(60));
+  ASSERT_EQ(log.size(), 2u + 3 * kFiles);
+  for (int i = 1; i <= kFiles; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_EQ(log[2 + 3 * (i - 1)].Text, "From : " + Work("in/" + n + ".txt"));
+    ASSERT_EQ(ParseSummary(log[4 + 3 * (i - 1)].Text).Converted, 2) << n;
+  }
+  for (int i : {1, 777, kFiles})
+    EXPECT_EQ(FilesIn(Work("out/" + std::to_string(i) + "_split")),
+              (TPieces{{"1.txt", "line " + std::to_string(i) + "\r\n"}, {"2.txt", "end\r\n"}}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Work("out")), std::filesystem::directory_iterator()),
+            kFiles);
 }
