@@ -145,7 +145,9 @@ void TFileSplitter::OpenNextPiece() {
   if (!dest.empty() && dest.back() != '/') OutputFileName_ += '/';
   OutputFileName_ += std::to_string(PieceCount_) + Extension_;
   ClosePiece();
-  Output_ = TFileStream::Create(OutputFileName_);
+  // A link named like the piece is replaced, not written through: a piece
+  // never lands outside its destination folder.
+  Output_ = TFileStream::Replace(OutputFileName_);
   PieceBytesWritten_ = 0;
   WriteBom();
 }

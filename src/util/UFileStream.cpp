@@ -39,6 +39,14 @@ TFileStream TFileStream::Create(const std::string& path) {
   return TFileStream(fd, path);
 }
 
+TFileStream TFileStream::Replace(const std::string& path) {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), kFlags, 0666) : (errno = EINVAL, -1);
+  if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) fd = ::open(path.c_str(), kFlags, 0666);
+  if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
+  return TFileStream(fd, path);
+}
+
 TFileStream TFileStream::OpenAppend(const std::string& path) {
   int fd = IsSystemPath(path) ? ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666) : (errno = EINVAL, -1);
   if (fd < 0) throw EInOutError("Cannot open file \"" + path + "\". " + SysErrorMessage(errno));

@@ -20,6 +20,9 @@ class TFileStream {
   static TFileStream OpenRead(const std::string& path);
   // Creates the file or empties it; raises EInOutError naming the path.
   static TFileStream Create(const std::string& path);
+  // As Create, except that a symbolic link at Path is replaced by the new
+  // file instead of being followed.
+  static TFileStream Replace(const std::string& path);
   // Opens for appending at the end, creating the file when missing; raises EInOutError.
   static TFileStream OpenAppend(const std::string& path);
 

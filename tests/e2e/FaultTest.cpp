@@ -265,3 +265,59 @@ TEST_F(Fault, BatchOfTenThousandSmallFiles) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Work("out")), std::filesystem::directory_iterator()),
             kFiles);
 }
+
+// Links in the destination: clearing it deletes links, never what they point
+// to, and never descends through a link; a piece never writes through one.
+TEST_F(Fault, SymbolicLinksInTheDestinationAreNeverFollowed) {
+  namespace fs = std::filesystem;
+  WriteFile(Work("outside/f.txt"), "f");
+  WriteFile(Work("outside/d/x.txt"), "x");
+  WriteFile(Work("outside/one"), "one");
+  WriteFile(Work("src"), "a\nb\nc\n");  // no extension: pieces 1, 2, 3 survive clearing
+  MakeDirs(Work("out/sub.d"));
+  fs::create_symlink(Work("outside/f.txt"), Work("out/link.txt"));
+  fs::create_symlink(Work("outside/d"), Work("out/dir.d"));
+  fs::create_symlink(".", Work("out/loop.d"));
+  fs::create_symlink("..", Work("out/sub.d/up.d"));
+  fs::create_symlink(Work("outside/one"), Work("out/1"));
+  fs::create_symlink(Work("outside/two"), Work("out/2"));  // dangling
+  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("src"), "DestFolder=" + Work("out"),
+                                           "SplitByType=Lines", "MaxLines=1"}));
+  EXPECT_TRUE(NothingLost(Work("src"), Work("out"), {}, SummaryOf(log)));
+  EXPECT_EQ(ReadFile(Work("outside/f.txt")), "f");
+  EXPECT_EQ(ReadFile(Work("outside/d/x.txt")), "x");
+  EXPECT_EQ(ReadFile(Work("outside/one")), "one");
+  EXPECT_FALSE(PathExists(Work("outside/two")));
+  EXPECT_FALSE(PathExists(Work("out/link.txt")));
+  EXPECT_TRUE(fs::is_symlink(Work("out/dir.d")));
+  EXPECT_TRUE(fs::is_symlink(Work("out/loop.d")));
+}
+
+// Links in a batch's source folder: a link to a file is that file, a link to
+// a folder is that folder (outside/sub.d/up.d leads to outside), a broken
+// link is no file, and a cycle of links lists every file once.
+TEST_F(Fault, SymbolicLinksInTheBatchSourceFolder) {
+  namespace fs = std::filesystem;
+  WriteFile(Work("in/a.txt"), "a\n");
+  WriteFile(Work("outside/b-target.txt"), "b\n");
+  WriteFile(Work("outside/sub.d/c.txt"), "c\n");
+  fs::create_symlink(Work("outside/b-target.txt"), Work("in/b.txt"));
+  fs::create_symlink(Work("outside/nothing.txt"), Work("in/broken.txt"));
+  fs::create_symlink(Work("outside/sub.d"), Work("in/sub.d"));
+  fs::create_symlink(".", Work("in/loop.d"));
+  fs::create_symlink("..", Work("outside/sub.d/up.d"));
+  auto log = RunTask(WriteTask("job.bst", {"SourceFolder=" + Work("in"), "SourceIncludeSub=1", "SourceMask=*.txt",
+                                           "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=5"}));
+  std::vector<std::string> sources;
+  for (const TLogEntry& entry : log)
+    if (entry.Text.starts_with("From : ") && entry.Tag.empty()) sources.push_back(entry.Text.substr(7));
+  std::sort(sources.begin(), sources.end());
+  EXPECT_EQ(sources, (std::vector<std::string>{Work("in/a.txt"), Work("in/b.txt"), Work("in/sub.d/c.txt"),
+                                               Work("in/sub.d/up.d/b-target.txt")}));
+  EXPECT_EQ(FilesIn(Work("out/a_split")), (TPieces{{"1.txt", "a\r\n"}}));
+  EXPECT_EQ(FilesIn(Work("out/b_split")), (TPieces{{"1.txt", "b\r\n"}}));
+  EXPECT_EQ(FilesIn(Work("out/c_split")), (TPieces{{"1.txt", "c\r\n"}}));
+  EXPECT_EQ(FilesIn(Work("out/b-target_split")), (TPieces{{"1.txt", "b\r\n"}}));
+  EXPECT_EQ(ReadFile(Work("outside/b-target.txt")), "b\n");
+  EXPECT_TRUE(Errors(log).empty());
+}
