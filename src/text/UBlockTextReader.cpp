@@ -9,6 +9,7 @@
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "util/UDebugHelper.h"
+#include "util/UErrors.h"
 
 namespace {
 
@@ -53,7 +54,14 @@ void TBlockTextReader::Open(const std::string& file_name) {
   if (FileSize_ < MemoryLimit_) {
     MemoryCopy_ = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(FileSize_) + 1);
     File_.ReadExact(MemoryCopy_.get(), static_cast<size_t>(FileSize_));
+    FailIfShrunk(FileSize_);
   }
+}
+
+void TBlockTextReader::FailIfShrunk(int64_t read_end) const {
+  // A read that overlaps a truncation may hand out zeros for the part cut
+  // off instead of falling short; the file's size afterwards tells.
+  if (File_.Size() < read_end) throw EReadError();
 }
 
 void TBlockTextReader::Close() {
@@ -146,6 +154,7 @@ void TBlockTextReader::ExtendWindow(size_t count) {
       BufferCapacity_ = capacity;
     }
     File_.ReadExact(Buffer_.get() + WindowSize_, count);
+    FailIfShrunk(ReadPosition_ + static_cast<int64_t>(count));
   }
   WindowSize_ += count;
   ReadPosition_ += static_cast<int64_t>(count);

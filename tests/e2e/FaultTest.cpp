@@ -3,12 +3,15 @@
 // in the log, leaves the source as it was and claims no line that is not in
 // a piece.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "support/NothingLost.h"
 #include "support/Sandbox.h"
@@ -320,4 +323,64 @@ TEST_F(Fault, SymbolicLinksInTheBatchSourceFolder) {
   EXPECT_EQ(FilesIn(Work("out/b-target_split")), (TPieces{{"1.txt", "b\r\n"}}));
   EXPECT_EQ(ReadFile(Work("outside/b-target.txt")), "b\n");
   EXPECT_TRUE(Errors(log).empty());
+}
+
+// Waits until the file at Path is next opened (at most 10 s); true when it was.
+bool WaitForOpen(int inotify_fd) {
+  pollfd poll_fd = {inotify_fd, POLLIN, 0};
+  if (poll(&poll_fd, 1, 10000) != 1) return false;
+  alignas(inotify_event) char events[4096];
+  return read(inotify_fd, events, sizeof(events)) > 0;
+}
+
+// A source that shrinks or grows while the program reads it: a helper thread
+// changes it as soon as the program opens it, or a little later. Lines are
+// 64 bytes and every change falls on a line end, so whatever size the program
+// sees holds whole lines. Either the run fails with a read error and claims
+// nothing, or the pieces hold exactly the lines the source had when it was
+// read and the summary counts them.
+TEST_F(Fault, SourceChangingWhileSplitLosesOrInventsNothing) {
+  const int kLines = 100000;
+  const std::string text = NumberedLines(kLines, 63);
+  for (bool grow : {false, true}) {
+    for (int delay_us : {0, 0, 0, 50, 100, 200, 400, 800, 1600, 5000}) {
+      SCOPED_TRACE(std::string(grow ? "grows" : "shrinks") + " " + std::to_string(delay_us) + " us after the open");
+      std::filesystem::remove(Log);
+      std::filesystem::remove_all(Work("out"));
+      WriteFile(Work("src.txt"), text);
+      int inotify_fd = inotify_init1(IN_CLOEXEC);
+      ASSERT_GE(inotify_fd, 0);
+      ASSERT_GE(inotify_add_watch(inotify_fd, Work("src.txt").c_str(), IN_OPEN), 0);
+      std::thread change([&] {
+        if (!WaitForOpen(inotify_fd)) return;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(delay_us);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        if (grow) {
+          std::ofstream out(Work("src.txt"), std::ios::app | std::ios::binary);
+          for (int i = 0; i < 2000; ++i) out << NumberedLines(1, 63) << std::flush;
+        } else {
+          EXPECT_EQ(truncate(Work("src.txt").c_str(), 64 * (kLines / 3)), 0);
+        }
+      });
+      auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("src.txt"), "SourceEncoding=UTF-8",
+                                               "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=30000"}));
+      change.join();
+      close(inotify_fd);
+      TSummary summary = SummaryOf(log);
+      if (!summary.Found) {
+        EXPECT_TRUE(Mentions(log, "Stream read error")) << ReadFile(Log);
+        EXPECT_TRUE(OnlySourceLines(Work("src.txt"), Work("out"), {}));
+        continue;
+      }
+      // The lines the program saw: the first Converted lines of the file
+      // before it shrank, or after it grew.
+      const std::string file = grow ? ReadFile(Work("src.txt")) : text;
+      WriteFile(Work("seen.txt"), file.substr(0, static_cast<size_t>(64 * summary.Converted)));
+      if (!grow) {
+        EXPECT_TRUE(summary.Converted == kLines || summary.Converted == kLines / 3) << summary.Converted;
+      }
+      EXPECT_TRUE(NothingLost(Work("seen.txt"), Work("out"), {}, summary));
+    }
+  }
 }

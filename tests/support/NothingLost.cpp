@@ -28,6 +28,7 @@ struct TPieceFiles {
 
 TPieceFiles ReadPieces(const std::string& folder, const std::string& extension) {
   TPieceFiles found;
+  if (!PathExists(folder)) return found;  // a run that failed before it made the folder
   for (const auto& [name, content] : FilesIn(folder)) {
     std::string number = name.substr(0, name.size() >= extension.size() ? name.size() - extension.size() : 0);
     int32_t n = 0;
