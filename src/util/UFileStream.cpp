@@ -11,6 +11,35 @@
 #include "util/UErrors.h"
 #include "util/UPathUtils.h"
 
+namespace {
+
+// Opens Path for reading; -1 with the reason when it cannot. The open does
+// not wait (a FIFO without a writer would block it for ever), and only
+// regular files and directories are kept: a pipe, a socket or a device has
+// no size that a read could go up to.
+int OpenForReading(const std::string& path, std::string& reason) {
+  if (!IsSystemPath(path)) {
+    reason = SysErrorMessage(EINVAL);
+    return -1;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    reason = SysErrorMessage(errno);
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+    ::close(fd);
+    reason = "Not a regular file";
+    errno = EINVAL;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
 TFileStream::TFileStream(TFileStream&& other) noexcept
     : Fd_(std::exchange(other.Fd_, -1)), Path_(std::move(other.Path_)) {}
 
@@ -28,13 +57,15 @@ TFileStream::~TFileStream() {
 }
 
 TFileStream TFileStream::OpenRead(const std::string& path) {
-  int fd = IsSystemPath(path) ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : (errno = EINVAL, -1);
-  if (fd < 0) throw EFOpenError(path, SysErrorMessage(errno));
+  std::string reason;
+  int fd = OpenForReading(path, reason);
+  if (fd < 0) throw EFOpenError(path, reason);
   return TFileStream(fd, path);
 }
 
 TFileStream TFileStream::Create(const std::string& path) {
-  int fd = IsSystemPath(path) ? ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : (errno = EINVAL, -1);
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), kFlags, 0666) : (errno = EINVAL, -1);
   if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
   return TFileStream(fd, path);
 }
@@ -48,7 +79,8 @@ TFileStream TFileStream::Replace(const std::string& path) {
 }
 
 TFileStream TFileStream::OpenAppend(const std::string& path) {
-  int fd = IsSystemPath(path) ? ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666) : (errno = EINVAL, -1);
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), kFlags, 0666) : (errno = EINVAL, -1);
   if (fd < 0) throw EInOutError("Cannot open file \"" + path + "\". " + SysErrorMessage(errno));
   return TFileStream(fd, path);
 }
@@ -106,10 +138,11 @@ void TFileStream::Close() {
 
 bool ReadWholeFileIfExists(const std::string& path, std::string& content) {
   if (!IsSystemPath(path)) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string reason;
+  int fd = OpenForReading(path, reason);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;
-    throw EFOpenError(path, SysErrorMessage(errno));
+    throw EFOpenError(path, reason);
   }
   TFileStream file(fd, path);
   content.clear();

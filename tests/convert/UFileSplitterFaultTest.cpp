@@ -90,7 +90,8 @@ class SplitterFault : public ::testing::Test {
 // Numbered lines with a separator line now and then, each about 20 bytes.
 std::string NumberedLines(int count, const char* end = "\n") {
   std::string text;
-  for (int i = 0; i < count; ++i) text += (i % 9 == 8 ? std::string("--") : "line " + std::to_string(i) + " of text") + end;
+  for (int i = 0; i < count; ++i)
+    text += (i % 9 == 8 ? std::string("--") : "line " + std::to_string(i) + " of text") + end;
   return text;
 }
 

@@ -38,7 +38,7 @@ class Fault : public TSandbox {
       if (entry.Text.find(text) != std::string::npos) return true;
     return false;
   }
-  std::vector<TLogEntry> RunTaskWith(const std::string& task, const TRunLimits& limits) {
+  std::vector<TLogEntry> RunTaskWith(const std::string& task, const TRunLimits& limits = {}) {
     Run({"task=" + task, "logfile=" + Log}, "", Environment(), limits);
     return PathExists(Log) ? ParseLog(ReadFile(Log)) : std::vector<TLogEntry>{};
   }
@@ -194,8 +194,10 @@ TEST_F(Fault, PathsWithNulBytesNameNoFile) {
   } cases[] = {
       {"source", "job.sft", "SourceFile=" + Work("src.txt") + nul + "x\nDestFolder=" + Work("new")},
       {"destination", "job.sft", "SourceFile=" + Work("src.txt") + "\nDestFolder=" + Work("out") + nul + "/x"},
-      {"batch source", "job.bst", "SourceFolder=" + Work("in") + nul + "x\nSourceMask=*.txt\nDestFolder=" + Work("new")},
-      {"batch destination", "job.bst", "SourceFolder=" + Work("in") + "\nSourceMask=*.txt\nDestFolder=" + Work("out") + nul + "x"},
+      {"batch source", "job.bst",
+       "SourceFolder=" + Work("in") + nul + "x\nSourceMask=*.txt\nDestFolder=" + Work("new")},
+      {"batch destination", "job.bst",
+       "SourceFolder=" + Work("in") + "\nSourceMask=*.txt\nDestFolder=" + Work("out") + nul + "x"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -383,4 +385,32 @@ TEST_F(Fault, SourceChangingWhileSplitLosesOrInventsNothing) {
       EXPECT_TRUE(NothingLost(Work("seen.txt"), Work("out"), {}, summary));
     }
   }
+}
+
+// A FIFO, a socket or a device has no size to read up to; opening a FIFO
+// without a writer would wait for ever. As a source, as a task file and
+// inside a batch's folder it is refused at once and the rest goes on.
+TEST_F(Fault, PipesAreRefusedNotWaitedFor) {
+  ASSERT_EQ(mkfifo(Work("pipe.txt").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(Work("pipe.sft").c_str(), 0600), 0);
+  WriteFile(Work("in/a.txt"), "a\n");
+  ASSERT_EQ(mkfifo(Work("in/b.txt").c_str(), 0600), 0);
+  const TRunLimits limits = {.TimeoutSeconds = 20};
+
+  auto log = RunTaskWith(WriteTask("job.sft", {"SourceFile=" + Work("pipe.txt"), "DestFolder=" + Work("out"),
+                                               "SplitByType=Lines", "MaxLines=1"}),
+                         limits);
+  EXPECT_TRUE(Mentions(log, "Unable to open file \"" + Work("pipe.txt") + "\": Not a regular file")) << ReadFile(Log);
+  EXPECT_FALSE(PathExists(Work("out")));
+
+  std::filesystem::remove(Log);
+  log = RunTaskWith(Work("pipe.sft"), limits);
+  EXPECT_TRUE(Mentions(log, "Unable to open file \"" + Work("pipe.sft") + "\": Not a regular file")) << ReadFile(Log);
+
+  std::filesystem::remove(Log);
+  log = RunTaskWith(WriteTask("job.bst", {"SourceFolder=" + Work("in"), "SourceMask=*.txt", "SourceEncoding=UTF-8",
+                                          "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=1"}),
+                    limits);
+  EXPECT_TRUE(Mentions(log, "Not a regular file")) << ReadFile(Log);
+  EXPECT_EQ(FilesIn(Work("out/a_split")), (TPieces{{"1.txt", "a\r\n"}}));
 }

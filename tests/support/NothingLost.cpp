@@ -142,7 +142,8 @@ std::vector<std::string> SourceLines(const std::string& source_path, const std::
 }
 
 TSummary ParseSummary(const std::string& text) {
-  static const std::regex summary(R"(^(\d+) records,    Elapsed: \d\d:\d\d:\d\d\.\d{3}(?: (\d+) records can not convert\.)?$)");
+  static const std::regex summary(
+      R"(^(\d+) records,    Elapsed: \d\d:\d\d:\d\d\.\d{3}(?: (\d+) records can not convert\.)?$)");
   std::smatch match;
   TSummary result;
   if (!std::regex_match(text, match, summary)) return result;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <stdexcept>
 
@@ -52,7 +53,15 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
   }
   TProgramResult result;
   int status = 0;
-  waitpid(pid, &status, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.TimeoutSeconds);
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    usleep(500);
+  }
   result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   lseek(out, 0, SEEK_SET);
   lseek(err, 0, SEEK_SET);
