@@ -60,6 +60,15 @@ std::string NumberedLines(int count, size_t width, int separator_every = 0) {
   return text;
 }
 
+// Waits until a file the inotify descriptor watches is opened (at most 10 s);
+// true when it was.
+bool WaitForOpen(int inotify_fd) {
+  pollfd poll_fd = {inotify_fd, POLLIN, 0};
+  if (poll(&poll_fd, 1, 10000) != 1) return false;
+  alignas(inotify_event) char events[4096];
+  return read(inotify_fd, events, sizeof(events)) > 0;
+}
+
 }  // namespace
 
 // RLIMIT_FSIZE makes every write past 256 KiB fail with EFBIG, as a full
@@ -325,14 +334,6 @@ TEST_F(Fault, SymbolicLinksInTheBatchSourceFolder) {
   EXPECT_EQ(FilesIn(Work("out/b-target_split")), (TPieces{{"1.txt", "b\r\n"}}));
   EXPECT_EQ(ReadFile(Work("outside/b-target.txt")), "b\n");
   EXPECT_TRUE(Errors(log).empty());
-}
-
-// Waits until the file at Path is next opened (at most 10 s); true when it was.
-bool WaitForOpen(int inotify_fd) {
-  pollfd poll_fd = {inotify_fd, POLLIN, 0};
-  if (poll(&poll_fd, 1, 10000) != 1) return false;
-  alignas(inotify_event) char events[4096];
-  return read(inotify_fd, events, sizeof(events)) > 0;
 }
 
 // A source that shrinks or grows while the program reads it: a helper thread
