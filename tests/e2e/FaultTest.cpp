@@ -112,17 +112,6 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
   }
 }
 
-TEST_F(Fault, LogFileInAMissingFolderStopsTheTaskSilently) {
-  WriteFile(Work("src.txt"), "a\nb\n");
-  WriteFile(Work("out/old.txt"), "old");
-  std::string task = WriteTask("job.sft", {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("out"),
-                                           "SplitByType=Lines", "MaxLines=1"});
-  RunTask(task, Work("missing/run.log"));
-  EXPECT_FALSE(PathExists(Work("missing")));
-  EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"old.txt", "old"}}));  // the task never ran
-  EXPECT_EQ(ReadFile(Work("src.txt")), "a\nb\n");
-}
-
 // Without a configuration folder the exception log cannot be written: the
 // error that would go there must not turn into a lost report in the log file.
 TEST_F(Fault, MissingConfigurationFolderIsNeverCreatedAndTheLogStillReports) {
