@@ -16,7 +16,9 @@ class TFileStream {
   TFileStream& operator=(TFileStream&& other) noexcept;
   ~TFileStream();
 
-  // Opens for reading (others may read and write meanwhile); raises EFOpenError.
+  // Opens for reading (others may read and write meanwhile); raises
+  // EFOpenError, also for a FIFO, socket or device ("Not a regular file"),
+  // which is refused at once rather than waited on.
   static TFileStream OpenRead(const std::string& path);
   // Creates the file or empties it; raises EInOutError naming the path.
   static TFileStream Create(const std::string& path);
@@ -52,7 +54,8 @@ class TFileStream {
   std::string Path_;
 };
 
-// Reads the whole file; false when it does not exist. Other failures raise.
+// Reads the whole file; false when it does not exist (a path holding a NUL
+// byte names none). Other failures raise, as OpenRead's do.
 bool ReadWholeFileIfExists(const std::string& path, std::string& content);
 // Creates or replaces the file with Content; raises EInOutError.
 void WriteWholeFile(const std::string& path, const std::string& content);
