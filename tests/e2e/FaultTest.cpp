@@ -112,6 +112,45 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
   }
 }
 
+// A piece that cannot be created (a folder of its name survives clearing):
+// the lines meant for it count as failed, with a "Serial: " line in the log,
+// and the summary claims no more than the other pieces hold. The end-line
+// rule opens the next piece right after an end line, so that line is blamed
+// although it reached its piece: the count errs on the side of failure.
+TEST_F(Fault, PieceThatCannotBeCreatedCountsItsLinesAsFailed) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> settings;
+    TSplitShape shape;
+    int64_t converted, failed;
+  } cases[] = {
+      {"lines", {"SplitByType=Lines", "MaxLines=3"}, {}, 11, 3},
+      {"lines with header", {"SplitByType=Lines", "MaxLines=3", "KeepHeader=1"}, {.KeepHeader = true}, 10, 3},
+      {"file size", {"SplitByType=File Size", "MaxFileSize=0"}, {}, 13, 1},
+      {"start with", {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#"}, {}, 11, 3},
+      {"end with", {"SplitByType=Symbol", "SymbolType=End With", "SymbolValue=;"}, {}, 9, 5},
+      {"separator", {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=--"},
+       {.HasSeparator = true, .Separator = "--"}, 10, 4},
+  };
+  const std::string text = "h\n#1\na;\n--\n#2\nb\nc;\n--\n#3\nd\ne;\n--\n#4\nf\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Work("out"));
+    std::filesystem::remove(Log);
+    WriteFile(Work("src.txt"), text);
+    WriteFile(Work("out/2.txt/keep"), "");
+    std::vector<std::string> settings = {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("out")};
+    settings.insert(settings.end(), c.settings.begin(), c.settings.end());
+    auto log = RunTask(WriteTask("job.sft", settings));
+    TSummary summary = SummaryOf(log);
+    EXPECT_EQ(summary.Converted, c.converted);
+    EXPECT_EQ(summary.Failed, c.failed);
+    EXPECT_TRUE(Mentions(log, "Serial: ")) << ReadFile(Log);
+    EXPECT_TRUE(CountsAreHonest(Work("src.txt"), Work("out"), c.shape, summary));
+    EXPECT_EQ(ReadFile(Work("src.txt")), text);
+  }
+}
+
 // Without a configuration folder the exception log cannot be written: the
 // error that would go there must not turn into a lost report in the log file.
 TEST_F(Fault, MissingConfigurationFolderIsNeverCreatedAndTheLogStillReports) {

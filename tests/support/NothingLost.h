@@ -52,9 +52,10 @@ TSummary ParseSummary(const std::string& text);
                                            const TSplitShape& shape, int64_t* count = nullptr);
 
 // For a run in which lines failed: every line in the pieces is a whole line
-// of the source, in source order, none repeated; the pieces hold exactly the
-// lines the summary claims (give or take separator lines, which reach no
-// piece); and claimed plus failed records make up every line of the source.
-// Piece numbers may have gaps.
+// of the source, in source order, none repeated; the summary claims no more
+// records than the pieces hold (separator lines, which reach no piece,
+// aside), so every line that reached no piece counts as failed; and claimed
+// plus failed records make up every line of the source. Piece numbers may
+// have gaps.
 ::testing::AssertionResult CountsAreHonest(const std::string& source_path, const std::string& dest_folder,
                                            const TSplitShape& shape, const TSummary& summary);
