@@ -78,12 +78,6 @@ class SplitterFault : public ::testing::Test {
   // same extension for the checker.
   std::string Snapshot() const { return Dir / "snapshot.txt"; }
 
-  static TSummary SummaryOf(const std::vector<TLogEntry>& log) {
-    for (const TLogEntry& entry : log)
-      if (TSummary summary = ParseSummary(entry.Text); summary.Found) return summary;
-    return {};
-  }
-
   TTempDir Dir;
 };
 

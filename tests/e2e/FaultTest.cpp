@@ -22,11 +22,6 @@ using TPieces = std::map<std::string, std::string>;
 
 class Fault : public TSandbox {
  protected:
-  static TSummary SummaryOf(const std::vector<TLogEntry>& log) {
-    for (const TLogEntry& entry : log)
-      if (TSummary summary = ParseSummary(entry.Text); entry.Tag.empty() && summary.Found) return summary;
-    return {};
-  }
   static std::vector<std::string> Errors(const std::vector<TLogEntry>& log) {
     std::vector<std::string> errors;
     for (const TLogEntry& entry : log)

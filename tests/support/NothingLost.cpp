@@ -153,6 +153,12 @@ TSummary ParseSummary(const std::string& text) {
   return result;
 }
 
+TSummary SummaryOf(const std::vector<TLogEntry>& log) {
+  for (const TLogEntry& entry : log)
+    if (TSummary summary = ParseSummary(entry.Text); entry.Tag.empty() && summary.Found) return summary;
+  return {};
+}
+
 ::testing::AssertionResult NothingLost(const std::string& source_path, const std::string& dest_folder,
                                        const TSplitShape& shape, const TSummary& summary) {
   if (!summary.Found) return ::testing::AssertionFailure() << "no summary line";

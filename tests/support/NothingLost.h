@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/Sandbox.h"
+
 // The lines of a UTF-8 text cut the simple way, all at once: LF, CR and CR
 // LF each end a line, a final line end adds no empty line, and a byte-order
 // mark that opens the text is dropped.
@@ -35,6 +37,8 @@ struct TSummary {
   int64_t Failed = 0;
 };
 TSummary ParseSummary(const std::string& text);
+// The first summary line among a log file's entries (not found when none).
+TSummary SummaryOf(const std::vector<TLogEntry>& log);
 
 // For a finished run without failures: the pieces 1, 2, ... of DestFolder
 // (named by number and the source's extension, nothing else beside them),
