@@ -27,7 +27,15 @@ bool IsPieceName(const std::string& name, const std::string& extension) {
   return true;
 }
 
+int64_t TestReaderBlockSize = 0;
+int64_t TestReaderMemoryLimit = 0;
+
 }  // namespace
+
+void TFileSplitter::SetReaderSizesForTesting(int64_t block_size, int64_t memory_limit) {
+  TestReaderBlockSize = block_size;
+  TestReaderMemoryLimit = memory_limit;
+}
 
 TFileSplitter::TFileSplitter() = default;
 
@@ -38,7 +46,8 @@ void TFileSplitter::Prepare() {
   OutputEncoding_ = NormalizeEncodingName(Session->SourceEncoding);
   Encoder_ = std::make_unique<TTextEncoder>(OutputEncoding_);
   if (Encoder_->IsIdentity()) Encoder_.reset();
-  Reader_ = std::make_unique<TBlockTextReader>();
+  Reader_ = TestReaderBlockSize > 0 ? std::make_unique<TBlockTextReader>(TestReaderBlockSize, TestReaderMemoryLimit)
+                                    : std::make_unique<TBlockTextReader>();
   Status().FromDesc = Session->SourceDescription();
   Status().ToDesc = Session->DestDescription();
   InitSplit();
@@ -137,7 +146,9 @@ void TFileSplitter::OpenNextPiece() {
   if (!dest.empty() && dest.back() != '/') OutputFileName_ += '/';
   OutputFileName_ += std::to_string(PieceCount_) + Extension_;
   ClosePiece();
-  Output_ = TFileStream::Create(OutputFileName_);
+  // A link named like the piece is replaced, not written through: a piece
+  // never lands outside its destination folder.
+  Output_ = TFileStream::Replace(OutputFileName_);
   PieceBytesWritten_ = 0;
   WriteBom();
 }
@@ -149,17 +160,26 @@ void TFileSplitter::ClosePiece() {
 
 void TFileSplitter::WriteBom() {
   std::string_view bom = ByteOrderMarkOf(OutputEncoding_);
-  if (!bom.empty() && Output_.IsOpen()) {
-    Output_.WriteAll(bom.data(), bom.size());
-    PieceBytesWritten_ += static_cast<int64_t>(bom.size());
+  if (!bom.empty() && Output_.IsOpen()) WriteToPiece(bom);
+}
+
+void TFileSplitter::WriteToPiece(std::string_view bytes) {
+  try {
+    Output_.WriteAll(bytes.data(), bytes.size());
+  } catch (const EQuillmereError&) {
+    // A write that fails part way (a full disk) would leave a piece ending
+    // inside a line that is counted as failed; the piece is cut back to the
+    // whole lines it held, and the next write goes on from there.
+    Output_.Truncate(PieceBytesWritten_);
+    throw;
   }
+  PieceBytesWritten_ += static_cast<int64_t>(bytes.size());
 }
 
 void TFileSplitter::WriteText(std::string_view text) {
   if (!Output_.IsOpen() || text.empty()) return;
   if (Encoder_) text = Encoder_->Encode(text, Encoded_);
-  Output_.WriteAll(text.data(), text.size());
-  PieceBytesWritten_ += static_cast<int64_t>(text.size());
+  WriteToPiece(text);
 }
 
 void TFileSplitter::FlushPending() {

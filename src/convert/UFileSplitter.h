@@ -41,6 +41,11 @@ class TFileSplitter : public TIterativeConverter {
   const std::string& Extension() const { return Extension_; }
   // Lets tests exercise several flushes per piece without 16 MiB sources.
   void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes; }
+  // Lets tests read sources in small blocks from disk, through whatever
+  // executor creates the splitter: block size and memory limit of every
+  // reader made from now on (a block size of 0 goes back to sizes chosen
+  // from the free memory).
+  static void SetReaderSizesForTesting(int64_t block_size, int64_t memory_limit);
 
  protected:
   void Prepare() override;
@@ -97,6 +102,8 @@ class TFileSplitter : public TIterativeConverter {
   // overwrite the source file.
   void CheckSourceIsSafe(const std::string& dest_folder) const;
   void GrowPending(size_t needed);
+  // Writes to the open piece; a failed write leaves the piece as it was.
+  void WriteToPiece(std::string_view bytes);
   void PrepareDestination();
 
   std::string Extension_;

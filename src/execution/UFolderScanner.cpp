@@ -46,7 +46,7 @@ bool TFolderScanner::ExtensionMatches(const std::string& name) const {
 void TFolderScanner::ScanFolder(const std::string& folder, std::vector<TFound>& found) {
   std::string dir = WithTrailingSlash(folder);
   struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  if (!IsSystemPath(dir) || stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
   // A directory reached again through a link was scanned already.
   if (!Visited_.insert({st.st_dev, st.st_ino}).second) return;
 

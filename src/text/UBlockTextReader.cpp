@@ -55,12 +55,19 @@ void TBlockTextReader::Open(const std::string& file_name) {
   if (FileSize_ < MemoryLimit_) {
     MemoryCopy_ = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(FileSize_) + 1);
     File_.ReadExact(MemoryCopy_.get(), static_cast<size_t>(FileSize_));
+    FailIfShrunk(FileSize_);
   } else {
     // Mapping saves copying every byte out of the page cache; a file that
-    // cannot be mapped (a pipe, some special files) is read instead.
+    // cannot be mapped is read instead.
     Mapped_ = Map_.Map(File_.Fd(), 0, 1);
     Map_.Unmap();
   }
+}
+
+void TBlockTextReader::FailIfShrunk(int64_t read_end) const {
+  // A read that overlaps a truncation may hand out zeros for the part cut
+  // off instead of falling short; the file's size afterwards tells.
+  if (File_.Size() < read_end) throw EReadError();
 }
 
 void TBlockTextReader::Close() {
@@ -171,6 +178,7 @@ void TBlockTextReader::ExtendWindow(size_t count) {
       BufferCapacity_ = capacity;
     }
     File_.ReadExact(Buffer_.get() + WindowSize_, count);
+    FailIfShrunk(ReadPosition_ + static_cast<int64_t>(count));
   }
   WindowSize_ += count;
   ReadPosition_ += static_cast<int64_t>(count);

@@ -85,6 +85,8 @@ class TBlockTextReader {
   bool IsMapped() const { return Mapped_; }
 
  private:
+  // Raises EReadError when the file is now shorter than ReadEnd.
+  void FailIfShrunk(int64_t read_end) const;
   const char* WindowData() const;
   // Makes Count more bytes of the file available at the end of the window.
   void ExtendWindow(size_t count);

@@ -9,6 +9,36 @@
 #include <vector>
 
 #include "util/UErrors.h"
+#include "util/UPathUtils.h"
+
+namespace {
+
+// Opens Path for reading; -1 with the reason when it cannot. The open does
+// not wait (a FIFO without a writer would block it for ever), and only
+// regular files and directories are kept: a pipe, a socket or a device has
+// no size that a read could go up to.
+int OpenForReading(const std::string& path, std::string& reason) {
+  if (!IsSystemPath(path)) {
+    reason = SysErrorMessage(EINVAL);
+    return -1;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    reason = SysErrorMessage(errno);
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+    ::close(fd);
+    reason = "Not a regular file";
+    errno = EINVAL;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
 
 TFileStream::TFileStream(TFileStream&& other) noexcept
     : Fd_(std::exchange(other.Fd_, -1)), Path_(std::move(other.Path_)) {}
@@ -27,23 +57,30 @@ TFileStream::~TFileStream() {
 }
 
 TFileStream TFileStream::OpenRead(const std::string& path) {
-  // Opening a named pipe without a writer would wait for one forever; opened
-  // without waiting, it reads as an empty file. Reads themselves block again.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw EFOpenError(path, SysErrorMessage(errno));
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::string reason;
+  int fd = OpenForReading(path, reason);
+  if (fd < 0) throw EFOpenError(path, reason);
   return TFileStream(fd, path);
 }
 
 TFileStream TFileStream::Create(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), kFlags, 0666) : (errno = EINVAL, -1);
+  if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
+  return TFileStream(fd, path);
+}
+
+TFileStream TFileStream::Replace(const std::string& path) {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), kFlags, 0666) : (errno = EINVAL, -1);
+  if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) fd = ::open(path.c_str(), kFlags, 0666);
   if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
   return TFileStream(fd, path);
 }
 
 TFileStream TFileStream::OpenAppend(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+  int fd = IsSystemPath(path) ? ::open(path.c_str(), kFlags, 0666) : (errno = EINVAL, -1);
   if (fd < 0) throw EInOutError("Cannot open file \"" + path + "\". " + SysErrorMessage(errno));
   return TFileStream(fd, path);
 }
@@ -88,6 +125,10 @@ void TFileStream::WriteAll(const void* data, size_t count) {
 
 void TFileStream::Seek(int64_t position) { ::lseek(Fd_, position, SEEK_SET); }
 
+bool TFileStream::Truncate(int64_t size) {
+  return ::ftruncate(Fd_, size) == 0 && ::lseek(Fd_, size, SEEK_SET) == size;
+}
+
 void TFileStream::Close() {
   if (Fd_ < 0) return;
   int fd = std::exchange(Fd_, -1);
@@ -96,10 +137,12 @@ void TFileStream::Close() {
 }
 
 bool ReadWholeFileIfExists(const std::string& path, std::string& content) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (!IsSystemPath(path)) return false;
+  std::string reason;
+  int fd = OpenForReading(path, reason);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;
-    throw EFOpenError(path, SysErrorMessage(errno));
+    throw EFOpenError(path, reason);
   }
   TFileStream file(fd, path);
   content.clear();

@@ -16,10 +16,15 @@ class TFileStream {
   TFileStream& operator=(TFileStream&& other) noexcept;
   ~TFileStream();
 
-  // Opens for reading (others may read and write meanwhile); raises EFOpenError.
+  // Opens for reading (others may read and write meanwhile); raises
+  // EFOpenError, also for a FIFO, socket or device ("Not a regular file"),
+  // which is refused at once rather than waited on.
   static TFileStream OpenRead(const std::string& path);
   // Creates the file or empties it; raises EInOutError naming the path.
   static TFileStream Create(const std::string& path);
+  // As Create, except that a symbolic link at Path is replaced by the new
+  // file instead of being followed.
+  static TFileStream Replace(const std::string& path);
   // Opens for appending at the end, creating the file when missing; raises EInOutError.
   static TFileStream OpenAppend(const std::string& path);
 
@@ -37,6 +42,8 @@ class TFileStream {
   // Writes all Count bytes or raises EInOutError.
   void WriteAll(const void* data, size_t count);
   void Seek(int64_t position);
+  // Cuts the file to Size bytes and moves to its end; false when it cannot.
+  bool Truncate(int64_t size);
   // Closes the file; a failing close raises EInOutError.
   void Close();
 
@@ -47,7 +54,8 @@ class TFileStream {
   std::string Path_;
 };
 
-// Reads the whole file; false when it does not exist. Other failures raise.
+// Reads the whole file; false when it does not exist (a path holding a NUL
+// byte names none). Other failures raise, as OpenRead's do.
 bool ReadWholeFileIfExists(const std::string& path, std::string& content);
 // Creates or replaces the file with Content; raises EInOutError.
 void WriteWholeFile(const std::string& path, const std::string& content);

@@ -36,7 +36,10 @@ TIniFile::TIniFile(std::string file_name) : FileName_(std::move(file_name)) {
   if (!ReadWholeFileIfExists(FileName_, content)) return;
   // A UTF-8 byte-order mark written by an editor is not part of the first line.
   std::string_view text = content;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    text.remove_prefix(3);
+    HasByteOrderMark_ = true;
+  }
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find_first_of("\r\n", start);
@@ -151,7 +154,9 @@ void TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
 }
 
 void TIniFile::UpdateFile() const {
-  std::string content;
+  // The mark goes back where it was: without it, a second mark that opened
+  // the first line would open the file, and reading would drop it.
+  std::string content = HasByteOrderMark_ ? "\xEF\xBB\xBF" : "";
   for (const std::string& line : Lines_) {
     content += line;
     content += '\n';

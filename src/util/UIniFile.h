@@ -6,7 +6,8 @@
 // letter case; the first occurrence of a key wins. A value longer than one
 // character enclosed in matching single or double quotes loses the quotes.
 //
-// Writing keeps every other section, key and line of the file: an existing
+// Writing keeps every other section, key and line of the file, and its UTF-8
+// byte-order mark: an existing
 // key is replaced in place, a new key goes to the end of its section, a new
 // section to the end of the file. Changes reach the disk on UpdateFile.
 #pragma once
@@ -47,5 +48,6 @@ class TIniFile {
   bool FindValue(std::string_view section, std::string_view key, std::string& value) const;
 
   std::string FileName_;
+  bool HasByteOrderMark_ = false;  // the file began with a UTF-8 mark; writing keeps it
   std::vector<std::string> Lines_;
 };

@@ -61,25 +61,28 @@ std::string WithTrailingSlash(std::string_view folder) {
   return dir;
 }
 
+bool IsSystemPath(std::string_view path) { return path.find('\0') == std::string_view::npos; }
+
 bool FileExists(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return IsSystemPath(path) && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return IsSystemPath(path) && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool GetFileIdentity(const std::string& path, TFileIdentity& identity) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return false;
+  if (!IsSystemPath(path) || stat(path.c_str(), &st) != 0) return false;
   identity = {st.st_dev, st.st_ino};
   return true;
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
+  if (!IsSystemPath(folder)) return names;
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return names;
   while (dirent* entry = readdir(dir)) {
@@ -98,7 +101,7 @@ using TVisited = std::set<std::pair<dev_t, ino_t>>;
 // Marks a directory as visited; false when it was visited before (a link cycle).
 bool MarkVisited(const std::string& dir, TVisited& visited) {
   struct stat st;
-  if (stat(dir.c_str(), &st) != 0) return false;
+  if (!IsSystemPath(dir) || stat(dir.c_str(), &st) != 0) return false;
   return visited.insert({st.st_dev, st.st_ino}).second;
 }
 
@@ -160,6 +163,6 @@ void ForceFolder(const std::string& path) {
   for (size_t i = 0; i < parts.size(); ++i) {
     prefix = i == 0 ? parts[0] : prefix + "/" + parts[i];
     if (prefix.empty() || prefix == "/") continue;
-    if (!DirectoryExists(prefix)) mkdir(prefix.c_str(), 0777);
+    if (IsSystemPath(prefix) && !DirectoryExists(prefix)) mkdir(prefix.c_str(), 0777);
   }
 }

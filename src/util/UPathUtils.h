@@ -31,6 +31,11 @@ bool IsHiddenName(std::string_view name);
 // Folder with one trailing "/" (a doubled trailing separator is reduced).
 std::string WithTrailingSlash(std::string_view folder);
 
+// False when Path holds a NUL byte. Such a path names no file: the system
+// would see only the part in front of the NUL, another file or folder. Every
+// file-system operation of the system treats it as a path that does not exist.
+bool IsSystemPath(std::string_view path);
+
 // File-system queries, following symbolic links.
 bool FileExists(const std::string& path);       // exists and is not a directory
 bool DirectoryExists(const std::string& path);  // exists and is a directory

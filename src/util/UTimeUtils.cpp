@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "util/UPathUtils.h"
+
 double NowMs() {
   timespec ts;
   if (clock_gettime(CLOCK_MONOTONIC, &ts) == 0)
@@ -57,7 +59,7 @@ std::string FormatElapsedTime(double milliseconds, bool with_milliseconds) {
 
 std::string GetFileDateText(const std::string& file_name) {
   struct stat st;
-  time_t when = stat(file_name.c_str(), &st) == 0 ? st.st_mtime : static_cast<time_t>(-1);
+  time_t when = IsSystemPath(file_name) && stat(file_name.c_str(), &st) == 0 ? st.st_mtime : static_cast<time_t>(-1);
   tm local;
   if (localtime_r(&when, &local) == nullptr) {
     time_t now = time(nullptr);

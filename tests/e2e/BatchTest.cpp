@@ -47,13 +47,14 @@ TEST_F(Batch, FailingFileIsReportedAndTheBatchGoesOn) {
   auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceMask=*.txt", "DestFolder=" + Work("out"),
                                  "SplitByType=Lines", "MaxLines=5"}));
   EXPECT_EQ(FilesIn(Work("out/b_split")), (TPieces{{"1.txt", "b\r\n"}}));
-  EXPECT_TRUE(FilesIn(Work("out/c_split")).empty());  // read as empty, without waiting for a writer
+  EXPECT_FALSE(PathExists(Work("out/c_split")));  // refused at once, without waiting for a writer
   bool named = false;
   for (const TLogEntry& e : log) named = named || e.Text.find(Work("in/a.txt")) != std::string::npos;
   EXPECT_TRUE(named) << "the failing file is not named in the log";
   auto exceptions = ParseLog(ReadFile(ConfigFolder() + "/exception.log"));
-  ASSERT_EQ(exceptions.size(), 1u);
+  ASSERT_EQ(exceptions.size(), 2u);
   EXPECT_NE(exceptions[0].Text.find("a_split"), std::string::npos) << exceptions[0].Text;
+  EXPECT_NE(exceptions[1].Text.find("c.txt"), std::string::npos) << exceptions[1].Text;
 }
 
 TEST_F(Batch, EmptySourceFolderListsNothingAndEmptyDestUsesWorkingDirectory) {

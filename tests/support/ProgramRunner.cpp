@@ -1,9 +1,12 @@
 #include "support/ProgramRunner.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <stdexcept>
 
 namespace {
@@ -16,7 +19,8 @@ std::string ReadAll(int fd) {
 }  // namespace
 
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& cwd, const std::map<std::string, std::string>& env) {
+                          const std::string& cwd, const std::map<std::string, std::string>& env,
+                          const TRunLimits& limits) {
   char out_name[] = "/tmp/qm_out_XXXXXX";
   char err_name[] = "/tmp/qm_err_XXXXXX";
   int out = mkstemp(out_name);
@@ -29,6 +33,11 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
     int in = open("/dev/null", O_RDONLY);
     dup2(in, STDIN_FILENO);
     if (chdir(cwd.c_str()) != 0) _exit(126);
+    if (limits.FileSizeLimit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
+      struct rlimit limit = {static_cast<rlim_t>(limits.FileSizeLimit), static_cast<rlim_t>(limits.FileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+    }
     std::vector<std::string> env_text;
     for (const auto& [name, value] : env) env_text.push_back(name + "=" + value);
     std::vector<char*> envp, argv;
@@ -44,7 +53,15 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
   }
   TProgramResult result;
   int status = 0;
-  waitpid(pid, &status, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.TimeoutSeconds);
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    usleep(500);
+  }
   result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   lseek(out, 0, SEEK_SET);
   lseek(err, 0, SEEK_SET);

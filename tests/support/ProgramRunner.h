@@ -10,6 +10,17 @@ struct TProgramResult {
   std::string Stdout, Stderr;
 };
 
+// Limits the child is started under.
+struct TRunLimits {
+  // RLIMIT_FSIZE in bytes (-1: inherited). SIGXFSZ is ignored in the child,
+  // so a write past the limit fails with EFBIG instead of killing it.
+  long long FileSizeLimit = -1;
+  // A child still running after this long is killed (its status is then
+  // 128 + SIGKILL), so that a hang fails the test instead of stalling it.
+  int TimeoutSeconds = 120;
+};
+
 // Runs Program with Arguments in Cwd; Env replaces the environment entirely.
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& cwd, const std::map<std::string, std::string>& env);
+                          const std::string& cwd, const std::map<std::string, std::string>& env,
+                          const TRunLimits& limits = {});

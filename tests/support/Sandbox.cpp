@@ -1,5 +1,6 @@
 #include "support/Sandbox.h"
 
+#include <cstdlib>
 #include <regex>
 
 std::vector<TLogEntry> ParseLog(const std::string& data) {
@@ -44,10 +45,22 @@ void TSandbox::SetUp() {
   Log = Work("run.log");
 }
 
+std::map<std::string, std::string> TSandbox::Environment() const {
+  std::map<std::string, std::string> env = {
+      {"HOME", Dir / "home"}, {"XDG_CONFIG_HOME", Dir / "xdg"}, {"LC_ALL", "C.UTF-8"}, {"PATH", "/usr/bin:/bin"}};
+  // A sanitizer build must report in the program too, with the same options.
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+    if (const char* value = std::getenv(name)) env[name] = value;
+  return env;
+}
+
 TProgramResult TSandbox::Run(const std::vector<std::string>& args, const std::string& cwd) {
-  TProgramResult result =
-      RunProgram(QUILLMERE_BIN, args, cwd.empty() ? Dir / "work" : cwd,
-                 {{"HOME", Dir / "home"}, {"XDG_CONFIG_HOME", Dir / "xdg"}, {"LC_ALL", "C.UTF-8"}, {"PATH", "/usr/bin:/bin"}});
+  return Run(args, cwd, Environment());
+}
+
+TProgramResult TSandbox::Run(const std::vector<std::string>& args, const std::string& cwd,
+                             const std::map<std::string, std::string>& env, const TRunLimits& limits) {
+  TProgramResult result = RunProgram(QUILLMERE_BIN, args, cwd.empty() ? Dir / "work" : cwd, env, limits);
   EXPECT_EQ(result.ExitStatus, 0);
   EXPECT_EQ(result.Stdout, "");
   EXPECT_EQ(result.Stderr, "");

@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "support/ProgramRunner.h"
-#include <filesystem>
 #include "support/TestSupport.h"
 
 struct TLogEntry {
@@ -23,7 +24,12 @@ std::vector<TLogEntry> ParseLog(const std::string& data);
 class TSandbox : public ::testing::Test {
  protected:
   void SetUp() override;
+  // Runs the program and expects it to exit 0 and print nothing.
   TProgramResult Run(const std::vector<std::string>& args, const std::string& cwd = "");
+  TProgramResult Run(const std::vector<std::string>& args, const std::string& cwd,
+                     const std::map<std::string, std::string>& env, const TRunLimits& limits = {});
+  // The sandbox's environment: its own home and configuration folders.
+  std::map<std::string, std::string> Environment() const;
   // Runs task= and logfile= and returns the log file's entries.
   std::vector<TLogEntry> RunTask(const std::string& task, const std::string& log = "");
   std::string Work(const std::string& relative) const { return Dir / ("work/" + relative); }

@@ -64,6 +64,22 @@ TEST(IniFile, PaddedOrQuotedValuesSurviveARoundTrip) {
   }
 }
 
+// Found by fuzzing: saving dropped the mark, so that a second mark opening
+// the first line came to open the file and was dropped when read back,
+// turning "<mark>[Split]" into a section header that read other keys.
+TEST(IniFile, WritingKeepsAByteOrderMarkAndWhatTheFileMeant) {
+  TTempDir dir;
+  const std::string mark = "\xEF\xBB\xBF";
+  for (const std::string& text : {mark + "[Split]\nKey=1\n", mark + mark + "[Split]\nKey=1\n"}) {
+    TIniFile ini = Load(dir, text);
+    const std::string before = ini.ReadString("Split", "Key", "d");
+    ini.WriteString("Other", "Added", "v");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadFile(dir / "t.ini"), text + "\n[Other]\nAdded=v\n");
+    EXPECT_EQ(TIniFile(dir / "t.ini").ReadString("Split", "Key", "d"), before);
+  }
+}
+
 TEST(IniFile, MissingFileReadsEmptyAndUnwritablePathRaises) {
   TTempDir dir;
   TIniFile ini(dir / "none.ini");

@@ -1,0 +1,79 @@
+// The block reader's line cutting. The input picks an encoding (every one of
+// the table, its bare keys for UTF-16, and detection), a small block size and
+// whether the file is read from memory or from disk; the rest is the file.
+// The lines handed out must equal those of a one-shot cut of the whole
+// decoded text, whatever the block size: a difference traps.
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text/UBlockTextReader.h"
+#include "text/UEncodings.h"
+#include "text/UTextDecoder.h"
+#include "util/UFileStream.h"
+
+namespace {
+
+std::string FilePath;
+std::vector<std::string> Names;
+
+// The whole text cut at LF, CR and CR LF; a final line end adds no empty
+// line; a byte-order mark that opens the text is dropped.
+std::vector<std::string> ReferenceLines(const std::string& bytes, const std::string& encoding) {
+  std::string text;
+  TTextDecoder(encoding).Decode(bytes.data(), bytes.size(), text);
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += text[i];
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  if (!lines.empty()) {
+    for (std::string mark : {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF"}) {
+      if (lines[0].compare(0, mark.size(), mark) == 0) {
+        lines[0].erase(0, mark.size());
+        break;
+      }
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  FilePath = "/tmp/quillmere-fuzz-reader-" + std::to_string(getpid());
+  for (const TEncodingName& name : EncodingNames()) Names.push_back(name.DisplayName);
+  for (const char* extra : {"ucs2le", "ucs2be", "utf8bom", "Auto Detect"}) Names.push_back(extra);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 3) return 0;
+  const std::string& encoding = Names[data[0] % Names.size()];
+  const int64_t block_size = 1 + data[1] % 32;
+  const int64_t memory_limit = data[2] % 2 == 0 ? 0 : int64_t{1} << 30;
+  const std::string bytes(reinterpret_cast<const char*>(data) + 3, size - 3);
+  WriteWholeFile(FilePath, bytes);
+
+  TBlockTextReader reader(block_size, memory_limit);
+  reader.Open(FilePath);
+  reader.SetEncodingName(encoding);
+  std::vector<std::string> lines;
+  while (reader.HasNext()) {
+    reader.Next();
+    lines.emplace_back(reader.CurrentLine());
+  }
+  reader.Close();
+  // Detection leaves the name it found; the reference decodes with that.
+  if (lines != ReferenceLines(bytes, reader.EncodingName())) __builtin_trap();
+  return 0;
+}
