@@ -12,6 +12,7 @@
 
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
+#include "util/UMappedRegion.h"
 
 namespace {
 
@@ -58,18 +59,39 @@ TCountLineResult TTxtFileLineCounter::Count() {
   result.IsEstimated = size > limit;
   if (!result.IsEstimated) limit = size;
 
-  std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(limit, static_cast<int64_t>(ReadSize_))));
+  std::vector<char> buffer;
+  TMappedRegion region;
   int64_t position = 0;
   unsigned char last = 0, before = 0;
   while (position < limit) {
     size_t wanted = static_cast<size_t>(std::min<int64_t>(limit - position, static_cast<int64_t>(ReadSize_)));
-    size_t got = file.ReadSome(buffer.data(), wanted);
-    if (got == 0) break;  // The file became shorter since it was opened.
-    result.LineCount += CountLineFeeds(buffer.data(), got);
-    before = got >= 2 ? static_cast<unsigned char>(buffer[got - 2]) : last;
-    last = static_cast<unsigned char>(buffer[got - 1]);
+    const char* data = nullptr;
+    size_t got = 0;
+    // Counting a mapped piece spares copying it out of the page cache; a
+    // piece that a truncation removed meanwhile is read instead, which then
+    // falls short as a read of a shrunk file does.
+    if (file.Size() >= position + static_cast<int64_t>(wanted) && region.Map(file.Fd(), position, wanted)) {
+      int64_t count = CountLineFeeds(region.Data(), wanted);
+      if (!region.Faulted()) {
+        result.LineCount += count;
+        data = region.Data();
+        got = wanted;
+      }
+    }
+    if (data == nullptr) {
+      region.Unmap();
+      if (buffer.size() < wanted) buffer.resize(wanted);
+      file.Seek(position);
+      got = file.ReadSome(buffer.data(), wanted);
+      if (got == 0) break;  // The file became shorter since it was opened.
+      data = buffer.data();
+      result.LineCount += CountLineFeeds(data, got);
+    }
+    before = got >= 2 ? static_cast<unsigned char>(data[got - 2]) : last;
+    last = static_cast<unsigned char>(data[got - 1]);
     position += static_cast<int64_t>(got);
   }
+  region.Unmap();
   file.Close();
 
   if (position < limit) {
