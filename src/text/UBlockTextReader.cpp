@@ -1,5 +1,7 @@
 #include "text/UBlockTextReader.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -29,9 +31,22 @@ int64_t MemoryLimitFor(int64_t free_memory) {
   return 128 * kMiB;
 }
 
-size_t Find(std::string_view text, char c, size_t from) {
-  const void* found = std::memchr(text.data() + from, c, text.size() - from);
-  return found == nullptr ? text.size() : static_cast<size_t>(static_cast<const char*>(found) - text.data());
+// The first LF or CR at or after From, or Size. One pass finds either, 16
+// bytes at a time (SSE2 is part of every x86-64 processor); it never reads
+// past Size, which may be the end of a mapping.
+size_t FindLineEnd(const char* text, size_t from, size_t size) {
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  const __m128i carriage_return = _mm_set1_epi8('\r');
+  size_t i = from;
+  for (; i + 16 <= size; i += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    int hits = _mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, line_feed), _mm_cmpeq_epi8(bytes, carriage_return)));
+    if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  }
+  for (; i < size; ++i)
+    if (text[i] == '\n' || text[i] == '\r') return i;
+  return size;
 }
 
 }  // namespace
@@ -88,7 +103,7 @@ void TBlockTextReader::ResetReading() {
   Cut_ = 0;
   ReadPosition_ = 0;
   Text_ = {};
-  LineStart_ = NextLf_ = NextCr_ = 0;
+  LineStart_ = 0;
   FirstLinePending_ = true;
   CurrentLine_ = {};
 }
@@ -125,9 +140,7 @@ bool TBlockTextReader::TakeLine(std::string_view& line) {
   const size_t start = LineStart_;
   if (start >= size) return false;
   const char* text = Text_.data();
-  if (NextLf_ < start) NextLf_ = Find(Text_, '\n', start);
-  if (NextCr_ < start) NextCr_ = Find(Text_, '\r', start);
-  const size_t end = NextLf_ < NextCr_ ? NextLf_ : NextCr_;
+  const size_t end = FindLineEnd(text, start, size);
   line = std::string_view(text + start, end - start);
   if (end >= size)
     LineStart_ = size;
@@ -250,7 +263,5 @@ void TBlockTextReader::ReadBlock() {
     Text_ = Decoder_->Decode(WindowData(), Cut_, Decoded_);
   }
   LineStart_ = 0;
-  NextLf_ = Find(Text_, '\n', 0);
-  NextCr_ = Find(Text_, '\r', 0);
   CheckIntact();
 }

@@ -130,8 +130,6 @@ class TBlockTextReader {
   TCodecBuffer Decoded_;   // the current block's text when it needs decoding
   std::string_view Text_;  // the current block's UTF-8 text
   size_t LineStart_ = 0;   // where the next line of Text_ begins
-  size_t NextLf_ = 0;      // first LF at or after LineStart_ (Text_.size() when none)
-  size_t NextCr_ = 0;      // first CR at or after LineStart_ (Text_.size() when none)
   bool FirstLinePending_ = true;
   std::string_view CurrentLine_;
 };
