@@ -39,7 +39,7 @@ class TFileSplitter : public TIterativeConverter {
   int64_t TotalLines() const { return TotalLines_; }
   const std::string& OutputEncoding() const { return OutputEncoding_; }
   const std::string& Extension() const { return Extension_; }
-  // Lets tests exercise several flushes per piece without 16 MiB sources.
+  // Lets tests exercise several flushes per piece with small sources.
   void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes; }
   // Lets tests read sources in small blocks from disk, through whatever
   // executor creates the splitter: block size and memory limit of every
