@@ -1,7 +1,6 @@
 #include "log/UFileLogAppender.h"
 
 #include "util/UFileStream.h"
-#include "util/UPathUtils.h"
 #include "util/UTimeUtils.h"
 
 void AppendLogLine(const std::string& file_name, const std::string& text) {

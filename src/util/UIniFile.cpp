@@ -1,11 +1,5 @@
 #include "util/UIniFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
-#include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UTextUtils.h"
 
