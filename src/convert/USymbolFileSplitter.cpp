@@ -19,7 +19,11 @@ void TSymbolFileSplitter::InitSplit() {
 }
 
 bool TSymbolFileSplitter::SameBytes(std::string_view text) const {
-  if (!IgnoreCase_) return text == Symbol_;
+  if (!IgnoreCase_) {
+    // Most lines differ in their first byte; that test needs no call.
+    if (!text.empty() && text[0] != Symbol_[0]) return false;
+    return text == Symbol_;
+  }
   for (size_t i = 0; i < text.size(); ++i)
     if (AsciiUpperChar(text[i]) != Symbol_[i]) return false;
   return true;
