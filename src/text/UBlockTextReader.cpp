@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "log/ULog.h"
@@ -12,6 +13,7 @@
 #include "text/UTextDecoder.h"
 #include "util/UDebugHelper.h"
 #include "util/UErrors.h"
+#include "util/UPathUtils.h"
 
 namespace {
 
@@ -66,6 +68,12 @@ void TBlockTextReader::Open(const std::string& file_name) {
   Close();
   FileName_ = file_name;
   File_ = TFileStream::OpenRead(file_name);
+  // A folder opens for reading but holds no text; say so rather than report
+  // the read that would fail.
+  if (DirectoryExists(file_name)) {
+    File_ = TFileStream();
+    throw EFOpenError(file_name, SysErrorMessage(EISDIR));
+  }
   FileSize_ = File_.Size();
   if (FileSize_ < MemoryLimit_) {
     MemoryCopy_ = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(FileSize_) + 1);

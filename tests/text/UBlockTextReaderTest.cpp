@@ -279,3 +279,15 @@ TEST(BlockTextReader, LogsEachEncodingChangeOnceAndDetectsEveryTime) {
   EXPECT_EQ(unset.CurrentLine(), "x");
   EXPECT_EQ(log.Lines.size(), 4u);
 }
+
+TEST(BlockTextReader, AFolderIsReportedAsOneNotAsAReadError) {
+  TTempDir dir;
+  MakeDirs(dir / "folder.csv");
+  TBlockTextReader reader(1024, 0);
+  try {
+    reader.Open(dir / "folder.csv");
+    FAIL() << "no error";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to open file \"" + (dir / "folder.csv") + "\": Is a directory");
+  }
+}
