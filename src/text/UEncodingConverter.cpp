@@ -298,22 +298,9 @@ char* TTextEncoder::EncodeTable(const unsigned char* text, size_t size, TCodecBu
 
   size_t i = 0;
   if (AsciiIdentity_) {
-    // Sixteen bytes at a time: the ASCII ones before the first other byte
-    // are copied at once (16 stored, as many kept); the other characters
-    // that follow go one by one, and the next ASCII byte starts a block
-    // again.
-    while (i + 16 <= size) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
-      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
-      if (mask == 0) {
-        o += 16;
-        i += 16;
-        continue;
-      }
-      const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
-      o += prefix;
-      i += prefix;
+    // ASCII runs are copied in blocks; the other characters go one by one
+    // until the next ASCII byte starts a block again.
+    while (CopyAsciiBlocks(text, size, i, o)) {
       do {
         i = encode_one(i);
       } while (i < size && text[i] >= 0x80);

@@ -271,22 +271,12 @@ char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o)
   };
   size_t i = 0;
   if (AsciiIdentity_) {
-    // Sixteen bytes at a time: those below 0x80 before the first other one
-    // are copied at once (16 stored, as many kept), the rest of the sixteen
-    // go through the table.
-    while (i + 16 <= size) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
-      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
-      if (mask == 0) {
-        o += 16;
-        i += 16;
-        continue;
-      }
-      const size_t end = i + 16;
-      const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
-      o += prefix;
-      for (i += prefix; i < end; ++i) decode_one(data[i]);
+    // ASCII runs are copied in blocks; the other bytes go through the table
+    // until the next ASCII byte starts a block again.
+    while (CopyAsciiBlocks(data, size, i, o)) {
+      do {
+        decode_one(data[i++]);
+      } while (i < size && data[i] >= 0x80);
     }
   }
   for (; i < size; ++i) decode_one(data[i]);
