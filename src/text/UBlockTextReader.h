@@ -103,6 +103,24 @@ class TBlockTextReader {
   // Unread bytes that will still yield a line.
   bool HasUnreadText() const;
   bool TakeLine(std::string_view& line);
+  // The offset in Text_ of the first LF or CR at or after From, or the size
+  // of Text_. From never lies beyond the bytes scanned so far plus one, and
+  // never goes back: the lines of a block are taken in order.
+  size_t NextLineEnd(size_t from) {
+    while (EndMask_ != 0) {
+      const size_t end = EndChunk_ + static_cast<size_t>(__builtin_ctzll(EndMask_));
+      EndMask_ &= EndMask_ - 1;
+      if (end >= from) return end;
+    }
+    return ScanLineEnd(from);
+  }
+  // Scans the next 64-byte chunks of Text_ for line ends.
+  size_t ScanLineEnd(size_t from);
+  void ResetScan() {
+    ScanNext_ = 0;
+    EndChunk_ = 0;
+    EndMask_ = 0;
+  }
   [[gnu::noinline]] void NextFromNewBlock();
   void ResetReading();
 
@@ -130,6 +148,11 @@ class TBlockTextReader {
   TCodecBuffer Decoded_;   // the current block's text when it needs decoding
   std::string_view Text_;  // the current block's UTF-8 text
   size_t LineStart_ = 0;   // where the next line of Text_ begins
+  // Line ends are found 64 bytes at a time: EndMask_ holds those of the chunk
+  // at EndChunk_ not handed out yet; ScanNext_ is the first byte not scanned.
+  size_t ScanNext_ = 0;
+  size_t EndChunk_ = 0;
+  uint64_t EndMask_ = 0;
   bool FirstLinePending_ = true;
   std::string_view CurrentLine_;
 };

@@ -157,6 +157,13 @@ TEST(BlockTextReader, CopiesOnlyFilesBelowTheMemoryLimitIntoMemory) {
 // any nominal block boundary.
 TEST(BlockTextReader, LinesEqualAOneShotDecodeForEveryBlockSize) {
   const std::string long_line(70, 'L');
+  // Lines of every length up to well past the 64-byte scan step, ending in
+  // turn in LF, CR and CR LF: every line end, and both halves of a CR LF,
+  // fall on every offset of a scanned chunk.
+  std::string every_offset;
+  for (int length = 0; length < 200; ++length)
+    every_offset += std::string(static_cast<size_t>(length), static_cast<char>('a' + length % 26)) +
+                    (length % 3 == 0 ? "\n" : length % 3 == 1 ? "\r" : "\r\n");
   struct Case {
     const char* label;
     std::string bytes, encoding;
@@ -174,6 +181,8 @@ TEST(BlockTextReader, LinesEqualAOneShotDecodeForEveryBlockSize) {
       {"cp932", ConvertEncoding("日本語のテキスト\r\nｱｲｳ\n表示\r\n" + long_line + "\n能", "utf8", "cp932"), "cp932"},
       {"cp932 broken pair", "\x93\n\x93\xFA\r\x81", "cp932"},
       {"cp1251", ConvertEncoding("Привет, мир\r\nЖ\n\rЁё\r\n", "utf8", "cp1251"), "CP1251 (Cyrillic)"},
+      {"line ends at every chunk offset", every_offset, "UTF-8"},
+      {"line ends at every chunk offset, decoded", ConvertEncoding(every_offset, "utf8", "ucs2le"), "ucs2le"},
   };
   TTempDir dir;
   for (const Case& c : cases) {
