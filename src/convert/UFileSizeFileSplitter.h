@@ -6,11 +6,17 @@
 
 #include "convert/UFileSplitter.h"
 
-class TFileSizeFileSplitter : public TFileSplitter {
+class TFileSizeFileSplitter final : public TFileSplitter {
+  // The record loop and ConvertLine call the record steps directly.
+  friend class TIterativeConverter;
+  friend class TFileSplitter;
+
  public:
   // MaxFileSize x 1,048,576 bytes; a limit beyond 64 bits means no limit.
   static int64_t SizeLimit(int64_t max_file_size);
 
  protected:
+  void RecordLoop() override { RunRecordLoop(*this); }
+  void ConvertOneRecord() override { ConvertLine(*this); }
   void SplitOneLine() override;
 };

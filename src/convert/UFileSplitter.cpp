@@ -113,23 +113,9 @@ void TFileSplitter::CleanUp() {
   Reader_.reset();
 }
 
-bool TFileSplitter::HasNext() { return Reader_->HasNext(); }
-
-void TFileSplitter::Next() {
-  Reader_->Next();
-  ++LineIndex_;
-  CurrentLinePending_ = false;
-}
-
-std::string_view TFileSplitter::CurrentLine() const { return Reader_->CurrentLine(); }
-
-void TFileSplitter::ConvertOneRecord() {
-  try {
-    SplitOneLine();
-  } catch (const EQuillmereError& e) {
-    ++Status().ErrorCount;
-    RecordError("Serial: " + std::to_string(LineIndex_ + 1), e);
-  }
+void TFileSplitter::LineFailed(const EQuillmereError& error) {
+  ++Status().ErrorCount;
+  RecordError("Serial: " + std::to_string(LineIndex_ + 1), error);
 }
 
 void TFileSplitter::CalculateTotal() {
@@ -214,5 +200,3 @@ void TFileSplitter::GrowPending(size_t needed) {
   Pending_ = std::move(buffer);
   PendingCapacity_ = capacity;
 }
-
-bool TFileSplitter::IsLastLine() const { return !Reader_->HasNext(); }

@@ -15,14 +15,18 @@
 #include <string_view>
 
 #include "convert/UIterativeConverter.h"
+#include "text/UBlockTextReader.h"
 #include "text/UCodecBuffer.h"
+#include "util/UErrors.h"
 #include "util/UFileStream.h"
 
-class TBlockTextReader;
 class TFileSplitSession;
 class TTextEncoder;
 
 class TFileSplitter : public TIterativeConverter {
+  // The engine's record loop calls the record steps directly.
+  friend class TIterativeConverter;
+
  public:
   // Pending text is written once it exceeds this many bytes. Small enough to
   // be written while it is still in the processor's caches: with 16 MiB the
@@ -50,9 +54,23 @@ class TFileSplitter : public TIterativeConverter {
  protected:
   void Prepare() override;
   void CleanUp() override;
-  bool HasNext() override;
-  void Next() override;
-  void ConvertOneRecord() override;
+  bool HasNext() override { return Reader_->HasNext(); }
+  void Next() override {
+    Reader_->Next();
+    ++LineIndex_;
+    CurrentLinePending_ = false;
+  }
+  void ConvertOneRecord() override { ConvertLine(*this); }
+  // Places the current line with the rule's SplitOneLine, called directly
+  // when TRule is a final rule class. A failure counts the line as failed.
+  template <class TRule>
+  void ConvertLine(TRule& rule) {
+    try {
+      rule.SplitOneLine();
+    } catch (const EQuillmereError& e) {
+      LineFailed(e);
+    }
+  }
   // A split always reads its source to the end: the line count serves
   // progress and the summary only (lines ended by CR alone are not counted).
   bool IsTotalUncertain() override { return true; }
@@ -87,17 +105,18 @@ class TFileSplitter : public TIterativeConverter {
     ++PendingLines_;
     CurrentLinePending_ = true;
   }
-  bool IsLastLine() const;
+  bool IsLastLine() const { return !Reader_->HasNext(); }
   bool IsPieceOpen() const { return Output_.IsOpen(); }
   bool PendingOverThreshold() const { return PendingBytes_ > FlushThreshold_; }
   // Bytes already written to the open piece, byte-order mark included.
   int64_t PieceBytesWritten() const { return PieceBytesWritten_; }
   int64_t PendingBytes() const { return PendingBytes_; }
-  std::string_view CurrentLine() const;
+  std::string_view CurrentLine() const { return Reader_->CurrentLine(); }
   int64_t LineIndex() const { return LineIndex_; }
   TBlockTextReader& Reader() { return *Reader_; }
 
  private:
+  void LineFailed(const EQuillmereError& error);
   // Refuses a destination whose preparation or pieces would delete or
   // overwrite the source file.
   void CheckSourceIsSafe(const std::string& dest_folder) const;

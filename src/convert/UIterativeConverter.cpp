@@ -3,7 +3,6 @@
 #include "log/ULog.h"
 #include "log/ULogger.h"
 #include "util/UErrors.h"
-#include "util/UTimeUtils.h"
 
 TIterativeConverter::TIterativeConverter() : Status_(std::make_unique<TConvertStatus>()) {}
 
@@ -39,34 +38,12 @@ void TIterativeConverter::BeginConvert() {
   Status_->Start();
 }
 
-void TIterativeConverter::RecordLoop() {
-  RecordIndex_ = 0;
-  StartTick_ = NowMs();
-  CurrentStep_ = "HasNext";
-  TConvertStatus& status = *Status_;
-  while (HasNext() && !ShouldStop()) {
-    CurrentStep_ = "Next";
-    Next();
-    CurrentStep_ = "ConvertOneRecord";
-    ConvertOneRecord();
-    CurrentStep_ = "DoAfterConvertSome";
-    int64_t converted = RecordIndex_ + 1 - status.ErrorCount;
-    status.Converted = converted < 0 ? 0 : converted;
-    status.Raise(status.OnProgress);
-    DoAfterConvertSome();
-  }
-  DoAfterConvertAll();
-}
-
-bool TIterativeConverter::ShouldStop() {
-  if (Stopped_) return true;
-  if (MaxErrorCount_ > 0 && Status_->ErrorCount > MaxErrorCount_) {
-    Status_->Message = "Maxinum error count (" + std::to_string(MaxErrorCount_) + ") exceeded. ";
-    TLog::Global().Debug(Status_->Message);
-    Status_->Raise(Status_->OnMessage);
-    return true;
-  }
-  return !IsTotalUncertain() && Status_->Total < RecordIndex_;
+bool TIterativeConverter::ErrorLimitExceeded() {
+  if (Status_->ErrorCount <= MaxErrorCount_) return false;
+  Status_->Message = "Maxinum error count (" + std::to_string(MaxErrorCount_) + ") exceeded. ";
+  TLog::Global().Debug(Status_->Message);
+  Status_->Raise(Status_->OnMessage);
+  return true;
 }
 
 void TIterativeConverter::EndConvert() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "convert/UConvertStatus.h"
+#include "util/UTimeUtils.h"
 
 class EQuillmereError;
 
@@ -53,10 +54,20 @@ class TIterativeConverter {
   virtual bool IsTotalUncertain() { return Status_->Total == -1; }
   virtual void CalculateTotal() = 0;
 
-  bool ShouldStop();
+  bool ShouldStop() { return ShouldStopFor(*this); }
+
+  // The record loop. Its steps run once per record: a descendant whose steps
+  // are final overrides this with RunRecordLoop(*this), which then calls them
+  // directly instead of through the virtual table.
+  virtual void RecordLoop() { RunRecordLoop(*this); }
+  template <class TSelf>
+  void RunRecordLoop(TSelf& self);
 
  private:
-  void RecordLoop();
+  template <class TSelf>
+  bool ShouldStopFor(TSelf& self);
+  // Posts the error-limit message; true when the limit is exceeded.
+  bool ErrorLimitExceeded();
 
   double StartTick_ = 0;
   bool Stopped_ = false;
@@ -66,3 +77,30 @@ class TIterativeConverter {
   int64_t RecordIndex_ = 0;
   const char* CurrentStep_ = "";
 };
+
+template <class TSelf>
+bool TIterativeConverter::ShouldStopFor(TSelf& self) {
+  if (Stopped_) return true;
+  if (MaxErrorCount_ > 0 && ErrorLimitExceeded()) return true;
+  return !self.IsTotalUncertain() && Status_->Total < RecordIndex_;
+}
+
+template <class TSelf>
+void TIterativeConverter::RunRecordLoop(TSelf& self) {
+  RecordIndex_ = 0;
+  StartTick_ = NowMs();
+  CurrentStep_ = "HasNext";
+  TConvertStatus& status = *Status_;
+  while (self.HasNext() && !ShouldStopFor(self)) {
+    CurrentStep_ = "Next";
+    self.Next();
+    CurrentStep_ = "ConvertOneRecord";
+    self.ConvertOneRecord();
+    CurrentStep_ = "DoAfterConvertSome";
+    int64_t converted = RecordIndex_ + 1 - status.ErrorCount;
+    status.Converted = converted < 0 ? 0 : converted;
+    status.Raise(status.OnProgress);
+    self.DoAfterConvertSome();
+  }
+  self.DoAfterConvertAll();
+}

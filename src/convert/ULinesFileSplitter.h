@@ -6,11 +6,17 @@
 
 #include "convert/UFileSplitter.h"
 
-class TLinesFileSplitter : public TFileSplitter {
+class TLinesFileSplitter final : public TFileSplitter {
+  // The record loop and ConvertLine call the record steps directly.
+  friend class TIterativeConverter;
+  friend class TFileSplitter;
+
  public:
   const std::string& Header() const { return Header_; }
 
  protected:
+  void RecordLoop() override { RunRecordLoop(*this); }
+  void ConvertOneRecord() override { ConvertLine(*this); }
   // Refuses MaxLines below 1 before the source or destination is touched.
   void InitSplit() override;
   void SplitOneLine() override;

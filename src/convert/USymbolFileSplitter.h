@@ -8,7 +8,11 @@
 
 #include "convert/UFileSplitter.h"
 
-class TSymbolFileSplitter : public TFileSplitter {
+class TSymbolFileSplitter final : public TFileSplitter {
+  // The record loop and ConvertLine call the record steps directly.
+  friend class TIterativeConverter;
+  friend class TFileSplitter;
+
  public:
   // Valid once the run has started (the settings are read at its start).
   bool MatchSeparator(std::string_view line) const;
@@ -16,6 +20,8 @@ class TSymbolFileSplitter : public TFileSplitter {
   bool MatchEndWith(std::string_view line) const;
 
  protected:
+  void RecordLoop() override { RunRecordLoop(*this); }
+  void ConvertOneRecord() override { ConvertLine(*this); }
   void InitSplit() override;
   void SplitOneLine() override;
 

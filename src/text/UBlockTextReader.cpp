@@ -174,31 +174,16 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
   return size;
 }
 
-bool TBlockTextReader::TakeLine(std::string_view& line) {
-  const size_t size = Text_.size();
-  const size_t start = LineStart_;
-  if (start >= size) return false;
-  const char* text = Text_.data();
-  const size_t end = NextLineEnd(start);
-  line = std::string_view(text + start, end - start);
-  if (end >= size)
-    LineStart_ = size;
-  else
-    LineStart_ = end + ((text[end] == '\r' && end + 1 < size && text[end + 1] == '\n') ? 2 : 1);
-  if (FirstLinePending_) [[unlikely]] {
-    FirstLinePending_ = false;
-    // A byte-order mark, whether it survived as raw bytes or decoded to
-    // U+FEFF, is dropped only where it opens the text.
-    for (std::string_view mark : {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF"}) {
-      if (line.starts_with(mark)) {
-        line.remove_prefix(mark.size());
-        break;
-      }
+void TBlockTextReader::DropByteOrderMark(std::string_view& line) {
+  FirstLinePending_ = false;
+  // A byte-order mark, whether it survived as raw bytes or decoded to
+  // U+FEFF, is dropped only where it opens the text.
+  for (std::string_view mark : {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF"}) {
+    if (line.starts_with(mark)) {
+      line.remove_prefix(mark.size());
+      break;
     }
   }
-  // The scan has just read the line: a page that vanished shows now.
-  CheckIntact();
-  return true;
 }
 
 const char* TBlockTextReader::WindowData() const {
@@ -206,9 +191,7 @@ const char* TBlockTextReader::WindowData() const {
   return Mapped_ ? Map_.Data() : Buffer_.get();
 }
 
-void TBlockTextReader::CheckIntact() const {
-  if (Mapped_ && Map_.Faulted()) throw EReadError();
-}
+void TBlockTextReader::FailRead() { throw EReadError(); }
 
 void TBlockTextReader::MapWindow(size_t size) {
   // A file that shrank since Open cannot deliver the window: the same

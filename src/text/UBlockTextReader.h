@@ -73,7 +73,10 @@ class TBlockTextReader {
   // Raises EReadError when bytes of the current block vanished from the file
   // since they were read (the file was truncated). Lines handed out before
   // were whole; callers check before they write what they took.
-  void CheckIntact() const;
+  void CheckIntact() const {
+    if (Mapped_ && Map_.Faulted()) [[unlikely]]
+      FailRead();
+  }
 
   const std::string& FileName() const { return FileName_; }
   const std::string& EncodingName() const { return EncodingName_; }
@@ -102,7 +105,26 @@ class TBlockTextReader {
   size_t CodeUnitSize() const;
   // Unread bytes that will still yield a line.
   bool HasUnreadText() const;
-  bool TakeLine(std::string_view& line);
+  // Hands out the next line of the current block; false when it has none.
+  bool TakeLine(std::string_view& line) {
+    const size_t size = Text_.size();
+    const size_t start = LineStart_;
+    if (start >= size) return false;
+    const char* text = Text_.data();
+    const size_t end = NextLineEnd(start);
+    line = std::string_view(text + start, end - start);
+    if (end >= size)
+      LineStart_ = size;
+    else
+      LineStart_ = end + ((text[end] == '\r' && end + 1 < size && text[end + 1] == '\n') ? 2 : 1);
+    if (FirstLinePending_) [[unlikely]]
+      DropByteOrderMark(line);
+    // The scan has just read the line: a page that vanished shows now.
+    CheckIntact();
+    return true;
+  }
+  [[gnu::noinline]] void DropByteOrderMark(std::string_view& line);
+  [[noreturn, gnu::noinline]] static void FailRead();
   // The offset in Text_ of the first LF or CR at or after From, or the size
   // of Text_. From never lies beyond the bytes scanned so far plus one, and
   // never goes back: the lines of a block are taken in order.

@@ -69,6 +69,7 @@ bool TMappedRegion::Map(int fd, int64_t offset, size_t length) {
   Size_ = length;
   Slot_ = slot;
   Slots[slot].Faulted = 0;
+  FaultFlag_ = &Slots[slot].Faulted;
   Slots[slot].End = reinterpret_cast<uintptr_t>(base) + Length_;
   Slots[slot].Begin = reinterpret_cast<uintptr_t>(base);
   return true;
@@ -80,6 +81,7 @@ void TMappedRegion::Unmap() {
     Slots[Slot_].End = 0;
     Slots[Slot_].Faulted = 0;
     Slot_ = -1;
+    FaultFlag_ = nullptr;
   }
   if (Base_ != nullptr) munmap(Base_, Length_);
   Base_ = nullptr;
@@ -87,5 +89,3 @@ void TMappedRegion::Unmap() {
   Data_ = nullptr;
   Size_ = 0;
 }
-
-bool TMappedRegion::Faulted() const { return Slot_ >= 0 && Slots[Slot_].Faulted != 0; }

@@ -10,6 +10,8 @@
 
 #include <sys/types.h>
 
+#include <csignal>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -29,7 +31,8 @@ class TMappedRegion {
   const char* Data() const { return Data_; }
   size_t Size() const { return Size_; }
   // A page of the region vanished since it was mapped; its bytes read as zeros.
-  bool Faulted() const;
+  // Read once per line: inline, from the guard's own flag.
+  bool Faulted() const { return FaultFlag_ != nullptr && *FaultFlag_ != 0; }
 
  private:
   void* Base_ = nullptr;  // page-aligned start of the mapping
@@ -37,4 +40,5 @@ class TMappedRegion {
   const char* Data_ = nullptr;
   size_t Size_ = 0;
   int Slot_ = -1;  // entry in the guard's table
+  const volatile sig_atomic_t* FaultFlag_ = nullptr;  // that entry's flag
 };
