@@ -59,11 +59,16 @@ void TFileSplitter::InitSplit() {
   PendingBytes_ = 0;
   PendingLines_ = 0;
   CurrentLinePending_ = false;
+  SourceBytes_ = false;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
   Reader_->SetEncodingName(Session->SourceEncoding);
   PrepareDestination();
+}
+
+void TFileSplitter::KeepSourceBytes() {
+  SourceBytes_ = Encoder_ && Reader_->KeepSourceBytes(*Encoder_);
 }
 
 void TFileSplitter::PrepareDestination() {
@@ -164,7 +169,7 @@ void TFileSplitter::WriteToPiece(std::string_view bytes) {
 
 void TFileSplitter::WriteText(std::string_view text) {
   if (!Output_.IsOpen() || text.empty()) return;
-  if (Encoder_) text = Encoder_->Encode(text, Encoded_);
+  if (Encoder_ && !SourceBytes_) text = Encoder_->Encode(text, Encoded_);
   WriteToPiece(text);
 }
 

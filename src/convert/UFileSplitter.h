@@ -81,6 +81,11 @@ class TFileSplitter : public TIterativeConverter {
   // Places the reader's current line into the pieces.
   virtual void SplitOneLine() = 0;
 
+  // Lets the reader hand lines out already in the output encoding where it
+  // can do so cheaply (see TBlockTextReader::KeepSourceBytes); text is then
+  // written without encoding. Only for rules that do not measure or compare
+  // the text of lines. Call before the first line is read.
+  void KeepSourceBytes();
   // Opens piece PieceCount + 1 and writes its byte-order mark. A piece that
   // cannot be created raises; its number is used up.
   void OpenNextPiece();
@@ -133,6 +138,7 @@ class TFileSplitter : public TIterativeConverter {
   std::string OutputFileName_;
   std::string OutputEncoding_;
   std::unique_ptr<TTextEncoder> Encoder_;
+  bool SourceBytes_ = false;  // lines come in the output encoding
   TCodecBuffer Encoded_;
   int64_t LineIndex_ = -1;
   int64_t PendingBytes_ = 0;

@@ -11,6 +11,8 @@ void TLinesFileSplitter::InitSplit() {
     throw EQuillmereError("Invalid MaxLines " + std::to_string(Session->MaxLines) +
                           ": a piece must hold at least 1 line.");
   TFileSplitter::InitSplit();
+  // Lines are only counted here, never measured or compared.
+  KeepSourceBytes();
   NextPieceAt_ = 0;
   ReadHeader();
 }

@@ -8,6 +8,7 @@
 
 #include "log/ULog.h"
 #include "log/ULogger.h"
+#include "text/UEncodingConverter.h"
 #include "text/UEncodingDetect.h"
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
@@ -52,6 +53,29 @@ uint64_t LineEndMask64(const char* text) {
   }
   return mask;
 }
+
+// True when any of Bytes (at most 8 of them) occurs in the Size bytes at Data.
+bool ContainsAnyOf(const char* data, size_t size, std::string_view bytes) {
+  if (bytes.empty()) return false;
+  if (bytes.size() == 1) return std::memchr(data, bytes[0], size) != nullptr;
+  __m128i wanted[8];
+  const size_t count = std::min<size_t>(bytes.size(), 8);
+  for (size_t k = 0; k < count; ++k) wanted[k] = _mm_set1_epi8(bytes[k]);
+  size_t i = 0;
+  for (; i + 16 <= size; i += 16) {
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    __m128i hits = _mm_setzero_si128();
+    for (size_t k = 0; k < count; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted[k]));
+    if (_mm_movemask_epi8(hits) != 0) return true;
+  }
+  for (; i < size; ++i)
+    if (bytes.find(data[i]) != std::string_view::npos) return true;
+  return false;
+}
+
+// More bytes changed by the round trip than ContainsAnyOf tests at once:
+// such a code page is read the usual way.
+constexpr size_t kMaxChangedBytes = 8;
 
 }  // namespace
 
@@ -103,6 +127,7 @@ void TBlockTextReader::Close() {
   Buffer_.reset();
   BufferCapacity_ = 0;
   Decoded_ = TCodecBuffer();
+  Recoded_ = TCodecBuffer();
   FileSize_ = 0;
   ResetReading();
 }
@@ -130,6 +155,27 @@ void TBlockTextReader::SetEncodingName(const std::string& name) {
   TLog::Global().Debug("BlockTextReader EncodingName " + EncodingName_);
   EncodingKey_ = NormalizeEncodingName(EncodingName_);
   Decoder_ = std::make_unique<TTextDecoder>(EncodingName_);
+  Recoder_ = nullptr;
+  ChangedBytes_.clear();
+}
+
+bool TBlockTextReader::KeepSourceBytes(TTextEncoder& encoder) {
+  if (!Decoder_ || !Decoder_->IsByteTable() || !encoder.IsByteTable()) return false;
+  std::string changed;
+  TCodecBuffer decoded, encoded;
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    std::string_view text = Decoder_->Decode(&c, 1, decoded);
+    // The mark dropped from the first line never decodes from these tables;
+    // were it to, the bytes handed out would keep it.
+    if (text.starts_with("\xEF\xBB\xBF")) return false;
+    std::string_view back = encoder.Encode(text, encoded);
+    if (back.size() != 1 || back[0] != c) changed += c;
+  }
+  if (changed.size() > kMaxChangedBytes) return false;
+  Recoder_ = &encoder;
+  ChangedBytes_ = std::move(changed);
+  return true;
 }
 
 size_t TBlockTextReader::CodeUnitSize() const { return Decoder_ ? Decoder_->CodeUnitSize() : 1; }
@@ -176,6 +222,9 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
 
 void TBlockTextReader::DropByteOrderMark(std::string_view& line) {
   FirstLinePending_ = false;
+  // Lines in a code page never open with a mark (see KeepSourceBytes);
+  // their bytes may look like one.
+  if (Recoder_ != nullptr) return;
   // A byte-order mark, whether it survived as raw bytes or decoded to
   // U+FEFF, is dropped only where it opens the text.
   for (std::string_view mark : {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF"}) {
@@ -281,6 +330,11 @@ void TBlockTextReader::ReadBlock() {
 
   if (Decoder_->IsPassThrough()) {
     Text_ = std::string_view(WindowData(), Cut_);
+  } else if (Recoder_ != nullptr) {
+    if (ContainsAnyOf(WindowData(), Cut_, ChangedBytes_))
+      Text_ = Recoder_->Encode(Decoder_->Decode(WindowData(), Cut_, Decoded_), Recoded_);
+    else
+      Text_ = std::string_view(WindowData(), Cut_);
   } else {
     Text_ = Decoder_->Decode(WindowData(), Cut_, Decoded_);
   }

@@ -12,6 +12,7 @@
 #include "util/UMappedRegion.h"
 
 class TTextDecoder;
+class TTextEncoder;
 
 // Reads a text file in large blocks, decodes each block into UTF-8 and hands
 // its lines out one at a time. LF, CR and CR LF each end a line; line ends are
@@ -51,6 +52,14 @@ class TBlockTextReader {
   // raises what detection raises; the same name as now does nothing. A new
   // name is logged at debug level on "Global" and applies from the next block.
   void SetEncodingName(const std::string& name);
+  // Lines in the output's encoding instead of UTF-8: each block as Encoder
+  // writes its decoded text. For a single-byte code page whose bytes nearly
+  // all come back unchanged from that round trip, a block holding none of
+  // the others is handed out as it is, neither decoded nor copied. True when
+  // this applies; false, changing nothing, for other sources and encoders.
+  // Call after SetEncodingName and before the first line; a new encoding
+  // ends it. Encoder must outlive the reading.
+  bool KeepSourceBytes(TTextEncoder& encoder);
   // True when Next will hand out another line. Never reads.
   bool HasNext() const { return LineStart_ < Text_.size() || HasUnreadText(); }
   // Makes the next line current, reading a block when needed (detecting the
@@ -168,6 +177,11 @@ class TBlockTextReader {
   int64_t ReadPosition_ = 0;  // file offset of the next byte to read
 
   TCodecBuffer Decoded_;   // the current block's text when it needs decoding
+  // Set by KeepSourceBytes: the output's encoder, and the source bytes that
+  // its round trip changes (a block holding one is decoded and encoded).
+  TTextEncoder* Recoder_ = nullptr;
+  std::string ChangedBytes_;
+  TCodecBuffer Recoded_;
   std::string_view Text_;  // the current block's UTF-8 text
   size_t LineStart_ = 0;   // where the next line of Text_ begins
   // Line ends are found 64 bytes at a time: EndMask_ holds those of the chunk

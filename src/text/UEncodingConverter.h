@@ -54,6 +54,9 @@ class TTextEncoder {
 
   // True when Encode appends the text unchanged.
   bool IsIdentity() const { return Mode_ == TMode::Identity; }
+  // True for a single-byte code page that encodes each character through a
+  // table on its own (none composes), characters below 0x80 as themselves.
+  bool IsByteTable() const { return Mode_ == TMode::Table && AsciiIdentity_ && !Composes_; }
   // The key the encoder writes ("ansi" resolved).
   const std::string& Key() const { return Key_; }
 

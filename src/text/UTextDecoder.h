@@ -45,6 +45,9 @@ class TTextDecoder {
   // True when Decode would hand the bytes back unchanged; callers then use
   // the bytes themselves and skip the copy.
   bool IsPassThrough() const { return Mode_ == TMode::PassThrough; }
+  // True for a single-byte code page decoded through a table in which
+  // bytes below 0x80 stand for themselves.
+  bool IsByteTable() const { return Mode_ == TMode::Table && AsciiIdentity_; }
   // Bytes per code unit of the source: 2 for UTF-16, else 1.
   size_t CodeUnitSize() const { return IsUtf16() ? 2 : 1; }
   bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }

@@ -206,6 +206,15 @@ TEST(FileSplitter, OutputEncodingsAndByteOrderMarks) {
   EXPECT_EQ(Split(utf16, "Lines", with("")).Pieces, (TPieces{"a\r\n"}));  // detected, written as UTF-8
   // CP1252 cannot hold the Cyrillic letter: it is left out.
   EXPECT_EQ(Split("caf\xE9 \xD0\n", "Lines", with("CP1252 (Western European)")).Pieces, (TPieces{"caf\xE9 \xD0\r\n"}));
+  // CP1251 leaves its undefined byte 98 out, in the header and in every
+  // other line; text that looks like a byte-order mark is kept.
+  auto cp1251_header = [](TFileSplitSession& s) {
+    s.MaxLines = 1;
+    s.KeepHeader = true;
+    s.SourceEncoding = "CP1251 (Cyrillic)";
+  };
+  EXPECT_EQ(Split("\xFF\xFEh\x98\n\xC6\x98x\n\xFE\xFF\n", "Lines", cp1251_header).Pieces,
+            (TPieces{"\xFF\xFEh\r\n\xC6x\r\n", "\xFF\xFEh\r\n\xFE\xFF\r\n"}));
 }
 
 TEST(FileSplitter, RandomSourcesLoseNothing) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 
 #include "log/ULog.h"
@@ -9,6 +10,7 @@
 #include "support/TestSupport.h"
 #include "text/UBlockTextReader.h"
 #include "text/UEncodingConverter.h"
+#include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "util/UErrors.h"
 
@@ -298,5 +300,51 @@ TEST(BlockTextReader, AFolderIsReportedAsOneNotAsAReadError) {
     FAIL() << "no error";
   } catch (const EFOpenError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to open file \"" + (dir / "folder.csv") + "\": Is a directory");
+  }
+}
+
+// Lines kept in a code page's own bytes must be exactly what decoding them
+// and encoding them back gives, whether or not a block holds a byte that the
+// round trip changes (undefined bytes, which it leaves out). Bytes that look
+// like a byte-order mark open the text and stay.
+TEST(BlockTextReader, SourceBytesEqualTheRoundTripOfEachLine) {
+  std::mt19937 rng(20261208);
+  std::string bytes = "\xFF\xFE" "x\n";
+  for (int round = 0; round < 6; ++round) {
+    std::vector<int> values(256);
+    for (int i = 0; i < 256; ++i) values[static_cast<size_t>(i)] = i;
+    std::shuffle(values.begin(), values.end(), rng);
+    for (int value : values) {
+      bytes += static_cast<char>(value);
+      if (rng() % 9 == 0) bytes += rng() % 2 ? "\r\n" : "\n";
+    }
+    bytes += std::string(static_cast<size_t>(rng() % 300), 'p') + "\n";  // blocks without the bytes too
+  }
+  TTempDir dir;
+  WriteFile(dir / "f.txt", bytes);
+  int kept = 0;
+  for (const TEncodingName& name : EncodingNames()) {
+    TTextEncoder encoder(name.Key);
+    TLines expected = ReadFileLines(dir / "f.txt", name.DisplayName, 1000, 0);
+    TCodecBuffer buffer;
+    for (std::string& line : expected) line = std::string(encoder.Encode(line, buffer));
+    for (int64_t block : {int64_t{7}, int64_t{64}, int64_t{1000}}) {
+      TBlockTextReader reader(block, 0);
+      reader.Open(dir / "f.txt");
+      reader.SetEncodingName(name.DisplayName);
+      if (!reader.KeepSourceBytes(encoder)) break;
+      kept += block == 7;
+      EXPECT_EQ(ReadAll(reader), expected) << name.DisplayName << ", block " << block;
+    }
+  }
+  // The single-byte code pages take this path; UTF-8, UTF-16 and the
+  // double-byte code pages never do.
+  EXPECT_GE(kept, 10);
+  for (const char* name : {"UTF-8", "UCS-2LE (Unicode Little Endian)", "CP932 (Japanese)", "CP1251 (Cyrillic)"}) {
+    TBlockTextReader reader;
+    reader.Open(dir / "f.txt");
+    reader.SetEncodingName(name);
+    TTextEncoder encoder(NormalizeEncodingName(name));
+    EXPECT_EQ(reader.KeepSourceBytes(encoder), std::string(name) == "CP1251 (Cyrillic)") << name;
   }
 }
