@@ -26,6 +26,6 @@ void TFileSizeFileSplitter::SplitOneLine() {
     FlushPending();
     ClosePiece();
   } else if (PendingOverThreshold()) {
-    FlushPending();
+    FlushPendingHead();
   }
 }

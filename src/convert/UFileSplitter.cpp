@@ -29,6 +29,7 @@ bool IsPieceName(const std::string& name, const std::string& extension) {
 
 int64_t TestReaderBlockSize = 0;
 int64_t TestReaderMemoryLimit = 0;
+int64_t TestFlushThreshold = 0;
 
 }  // namespace
 
@@ -37,7 +38,11 @@ void TFileSplitter::SetReaderSizesForTesting(int64_t block_size, int64_t memory_
   TestReaderMemoryLimit = memory_limit;
 }
 
-TFileSplitter::TFileSplitter() = default;
+void TFileSplitter::SetFlushThresholdForTesting(int64_t bytes) { TestFlushThreshold = bytes; }
+
+TFileSplitter::TFileSplitter() {
+  if (TestFlushThreshold > 0) FlushThreshold_ = TestFlushThreshold;
+}
 
 TFileSplitter::~TFileSplitter() = default;
 
@@ -141,11 +146,17 @@ void TFileSplitter::OpenNextPiece() {
   // never lands outside its destination folder.
   Output_ = TFileStream::Replace(OutputFileName_);
   PieceBytesWritten_ = 0;
+  PieceWholeBytes_ = 0;
   WriteBom();
 }
 
 void TFileSplitter::ClosePiece() {
+  // A run that ends early may leave the head of a pending line written.
+  const bool cut = Output_.IsOpen() && PieceWholeBytes_ < PieceBytesWritten_;
+  const int64_t whole = PieceWholeBytes_;
   PieceBytesWritten_ = 0;
+  PieceWholeBytes_ = 0;
+  if (cut) Output_.Truncate(whole);
   if (Output_.IsOpen()) Output_.Close();
 }
 
@@ -154,16 +165,18 @@ void TFileSplitter::WriteBom() {
   if (!bom.empty() && Output_.IsOpen()) WriteToPiece(bom);
 }
 
-void TFileSplitter::WriteToPiece(std::string_view bytes) {
+void TFileSplitter::WriteToPiece(std::string_view bytes, size_t whole) {
   try {
     Output_.WriteAll(bytes.data(), bytes.size());
   } catch (const EQuillmereError&) {
     // A write that fails part way (a full disk) would leave a piece ending
     // inside a line that is counted as failed; the piece is cut back to the
     // whole lines it held, and the next write goes on from there.
-    Output_.Truncate(PieceBytesWritten_);
+    Output_.Truncate(PieceWholeBytes_);
+    PieceBytesWritten_ = PieceWholeBytes_;
     throw;
   }
+  if (whole > 0) PieceWholeBytes_ = PieceBytesWritten_ + static_cast<int64_t>(whole);
   PieceBytesWritten_ += static_cast<int64_t>(bytes.size());
 }
 
@@ -196,6 +209,37 @@ void TFileSplitter::FlushPending() {
     throw;
   }
   PendingBytes_ = 0;
+}
+
+void TFileSplitter::FlushPendingHead() {
+  const int64_t end = PieceBytesWritten_ + PendingBytes_;
+  const int64_t head = end / FlushThreshold_ * FlushThreshold_ - PieceBytesWritten_;
+  if ((Encoder_ && !SourceBytes_) || !Output_.IsOpen() || head <= 0 || head >= PendingBytes_) {
+    FlushPending();
+    return;
+  }
+  char* pending = Pending_.get();
+  const size_t rest = static_cast<size_t>(PendingBytes_ - head);
+  // Lines end in LF alone in the text: a line holds neither LF nor CR.
+  const void* last_end = memrchr(pending, '\n', static_cast<size_t>(head));
+  const size_t whole = last_end ? static_cast<size_t>(static_cast<const char*>(last_end) - pending) + 1 : 0;
+  try {
+    Reader_->CheckIntact();
+    WriteToPiece(std::string_view(pending, static_cast<size_t>(head)), whole);
+  } catch (const EQuillmereError&) {
+    // As in FlushPending: every pending line failed, the current one by the
+    // record failure this raises.
+    Status().ErrorCount += PendingLines_ - (CurrentLinePending_ ? 1 : 0);
+    PendingLines_ = 0;
+    CurrentLinePending_ = false;
+    PendingBytes_ = 0;
+    throw;
+  }
+  // Still pending: the lines that end in the rest; the current line, which
+  // ends the text, is one of them.
+  PendingLines_ = std::count(pending + head, pending + PendingBytes_, '\n');
+  std::memmove(pending, pending + head, rest);
+  PendingBytes_ = static_cast<int64_t>(rest);
 }
 
 void TFileSplitter::GrowPending(size_t needed) {

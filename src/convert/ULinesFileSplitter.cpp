@@ -41,6 +41,9 @@ void TLinesFileSplitter::SplitOneLine() {
   AppendLine(CurrentLine());
   bool piece_full = LineIndex() + 1 == NextPieceAt_;
   bool last_line = IsLastLine();
-  if (PendingOverThreshold() || piece_full || last_line) FlushPending();
+  if (piece_full || last_line)
+    FlushPending();
+  else if (PendingOverThreshold())
+    FlushPendingHead();
   if ((piece_full || last_line) && IsPieceOpen()) ClosePiece();
 }

@@ -57,7 +57,10 @@ void TSymbolFileSplitter::SplitOneLine() {
   }
   if (AtFirst_ || AtStart_) OpenNextPiece();
   if (!AtSeparator_) AppendLine(line);
-  if (PendingOverThreshold() || AtEnd_ || AtLast_) FlushPending();
+  if (AtEnd_ || AtLast_)
+    FlushPending();
+  else if (PendingOverThreshold())
+    FlushPendingHead();
   // After the line: an end line or separator opens the next piece.
   if ((AtEnd_ || AtLast_) && IsPieceOpen()) ClosePiece();
   if ((AtEnd_ || AtSeparator_) && !AtLast_) OpenNextPiece();

@@ -19,13 +19,18 @@
 
 namespace {
 
-// Small blocks from disk for every reader made while it lives.
+// Small blocks from disk for every reader made while it lives, and pieces
+// written in small parts (which may end inside a line).
 class TSmallBlocks {
  public:
-  TSmallBlocks(int64_t block_size, int64_t memory_limit) {
+  TSmallBlocks(int64_t block_size, int64_t memory_limit, int64_t flush_threshold = 0) {
     TFileSplitter::SetReaderSizesForTesting(block_size, memory_limit);
+    TFileSplitter::SetFlushThresholdForTesting(flush_threshold);
   }
-  ~TSmallBlocks() { TFileSplitter::SetReaderSizesForTesting(0, 0); }
+  ~TSmallBlocks() {
+    TFileSplitter::SetReaderSizesForTesting(0, 0);
+    TFileSplitter::SetFlushThresholdForTesting(0);
+  }
 };
 
 // The log outputer, plus an action run once after a given record.
@@ -92,23 +97,27 @@ std::string NumberedLines(int count, const char* end = "\n") {
 }  // namespace
 
 TEST_F(SplitterFault, SourceThatShrinksWhileSplitFailsWithReadErrorAndClaimsNothing) {
-  TSmallBlocks blocks(64, 0);
   const std::string text = NumberedLines(300);
-  for (const TRule& rule : kRules) {
-    for (off_t size : {off_t{0}, off_t{1001}, off_t{2000}}) {
-      SCOPED_TRACE(std::string(rule.name) + ", truncated to " + std::to_string(size));
-      WriteFile(Source(), text);
-      WriteFile(Snapshot(), text);
-      THookedOutputer outputer;
-      outputer.AfterRecord = 100;
-      outputer.Action = [&] { ASSERT_EQ(truncate(Source().c_str(), size), 0); };
-      bool ok = true;
-      auto log = Execute(rule, outputer, &ok);
-      EXPECT_FALSE(ok);
-      ASSERT_EQ(log.size(), 1u);
-      EXPECT_EQ(log[0].Text, "Stream read error");
-      // No summary, and the pieces hold nothing but lines of the source.
-      EXPECT_TRUE(OnlySourceLines(Snapshot(), Dir / "out", rule.shape));
+  // Flushes of 100 bytes leave the head of a line written when the read fails.
+  for (int64_t flush : {int64_t{0}, int64_t{100}}) {
+    for (const TRule& rule : kRules) {
+      TSmallBlocks blocks(64, 0, flush);
+      for (off_t size : {off_t{0}, off_t{1001}, off_t{2000}}) {
+        SCOPED_TRACE(std::string(rule.name) + ", truncated to " + std::to_string(size) + ", flush " +
+                     std::to_string(flush));
+        WriteFile(Source(), text);
+        WriteFile(Snapshot(), text);
+        THookedOutputer outputer;
+        outputer.AfterRecord = 100;
+        outputer.Action = [&] { ASSERT_EQ(truncate(Source().c_str(), size), 0); };
+        bool ok = true;
+        auto log = Execute(rule, outputer, &ok);
+        EXPECT_FALSE(ok);
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_EQ(log[0].Text, "Stream read error");
+        // No summary, and the pieces hold nothing but lines of the source.
+        EXPECT_TRUE(OnlySourceLines(Snapshot(), Dir / "out", rule.shape));
+      }
     }
   }
 }
