@@ -30,20 +30,14 @@ void TLinesFileSplitter::WriteHeader() {
   if (Session->KeepHeader && !Header_.empty()) WriteText(Header_);
 }
 
-void TLinesFileSplitter::SplitOneLine() {
-  // Lines arrive one index at a time, so piece k begins at (k - 1) x MaxLines.
-  if (LineIndex() == NextPieceAt_) {
-    const int64_t max_lines = Session->MaxLines;
-    NextPieceAt_ = NextPieceAt_ > INT64_MAX - max_lines ? INT64_MAX : NextPieceAt_ + max_lines;
-    OpenNextPiece();
-    WriteHeader();
-  }
-  AppendLine(CurrentLine());
-  bool piece_full = LineIndex() + 1 == NextPieceAt_;
-  bool last_line = IsLastLine();
-  if (piece_full || last_line)
-    FlushPending();
-  else if (PendingOverThreshold())
-    FlushPendingHead();
-  if ((piece_full || last_line) && IsPieceOpen()) ClosePiece();
+void TLinesFileSplitter::StartPiece() {
+  const int64_t max_lines = Session->MaxLines;
+  NextPieceAt_ = NextPieceAt_ > INT64_MAX - max_lines ? INT64_MAX : NextPieceAt_ + max_lines;
+  OpenNextPiece();
+  WriteHeader();
+}
+
+void TLinesFileSplitter::EndPiece() {
+  FlushPending();
+  if (IsPieceOpen()) ClosePiece();
 }

@@ -19,10 +19,24 @@ class TLinesFileSplitter final : public TFileSplitter {
   void ConvertOneRecord() override { ConvertLine(*this); }
   // Refuses MaxLines below 1 before the source or destination is touched.
   void InitSplit() override;
-  void SplitOneLine() override;
+  // Once per line: what is not needed for most lines is kept out of line.
+  void SplitOneLine() override {
+    // Lines arrive one index at a time, so piece k begins at (k - 1) x MaxLines.
+    if (LineIndex() == NextPieceAt_) [[unlikely]]
+      StartPiece();
+    AppendLine(CurrentLine());
+    if (LineIndex() + 1 == NextPieceAt_ || IsLastLine()) [[unlikely]]
+      EndPiece();
+    else if (PendingOverThreshold()) [[unlikely]]
+      FlushPendingHead();
+  }
 
  private:
   void ReadHeader();
+  // Opens the next piece, headed by the header when one is kept.
+  [[gnu::noinline]] void StartPiece();
+  // Writes what is pending and closes the piece.
+  [[gnu::noinline]] void EndPiece();
   void WriteHeader();
 
   std::string Header_;
