@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "convert/UFileSplitter.h"
+#include "tasks/UFileSplitSession.h"
 
 class TFileSizeFileSplitter final : public TFileSplitter {
   // The record loop and ConvertLine call the record steps directly.
@@ -13,10 +15,34 @@ class TFileSizeFileSplitter final : public TFileSplitter {
 
  public:
   // MaxFileSize x 1,048,576 bytes; a limit beyond 64 bits means no limit.
-  static int64_t SizeLimit(int64_t max_file_size);
+  static int64_t SizeLimit(int64_t max_file_size) {
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+    if (max_file_size > (kMax >> 20)) return kMax;
+    if (max_file_size < (kMin >> 20)) return kMin;
+    return max_file_size * 1048576;
+  }
 
  protected:
   void RecordLoop() override { RunRecordLoop(*this); }
   void ConvertOneRecord() override { ConvertLine(*this); }
-  void SplitOneLine() override;
+  // Once per line: a line that fits the open piece and is not the last only
+  // joins the pending text; the rest is kept out of line.
+  void SplitOneLine() override {
+    if (IsPieceOpen()) [[likely]] {
+      const std::string_view line = CurrentLine();
+      const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + 2;
+      if (size <= SizeLimit(Session->MaxFileSize) && !IsLastLine()) [[likely]] {
+        AppendLine(line);
+        if (PendingOverThreshold()) [[unlikely]]
+          FlushPendingHead();
+        return;
+      }
+    }
+    PlaceLine();
+  }
+
+ private:
+  // The rule's steps in full, for any line.
+  [[gnu::noinline]] void PlaceLine();
 };

@@ -43,8 +43,7 @@ bool TSymbolFileSplitter::MatchEndWith(std::string_view line) const {
          SameBytes(line.substr(line.size() - Symbol_.size()));
 }
 
-void TSymbolFileSplitter::SplitOneLine() {
-  std::string_view line = CurrentLine();
+void TSymbolFileSplitter::PlaceLine(std::string_view line) {
   AtSeparator_ = MatchSeparator(line);
   AtStart_ = MatchStartWith(line);
   AtEnd_ = MatchEndWith(line);

@@ -23,11 +23,37 @@ class TSymbolFileSplitter final : public TFileSplitter {
   void RecordLoop() override { RunRecordLoop(*this); }
   void ConvertOneRecord() override { ConvertLine(*this); }
   void InitSplit() override;
-  void SplitOneLine() override;
+  // Once per line: a line that matches nothing and is neither the first
+  // nor the last only joins the pending text; the rest is kept out of line.
+  void SplitOneLine() override {
+    const std::string_view line = CurrentLine();
+    if (LineIndex() != 0 && !MayMatch(line) && !IsLastLine()) [[likely]] {
+      AtSeparator_ = AtStart_ = AtEnd_ = AtFirst_ = AtLast_ = false;
+      AppendLine(line);
+      if (PendingOverThreshold()) [[unlikely]]
+        FlushPendingHead();
+      return;
+    }
+    PlaceLine(line);
+  }
 
  private:
   // Compares Line with the symbol byte for byte, ASCII-folded with IgnoreCase.
   bool SameBytes(std::string_view line) const;
+  // False only for a line that cannot match: the byte of the line that
+  // would meet the symbol's first (or, for end lines, last) byte differs.
+  bool MayMatch(std::string_view line) const {
+    if (Kind_ == TKind::None) return false;
+    const size_t size = Symbol_.size();
+    if (size == 0) return true;
+    if (line.size() < size || (Kind_ == TKind::Separator && line.size() != size)) return false;
+    const size_t at = Kind_ == TKind::EndWith ? line.size() - 1 : 0;
+    char c = line[at];
+    if (IgnoreCase_ && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return c == Symbol_[Kind_ == TKind::EndWith ? size - 1 : 0];
+  }
+  // The rule's steps in full, for any line.
+  [[gnu::noinline]] void PlaceLine(std::string_view line);
 
   enum class TKind { None, Separator, StartWith, EndWith };
 

@@ -179,6 +179,12 @@ TEST(SymbolSplitter, Rules) {
       {"Separator", "--", false, Lines({"--", "a"}), {"", CrLf({"a"})}},
       {"Separator", "--", false, Lines({"a", "--"}), {CrLf({"a"})}},
       {"Bogus", "a", false, Lines({"a", "b"}), {CrLf({"a", "b"})}},
+      // Matching is decided by the byte that meets the symbol's first (end
+      // lines: last) byte before the rest is compared, lower case included.
+      {"Start With", "Ab", true, Lines({"x", "aBc", "y", "abd"}), {CrLf({"x"}), CrLf({"aBc", "y"}), CrLf({"abd"})}},
+      {"End With", "xy", false, Lines({"a", "bxy", "c", "y", "dxy"}), {CrLf({"a", "bxy"}), CrLf({"c", "y", "dxy"})}},
+      {"End With", "Xy", true, Lines({"a", "bxY", "c"}), {CrLf({"a", "bxY"}), CrLf({"c"})}},
+      {"Separator", "end", true, Lines({"a", "end", "b"}), {CrLf({"a"}), CrLf({"b"})}},
       {"Separator", "\xC3\xA9nd", true, Lines({"a", "\xC3\x89ND", "\xC3\xA9ND", "b"}), {CrLf({"a", "\xC3\x89ND"}), CrLf({"b"})}},
   };
   for (const Case& c : cases) {
