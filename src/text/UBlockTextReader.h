@@ -164,7 +164,8 @@ class TBlockTextReader {
   TFileStream File_;
   std::unique_ptr<char[]> MemoryCopy_;  // the whole file, when it is small
   bool Mapped_ = false;                 // windows are mapped from the file
-  TMappedRegion Map_;
+  TMappedRegion Map_;     // holds the window, from file offset MapStart_ on
+  int64_t MapStart_ = 0;
   std::unique_ptr<TTextDecoder> Decoder_;
 
   // The window: bytes of the file from WindowStart_ on, WindowSize_ of them,

@@ -348,3 +348,25 @@ TEST(BlockTextReader, SourceBytesEqualTheRoundTripOfEachLine) {
     EXPECT_EQ(reader.KeepSourceBytes(encoder), std::string(name) == "CP1251 (Cyrillic)") << name;
   }
 }
+
+// A mapped source is mapped in spans of several blocks; blocks, and lines
+// longer than a span, cross span ends anywhere.
+TEST(BlockTextReader, MappedSourcesReadTheSameAcrossSpans) {
+  std::mt19937 rng(20261208);
+  std::string bytes;
+  TLines expected;
+  while (bytes.size() < (11u << 20)) {
+    const size_t length = bytes.size() > (5u << 20) && expected.size() % 500 == 0 ? (3u << 20) : rng() % 300;
+    expected.push_back(std::string(length, static_cast<char>('a' + expected.size() % 26)));
+    bytes += expected.back() + (rng() % 2 ? "\n" : "\r\n");
+  }
+  TTempDir dir;
+  WriteFile(dir / "f.txt", bytes);
+  for (int64_t block : {int64_t{4096}, int64_t{1} << 20, int64_t{3} << 20}) {
+    TBlockTextReader reader(block, 0);
+    reader.Open(dir / "f.txt");
+    ASSERT_TRUE(reader.IsMapped());
+    reader.SetEncodingName("UTF-8");
+    EXPECT_TRUE(ReadAll(reader) == expected) << "block " << block;
+  }
+}
