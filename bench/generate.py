@@ -36,32 +36,6 @@ def make_block(rng, first_id, count):
     return lines
 
 
-class ChunkedFile:
-    """Writes whole 16 MiB chunks at 16 MiB offsets, as producers of large
-    files with large buffers do (dd bs=16M, database exports). The page cache
-    then holds the file in large pages (2 MiB where memory allows); Python's
-    own writes of odd sizes at odd offsets leave it in small ones, which makes
-    every reader that maps or reads the file slower, ours and split alike
-    (see README, Benchmark)."""
-
-    CHUNK = 16 * 1048576
-
-    def __init__(self, path):
-        self.file = open(path, "wb", buffering=0)
-        self.pending = bytearray()
-
-    def write(self, data):
-        self.pending += data
-        whole = len(self.pending) // self.CHUNK * self.CHUNK
-        if whole:
-            self.file.write(self.pending[:whole])
-            del self.pending[:whole]
-
-    def close(self):
-        self.file.write(self.pending)
-        self.file.close()
-
-
 def write_all(folder, size_mib):
     target = size_mib * 1048576
     rng = random.Random(20261207)
@@ -70,7 +44,7 @@ def write_all(folder, size_mib):
     stamp = os.path.join(folder, ".complete-%d" % size_mib)
     if os.path.exists(stamp):
         return paths
-    outs = {k: ChunkedFile(p + ".tmp") for k, p in paths.items()}
+    outs = {k: open(p + ".tmp", "wb") for k, p in paths.items()}
     header = "id,name,city,amount,note,filler\n"
     outs["data.csv"].write(header.encode())
     outs["marked.csv"].write(header.encode())
