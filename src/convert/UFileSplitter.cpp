@@ -220,7 +220,7 @@ void TFileSplitter::FlushPendingHead() {
   }
   char* pending = Pending_.get();
   const size_t rest = static_cast<size_t>(PendingBytes_ - head);
-  // Lines end in LF alone in the text: a line holds neither LF nor CR.
+  // Every pending line ends in CR LF and holds no LF of its own.
   const void* last_end = memrchr(pending, '\n', static_cast<size_t>(head));
   const size_t whole = last_end ? static_cast<size_t>(static_cast<const char*>(last_end) - pending) + 1 : 0;
   try {

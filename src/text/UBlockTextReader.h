@@ -74,8 +74,8 @@ class TBlockTextReader {
     }
     NextFromNewBlock();
   }
-  // The current line, UTF-8 without its line end. Valid until the next Next,
-  // Close or destruction.
+  // The current line without its line end, in UTF-8 (or as KeepSourceBytes
+  // says). Valid until the next Next, Close or destruction.
   std::string_view CurrentLine() const { return CurrentLine_; }
   // Closes the file and releases the buffers; no line is left to read.
   void Close();
@@ -183,7 +183,7 @@ class TBlockTextReader {
   TTextEncoder* Recoder_ = nullptr;
   std::string ChangedBytes_;
   TCodecBuffer Recoded_;
-  std::string_view Text_;  // the current block's UTF-8 text
+  std::string_view Text_;  // the current block's text, UTF-8 unless KeepSourceBytes
   size_t LineStart_ = 0;   // where the next line of Text_ begins
   // Line ends are found 64 bytes at a time: EndMask_ holds those of the chunk
   // at EndChunk_ not handed out yet; ScanNext_ is the first byte not scanned.
