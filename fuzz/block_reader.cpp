@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "text/UBlockTextReader.h"
+#include "text/UEncodingConverter.h"
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "util/UFileStream.h"
@@ -64,9 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data) + 3, size - 3);
   WriteWholeFile(FilePath, bytes);
 
+  // The third byte's second bit asks for lines kept in the source's bytes:
+  // they must be what encoding the reference lines back gives.
+  const bool keep_source_bytes = data[2] & 2;
   TBlockTextReader reader(block_size, memory_limit);
   reader.Open(FilePath);
   reader.SetEncodingName(encoding);
+  std::unique_ptr<TTextEncoder> encoder;
+  if (keep_source_bytes) {
+    encoder = std::make_unique<TTextEncoder>(reader.EncodingKey());
+    if (!reader.KeepSourceBytes(*encoder)) encoder.reset();
+  }
   std::vector<std::string> lines;
   while (reader.HasNext()) {
     reader.Next();
@@ -74,6 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   reader.Close();
   // Detection leaves the name it found; the reference decodes with that.
-  if (lines != ReferenceLines(bytes, reader.EncodingName())) __builtin_trap();
+  std::vector<std::string> expected = ReferenceLines(bytes, reader.EncodingName());
+  if (encoder) {
+    TCodecBuffer buffer;
+    for (std::string& line : expected) line = std::string(encoder->Encode(line, buffer));
+  }
+  if (lines != expected) __builtin_trap();
   return 0;
 }

@@ -132,7 +132,7 @@ void TBlockTextReader::Close() {
   Buffer_.reset();
   BufferCapacity_ = 0;
   Decoded_ = TCodecBuffer();
-  Recoded_ = TCodecBuffer();
+  Recoded_ = std::string();
   FileSize_ = 0;
   ResetReading();
 }
@@ -224,6 +224,22 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
   }
   EndMask_ = 0;
   return size;
+}
+
+std::string_view TBlockTextReader::RecodeLines(std::string_view text) {
+  // Line by line: the round trip may leave bytes out, and a line left empty,
+  // or a CR and an LF that come to meet, must not change the lines.
+  Recoded_.clear();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = start;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+    Recoder_->Encode(text.substr(start, end - start), Recoded_);
+    Recoded_ += '\n';
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+  return Recoded_;
 }
 
 void TBlockTextReader::DropByteOrderMark(std::string_view& line) {
@@ -348,7 +364,7 @@ void TBlockTextReader::ReadBlock() {
     Text_ = std::string_view(WindowData(), Cut_);
   } else if (Recoder_ != nullptr) {
     if (ContainsAnyOf(WindowData(), Cut_, ChangedBytes_))
-      Text_ = Recoder_->Encode(Decoder_->Decode(WindowData(), Cut_, Decoded_), Recoded_);
+      Text_ = RecodeLines(Decoder_->Decode(WindowData(), Cut_, Decoded_));
     else
       Text_ = std::string_view(WindowData(), Cut_);
   } else {

@@ -52,11 +52,11 @@ class TBlockTextReader {
   // raises what detection raises; the same name as now does nothing. A new
   // name is logged at debug level on "Global" and applies from the next block.
   void SetEncodingName(const std::string& name);
-  // Lines in the output's encoding instead of UTF-8: each block as Encoder
-  // writes its decoded text. For a single-byte code page whose bytes nearly
-  // all come back unchanged from that round trip, a block holding none of
-  // the others is handed out as it is, neither decoded nor copied. True when
-  // this applies; false, changing nothing, for other sources and encoders.
+  // Lines in the output's encoding instead of UTF-8: each line as Encoder
+  // writes it. For a single-byte code page whose bytes nearly all come back
+  // unchanged from that round trip, a block holding none of the others is
+  // handed out as it is, neither decoded nor copied. True when this
+  // applies; false, changing nothing, for other sources and encoders.
   // Call after SetEncodingName and before the first line; a new encoding
   // ends it. Encoder must outlive the reading.
   bool KeepSourceBytes(TTextEncoder& encoder);
@@ -133,6 +133,8 @@ class TBlockTextReader {
     return true;
   }
   [[gnu::noinline]] void DropByteOrderMark(std::string_view& line);
+  // The lines of Text, each encoded by Recoder_ and ended by LF.
+  std::string_view RecodeLines(std::string_view text);
   [[noreturn, gnu::noinline]] static void FailRead();
   // The offset in Text_ of the first LF or CR at or after From, or the size
   // of Text_. From never lies beyond the bytes scanned so far plus one, and
@@ -182,7 +184,7 @@ class TBlockTextReader {
   // its round trip changes (a block holding one is decoded and encoded).
   TTextEncoder* Recoder_ = nullptr;
   std::string ChangedBytes_;
-  TCodecBuffer Recoded_;
+  std::string Recoded_;
   std::string_view Text_;  // the current block's text, UTF-8 unless KeepSourceBytes
   size_t LineStart_ = 0;   // where the next line of Text_ begins
   // Line ends are found 64 bytes at a time: EndMask_ holds those of the chunk
