@@ -75,12 +75,16 @@ def main():
                        check=True, stdout=subprocess.DEVNULL)
     data = os.path.join(ROOT, "bench", "data", "%dm" % args.size)
     subprocess.run([sys.executable, os.path.join(ROOT, "bench", "generate.py"), data, str(args.size)], check=True)
+    # Freshly generated sources are gigabytes of dirty pages: writing them
+    # back while the cases run would slow whichever command it meets.
+    os.sync()
     work = os.path.join(ROOT, "bench", "data", "work")
     os.makedirs(work, exist_ok=True)
 
     rows = []
     for name in args.cases.split(","):
         settings, source, ref, target = CASES[name]
+        os.sync()
         src = os.path.join(data, source)
         ours_out = os.path.join(work, "ours")
         ref_out = os.path.join(work, "ref")
