@@ -187,14 +187,10 @@ void TFileSplitter::WriteText(std::string_view text) {
 }
 
 void TFileSplitter::FlushPending() {
-  const int64_t lines = PendingLines_;
-  const bool current_pending = CurrentLinePending_;
-  PendingLines_ = 0;
-  CurrentLinePending_ = false;
   if (!Output_.IsOpen()) {
     // Dropped without an error of their own: every one of them failed.
-    Status().ErrorCount += lines;
-    PendingBytes_ = 0;
+    Status().ErrorCount += PendingLines_;
+    EmptyPending();
     return;
   }
   try {
@@ -202,13 +198,23 @@ void TFileSplitter::FlushPending() {
     Reader_->CheckIntact();
     WriteText(std::string_view(Pending_.get(), static_cast<size_t>(PendingBytes_)));
   } catch (const EQuillmereError&) {
-    // Pending is emptied so that no line is written twice by a later flush.
-    // The current line is counted by the record failure this raises.
-    Status().ErrorCount += lines - (current_pending ? 1 : 0);
-    PendingBytes_ = 0;
+    FailPending();
     throw;
   }
+  EmptyPending();
+}
+
+void TFileSplitter::FailPending() {
+  // The current line is counted by the record failure the caller raises.
+  Status().ErrorCount += PendingLines_ - (CurrentLinePending_ ? 1 : 0);
+  // Emptied so that no line is written twice by a later flush.
+  EmptyPending();
+}
+
+void TFileSplitter::EmptyPending() {
   PendingBytes_ = 0;
+  PendingLines_ = 0;
+  CurrentLinePending_ = false;
 }
 
 void TFileSplitter::FlushPendingHead() {
@@ -227,12 +233,7 @@ void TFileSplitter::FlushPendingHead() {
     Reader_->CheckIntact();
     WriteToPiece(std::string_view(pending, static_cast<size_t>(head)), whole);
   } catch (const EQuillmereError&) {
-    // As in FlushPending: every pending line failed, the current one by the
-    // record failure this raises.
-    Status().ErrorCount += PendingLines_ - (CurrentLinePending_ ? 1 : 0);
-    PendingLines_ = 0;
-    CurrentLinePending_ = false;
-    PendingBytes_ = 0;
+    FailPending();
     throw;
   }
   // Still pending: the lines that end in the rest; the current line, which

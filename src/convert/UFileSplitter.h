@@ -44,7 +44,7 @@ class TFileSplitter : public TIterativeConverter {
   const std::string& OutputEncoding() const { return OutputEncoding_; }
   const std::string& Extension() const { return Extension_; }
   // Lets tests exercise several flushes per piece with small sources.
-  void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes; }
+  void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes > 0 ? bytes : 1; }
   // Lets tests read sources in small blocks from disk, through whatever
   // executor creates the splitter: block size and memory limit of every
   // reader made from now on (a block size of 0 goes back to sizes chosen
@@ -135,6 +135,9 @@ class TFileSplitter : public TIterativeConverter {
   // overwrite the source file.
   void CheckSourceIsSafe(const std::string& dest_folder) const;
   void GrowPending(size_t needed);
+  // After a failed write: every pending line failed; Pending is emptied.
+  void FailPending();
+  void EmptyPending();
   // Writes to the open piece; the first Whole bytes end in a line end (or
   // are a byte-order mark), the rest begin a line still pending. A failed
   // write cuts the piece back to its whole lines.
