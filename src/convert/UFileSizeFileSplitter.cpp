@@ -5,7 +5,8 @@
 void TFileSizeFileSplitter::PlaceLine() {
   if (!IsPieceOpen()) OpenNextPiece();
   std::string_view line = CurrentLine();
-  int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + 2;
+  // The piece as it will lie on disk: every byte counted is one written.
+  int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
   if (SizeLimit(Session->MaxFileSize) < size) {
     FlushPending();
     ClosePiece();

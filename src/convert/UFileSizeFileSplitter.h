@@ -14,6 +14,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   friend class TFileSplitter;
 
  public:
+  using TFileSplitter::TFileSplitter;
   // MaxFileSize x 1,048,576 bytes; a limit beyond 64 bits means no limit.
   static int64_t SizeLimit(int64_t max_file_size) {
     constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
@@ -31,7 +32,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   void SplitOneLine() override {
     if (IsPieceOpen()) [[likely]] {
       const std::string_view line = CurrentLine();
-      const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + 2;
+      const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
       if (size <= SizeLimit(Session->MaxFileSize) && !IsLastLine()) [[likely]] {
         AppendLine(line);
         if (PendingOverThreshold()) [[unlikely]]

@@ -8,7 +8,7 @@
 
 #include "tasks/UFileSplitSession.h"
 #include "text/UBlockTextReader.h"
-#include "text/UEncodingConverter.h"
+#include "text/UEncodingDetect.h"
 #include "text/UEncodings.h"
 #include "text/UFileLineCountCache.h"
 #include "util/UErrors.h"
@@ -27,32 +27,27 @@ bool IsPieceName(const std::string& name, const std::string& extension) {
   return true;
 }
 
-int64_t TestReaderBlockSize = 0;
-int64_t TestReaderMemoryLimit = 0;
-int64_t TestFlushThreshold = 0;
+// True when the name, normalised, is an encoding the program knows: one of
+// the table's keys, or one the conversion knows besides them.
+bool IsKnownEncoding(const std::string& key) {
+  for (const TEncodingName& name : EncodingNames())
+    if (name.Key == key) return true;
+  return !IconvCharsetOf(key).empty();
+}
 
 }  // namespace
 
-void TFileSplitter::SetReaderSizesForTesting(int64_t block_size, int64_t memory_limit) {
-  TestReaderBlockSize = block_size;
-  TestReaderMemoryLimit = memory_limit;
-}
-
-void TFileSplitter::SetFlushThresholdForTesting(int64_t bytes) { TestFlushThreshold = bytes; }
-
-TFileSplitter::TFileSplitter() {
-  if (TestFlushThreshold > 0) FlushThreshold_ = TestFlushThreshold;
-}
+TFileSplitter::TFileSplitter(const TSplitterSizes& sizes)
+    : Sizes_(sizes), FlushThreshold_(sizes.FlushThreshold > 0 ? sizes.FlushThreshold : kFlushThreshold) {}
 
 TFileSplitter::~TFileSplitter() = default;
 
 void TFileSplitter::Prepare() {
   Extension_ = FileExtension(Session->SourceFile);
   OutputEncoding_ = NormalizeEncodingName(Session->SourceEncoding);
-  Encoder_ = std::make_unique<TTextEncoder>(OutputEncoding_);
-  if (Encoder_->IsIdentity()) Encoder_.reset();
-  Reader_ = TestReaderBlockSize > 0 ? std::make_unique<TBlockTextReader>(TestReaderBlockSize, TestReaderMemoryLimit)
-                                    : std::make_unique<TBlockTextReader>();
+  Reader_ = Sizes_.ReaderBlockSize > 0
+                ? std::make_unique<TBlockTextReader>(Sizes_.ReaderBlockSize, Sizes_.ReaderMemoryLimit)
+                : std::make_unique<TBlockTextReader>();
   Status().FromDesc = Session->SourceDescription();
   Status().ToDesc = Session->DestDescription();
   InitSplit();
@@ -64,16 +59,38 @@ void TFileSplitter::InitSplit() {
   PendingBytes_ = 0;
   PendingLines_ = 0;
   CurrentLinePending_ = false;
-  SourceBytes_ = false;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
   Reader_->SetEncodingName(Session->SourceEncoding);
+  // The pieces are written in the encoding the source is read in, so each
+  // line is written as its own bytes: nothing a round trip through UTF-8
+  // would change (undefined bytes, lone surrogates, characters with two
+  // codes) is lost. Only detection may read UTF-16 and write UTF-8 (the
+  // task then names no encoding to write); those lines are decoded.
+  const std::string& name = Session->SourceEncoding;
+  const bool detected = name.empty() || IsAutoDetect(name);
+  const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
+  if (!detected_utf16) Reader_->KeepSourceBytes();
+  const std::string_view crlf = Reader_->CrLf();
+  std::memcpy(CrLf_, crlf.data(), crlf.size());
+  CrLfSize_ = static_cast<int64_t>(crlf.size());
+  ReportUnconvertedEncoding();
   PrepareDestination();
 }
 
-void TFileSplitter::KeepSourceBytes() {
-  SourceBytes_ = Encoder_ && Reader_->KeepSourceBytes(*Encoder_);
+void TFileSplitter::ReportUnconvertedEncoding() {
+  const std::string& name = Session->SourceEncoding;
+  if (name.empty() || IsAutoDetect(name)) return;
+  std::string why;
+  if (!IsKnownEncoding(NormalizeEncodingName(name)))
+    why = "is unknown";
+  else if (Reader_->ConverterMissing())
+    why = "has no converter on this machine";
+  else
+    return;
+  Status().Message = "The encoding \"" + name + "\" " + why + ": the source is split as bytes, without conversion.";
+  Status().Raise(Status().OnMessage);
 }
 
 void TFileSplitter::PrepareDestination() {
@@ -182,7 +199,6 @@ void TFileSplitter::WriteToPiece(std::string_view bytes, size_t whole) {
 
 void TFileSplitter::WriteText(std::string_view text) {
   if (!Output_.IsOpen() || text.empty()) return;
-  if (Encoder_ && !SourceBytes_) text = Encoder_->Encode(text, Encoded_);
   WriteToPiece(text);
 }
 
@@ -217,18 +233,38 @@ void TFileSplitter::EmptyPending() {
   CurrentLinePending_ = false;
 }
 
+size_t TFileSplitter::PendingLinesEnd(size_t size) const {
+  const char* pending = Pending_.get();
+  if (CrLfSize_ == 2) {
+    const void* end = memrchr(pending, '\n', size);
+    return end ? static_cast<size_t>(static_cast<const char*>(end) - pending) + 1 : 0;
+  }
+  // UTF-16: the LF unit, which the CR LF ends with, on a unit boundary.
+  for (size_t end = size / 2 * 2; end >= 2; end -= 2)
+    if (std::memcmp(pending + end - 2, CrLf_ + 2, 2) == 0) return end;
+  return 0;
+}
+
+int64_t TFileSplitter::PendingLineEnds(size_t from, size_t size) const {
+  const char* pending = Pending_.get();
+  if (CrLfSize_ == 2) return std::count(pending + from, pending + from + size, '\n');
+  int64_t count = 0;
+  for (size_t at = from; at + 2 <= from + size; at += 2) count += std::memcmp(pending + at, CrLf_ + 2, 2) == 0;
+  return count;
+}
+
 void TFileSplitter::FlushPendingHead() {
   const int64_t end = PieceBytesWritten_ + PendingBytes_;
-  const int64_t head = end / FlushThreshold_ * FlushThreshold_ - PieceBytesWritten_;
-  if ((Encoder_ && !SourceBytes_) || !Output_.IsOpen() || head <= 0 || head >= PendingBytes_) {
+  int64_t head = end / FlushThreshold_ * FlushThreshold_ - PieceBytesWritten_;
+  // Whole code units only, so that what stays pending starts on one.
+  head -= head % (CrLfSize_ / 2);
+  if (!Output_.IsOpen() || head <= 0 || head >= PendingBytes_) {
     FlushPending();
     return;
   }
   char* pending = Pending_.get();
   const size_t rest = static_cast<size_t>(PendingBytes_ - head);
-  // Every pending line ends in CR LF and holds no LF of its own.
-  const void* last_end = memrchr(pending, '\n', static_cast<size_t>(head));
-  const size_t whole = last_end ? static_cast<size_t>(static_cast<const char*>(last_end) - pending) + 1 : 0;
+  const size_t whole = PendingLinesEnd(static_cast<size_t>(head));
   try {
     Reader_->CheckIntact();
     WriteToPiece(std::string_view(pending, static_cast<size_t>(head)), whole);
@@ -238,7 +274,7 @@ void TFileSplitter::FlushPendingHead() {
   }
   // Still pending: the lines that end in the rest; the current line, which
   // ends the text, is one of them.
-  PendingLines_ = std::count(pending + head, pending + PendingBytes_, '\n');
+  PendingLines_ = PendingLineEnds(static_cast<size_t>(head), rest);
   std::memmove(pending, pending + head, rest);
   PendingBytes_ = static_cast<int64_t>(rest);
 }

@@ -16,12 +16,18 @@
 
 #include "convert/UIterativeConverter.h"
 #include "text/UBlockTextReader.h"
-#include "text/UCodecBuffer.h"
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 
 class TFileSplitSession;
-class TTextEncoder;
+
+// Sizes a splitter works with; 0 takes the usual one. Tests pass small ones
+// so that faults meet sources of many blocks and pieces written in parts.
+struct TSplitterSizes {
+  int64_t ReaderBlockSize = 0;    // with ReaderMemoryLimit: the reader's sizes
+  int64_t ReaderMemoryLimit = 0;
+  int64_t FlushThreshold = 0;
+};
 
 class TFileSplitter : public TIterativeConverter {
   // The engine's record loop calls the record steps directly.
@@ -33,7 +39,7 @@ class TFileSplitter : public TIterativeConverter {
   // copy into the file cost up to four times as much on a busy machine.
   static constexpr int64_t kFlushThreshold = 262144;
 
-  TFileSplitter();
+  explicit TFileSplitter(const TSplitterSizes& sizes = {});
   ~TFileSplitter() override;
 
   // The split task; not owned. Set before Run.
@@ -43,16 +49,10 @@ class TFileSplitter : public TIterativeConverter {
   int64_t TotalLines() const { return TotalLines_; }
   const std::string& OutputEncoding() const { return OutputEncoding_; }
   const std::string& Extension() const { return Extension_; }
-  // Lets tests exercise several flushes per piece with small sources.
-  void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes > 0 ? bytes : 1; }
-  // Lets tests read sources in small blocks from disk, through whatever
-  // executor creates the splitter: block size and memory limit of every
-  // reader made from now on (a block size of 0 goes back to sizes chosen
-  // from the free memory).
-  static void SetReaderSizesForTesting(int64_t block_size, int64_t memory_limit);
-  // Likewise the flush threshold of every splitter made from now on (0: the
-  // usual one), so that faults meet pieces written in many parts.
-  static void SetFlushThresholdForTesting(int64_t bytes);
+  // True while the pieces receive the source's own bytes (the task names
+  // the encoding it reads, or detection found UTF-8); false when a source
+  // detected as UTF-16 is written as UTF-8. Valid once the run has started.
+  bool KeepsSourceBytes() const { return Reader_ && Reader_->KeepsSourceBytes(); }
 
  protected:
   void Prepare() override;
@@ -84,18 +84,14 @@ class TFileSplitter : public TIterativeConverter {
   // Places the reader's current line into the pieces.
   virtual void SplitOneLine() = 0;
 
-  // Lets the reader hand lines out already in the output encoding where it
-  // can do so cheaply (see TBlockTextReader::KeepSourceBytes); text is then
-  // written without encoding. Only for rules that do not measure or compare
-  // the text of lines. Call before the first line is read.
-  void KeepSourceBytes();
   // Opens piece PieceCount + 1 and writes its byte-order mark. A piece that
   // cannot be created raises; its number is used up.
   void OpenNextPiece();
   // Closes the open piece (if any) without writing Pending.
   void ClosePiece();
   void WriteBom();
-  // Writes Text, encoded, to the open piece in one write; nothing without a piece.
+  // Writes Text, already in the output encoding, to the open piece in one
+  // write; nothing without a piece.
   void WriteText(std::string_view text);
   // Writes Pending to the open piece and empties it (also without a piece).
   // Lines that reach no piece (none is open, or the write fails) count as
@@ -105,27 +101,32 @@ class TFileSplitter : public TIterativeConverter {
   // threshold in the piece, and keeps the rest pending (it holds the end of
   // the current line). File systems that cache files in large pages take
   // such writes whole: measured a fifth cheaper than writes at odd offsets.
-  // Text still to be encoded is written whole, as FlushPending does.
   void FlushPendingHead();
-  // Pending += Line + CR LF.
+  // Pending += Line + CR LF, the line as the reader hands it out, which is
+  // how it is written: the pieces hold exactly the bytes Pending holds.
   void AppendLine(std::string_view line) {
     const size_t used = static_cast<size_t>(PendingBytes_);
-    if (used + line.size() + 2 > PendingCapacity_) GrowPending(used + line.size() + 2);
+    if (used + line.size() + sizeof(CrLf_) > PendingCapacity_) GrowPending(used + line.size() + sizeof(CrLf_));
     char* out = Pending_.get() + used;
     std::memcpy(out, line.data(), line.size());
-    out[line.size()] = '\r';
-    out[line.size() + 1] = '\n';
-    PendingBytes_ += static_cast<int64_t>(line.size()) + 2;
+    std::memcpy(out + line.size(), CrLf_, sizeof(CrLf_));  // one store; only CrLfSize_ bytes count
+    PendingBytes_ += static_cast<int64_t>(line.size()) + CrLfSize_;
     ++PendingLines_;
     CurrentLinePending_ = true;
   }
+  // The CR LF that ends every line written, in the output encoding.
+  std::string_view CrLf() const { return {CrLf_, static_cast<size_t>(CrLfSize_)}; }
+  int64_t CrLfSize() const { return CrLfSize_; }
   bool IsLastLine() const { return !Reader_->HasNext(); }
   bool IsPieceOpen() const { return Output_.IsOpen(); }
   bool PendingOverThreshold() const { return PendingBytes_ > FlushThreshold_; }
   // Bytes already written to the open piece, byte-order mark included.
   int64_t PieceBytesWritten() const { return PieceBytesWritten_; }
   int64_t PendingBytes() const { return PendingBytes_; }
+  // The current line as it is written (the output encoding's bytes).
   std::string_view CurrentLine() const { return Reader_->CurrentLine(); }
+  // The current line in UTF-8, for rules that compare text.
+  std::string_view CurrentText() { return Reader_->CurrentText(); }
   int64_t LineIndex() const { return LineIndex_; }
   TBlockTextReader& Reader() { return *Reader_; }
 
@@ -144,6 +145,14 @@ class TFileSplitter : public TIterativeConverter {
   void WriteToPiece(std::string_view bytes, size_t whole);
   void WriteToPiece(std::string_view bytes) { WriteToPiece(bytes, bytes.size()); }
   void PrepareDestination();
+  // Posts a notice when the source encoding is one the program cannot
+  // convert: an unknown name, or a converter this machine lacks.
+  void ReportUnconvertedEncoding();
+  // Offset just past the last line end in the first Size bytes of Pending; 0
+  // when there is none. Lines hold no LF code unit: the reader cut them there.
+  size_t PendingLinesEnd(size_t size) const;
+  // Line ends in the Size bytes of Pending from From.
+  int64_t PendingLineEnds(size_t from, size_t size) const;
 
   std::string Extension_;
   int32_t PieceCount_ = 0;
@@ -152,9 +161,9 @@ class TFileSplitter : public TIterativeConverter {
   TFileStream Output_;
   std::string OutputFileName_;
   std::string OutputEncoding_;
-  std::unique_ptr<TTextEncoder> Encoder_;
-  bool SourceBytes_ = false;  // lines come in the output encoding
-  TCodecBuffer Encoded_;
+  TSplitterSizes Sizes_;
+  char CrLf_[4] = {'\r', '\n', 0, 0};  // CR LF in the output encoding
+  int64_t CrLfSize_ = 2;
   int64_t LineIndex_ = -1;
   int64_t PendingBytes_ = 0;
   // The pending text; a plain buffer so that appending a line is two copies.
@@ -164,5 +173,5 @@ class TFileSplitter : public TIterativeConverter {
   bool CurrentLinePending_ = false;
   int64_t PieceBytesWritten_ = 0;
   int64_t PieceWholeBytes_ = 0;  // of those, the bytes up to the last line end
-  int64_t FlushThreshold_ = kFlushThreshold;
+  int64_t FlushThreshold_;
 };

@@ -11,8 +11,6 @@ void TLinesFileSplitter::InitSplit() {
     throw EQuillmereError("Invalid MaxLines " + std::to_string(Session->MaxLines) +
                           ": a piece must hold at least 1 line.");
   TFileSplitter::InitSplit();
-  // Lines are only counted here, never measured or compared.
-  KeepSourceBytes();
   NextPieceAt_ = 0;
   ReadHeader();
 }
@@ -23,7 +21,7 @@ void TLinesFileSplitter::ReadHeader() {
   // The header is no record of its own: LineIndex stays at -1.
   Reader().Next();
   Header_.assign(Reader().CurrentLine());
-  Header_ += "\r\n";
+  Header_ += CrLf();
 }
 
 void TLinesFileSplitter::WriteHeader() {

@@ -12,6 +12,7 @@ class TLinesFileSplitter final : public TFileSplitter {
   friend class TFileSplitter;
 
  public:
+  using TFileSplitter::TFileSplitter;
   const std::string& Header() const { return Header_; }
 
  protected:

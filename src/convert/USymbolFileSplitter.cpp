@@ -43,10 +43,10 @@ bool TSymbolFileSplitter::MatchEndWith(std::string_view line) const {
          SameBytes(line.substr(line.size() - Symbol_.size()));
 }
 
-void TSymbolFileSplitter::PlaceLine(std::string_view line) {
-  AtSeparator_ = MatchSeparator(line);
-  AtStart_ = MatchStartWith(line);
-  AtEnd_ = MatchEndWith(line);
+void TSymbolFileSplitter::PlaceLine(std::string_view text) {
+  AtSeparator_ = MatchSeparator(text);
+  AtStart_ = MatchStartWith(text);
+  AtEnd_ = MatchEndWith(text);
   AtFirst_ = LineIndex() == 0;
   AtLast_ = IsLastLine();
   // Before the line: a separator or start line ends the piece gathered so far.
@@ -55,7 +55,7 @@ void TSymbolFileSplitter::PlaceLine(std::string_view line) {
     if (IsPieceOpen()) ClosePiece();
   }
   if (AtFirst_ || AtStart_) OpenNextPiece();
-  if (!AtSeparator_) AppendLine(line);
+  if (!AtSeparator_) AppendLine(CurrentLine());
   if (AtEnd_ || AtLast_)
     FlushPending();
   else if (PendingOverThreshold())

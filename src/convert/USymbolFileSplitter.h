@@ -14,6 +14,7 @@ class TSymbolFileSplitter final : public TFileSplitter {
   friend class TFileSplitter;
 
  public:
+  using TFileSplitter::TFileSplitter;
   // Valid once the run has started (the settings are read at its start).
   bool MatchSeparator(std::string_view line) const;
   bool MatchStartWith(std::string_view line) const;
@@ -25,16 +26,17 @@ class TSymbolFileSplitter final : public TFileSplitter {
   void InitSplit() override;
   // Once per line: a line that matches nothing and is neither the first
   // nor the last only joins the pending text; the rest is kept out of line.
+  // Lines are compared as UTF-8 text and written as they are read.
   void SplitOneLine() override {
-    const std::string_view line = CurrentLine();
-    if (LineIndex() != 0 && !MayMatch(line) && !IsLastLine()) [[likely]] {
+    const std::string_view text = CurrentText();
+    if (LineIndex() != 0 && !MayMatch(text) && !IsLastLine()) [[likely]] {
       AtSeparator_ = AtStart_ = AtEnd_ = AtFirst_ = AtLast_ = false;
-      AppendLine(line);
+      AppendLine(CurrentLine());
       if (PendingOverThreshold()) [[unlikely]]
         FlushPendingHead();
       return;
     }
-    PlaceLine(line);
+    PlaceLine(text);
   }
 
  private:
@@ -52,8 +54,8 @@ class TSymbolFileSplitter final : public TFileSplitter {
     if (IgnoreCase_ && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return c == Symbol_[Kind_ == TKind::EndWith ? size - 1 : 0];
   }
-  // The rule's steps in full, for any line.
-  [[gnu::noinline]] void PlaceLine(std::string_view line);
+  // The rule's steps in full, for any line; Text is its UTF-8.
+  [[gnu::noinline]] void PlaceLine(std::string_view text);
 
   enum class TKind { None, Separator, StartWith, EndWith };
 

@@ -10,10 +10,10 @@
 #include "tasks/UFileSplitSession.h"
 #include "util/UErrors.h"
 
-std::unique_ptr<TFileSplitter> CreateSplitter(const std::string& split_by_type) {
-  if (split_by_type == "Lines") return std::make_unique<TLinesFileSplitter>();
-  if (split_by_type == "File Size") return std::make_unique<TFileSizeFileSplitter>();
-  if (split_by_type == "Symbol") return std::make_unique<TSymbolFileSplitter>();
+std::unique_ptr<TFileSplitter> CreateSplitter(const std::string& split_by_type, const TSplitterSizes& sizes) {
+  if (split_by_type == "Lines") return std::make_unique<TLinesFileSplitter>(sizes);
+  if (split_by_type == "File Size") return std::make_unique<TFileSizeFileSplitter>(sizes);
+  if (split_by_type == "Symbol") return std::make_unique<TSymbolFileSplitter>(sizes);
   return nullptr;
 }
 
@@ -24,7 +24,7 @@ TFileSplitSessionExecutor::~TFileSplitSessionExecutor() = default;
 bool TFileSplitSessionExecutor::Execute() {
   auto* session = dynamic_cast<TFileSplitSession*>(Session);
   if (session == nullptr) throw EInvalidCast();
-  Splitter_ = CreateSplitter(session->SplitByType);
+  Splitter_ = CreateSplitter(session->SplitByType, SplitterSizes);
   if (!Splitter_)
     throw EQuillmereError("Unknown split rule \"" + session->SplitByType +
                           "\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");

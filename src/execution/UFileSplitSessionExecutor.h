@@ -7,11 +7,11 @@
 
 #include "execution/USessionExecutor.h"
 
-class TFileSplitter;
+#include "convert/UFileSplitter.h"
 
 // A new splitter for the rule name ("Lines", "File Size", "Symbol", compared
 // exactly), or nullptr for any other name.
-std::unique_ptr<TFileSplitter> CreateSplitter(const std::string& split_by_type);
+std::unique_ptr<TFileSplitter> CreateSplitter(const std::string& split_by_type, const TSplitterSizes& sizes = {});
 
 class TFileSplitSessionExecutor : public TSessionExecutor {
  public:
@@ -22,6 +22,8 @@ class TFileSplitSessionExecutor : public TSessionExecutor {
   void Stop() override;
 
   TFileSplitter* Splitter() const { return Splitter_.get(); }
+  // Handed to the splitter this executor creates.
+  TSplitterSizes SplitterSizes;
 
  private:
   std::unique_ptr<TFileSplitter> Splitter_;

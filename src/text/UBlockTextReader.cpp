@@ -59,28 +59,19 @@ uint64_t LineEndMask64(const char* text) {
   return mask;
 }
 
-// True when any of Bytes (at most 8 of them) occurs in the Size bytes at Data.
-bool ContainsAnyOf(const char* data, size_t size, std::string_view bytes) {
-  if (bytes.empty()) return false;
-  if (bytes.size() == 1) return std::memchr(data, bytes[0], size) != nullptr;
-  __m128i wanted[8];
-  const size_t count = std::min<size_t>(bytes.size(), 8);
-  for (size_t k = 0; k < count; ++k) wanted[k] = _mm_set1_epi8(bytes[k]);
-  size_t i = 0;
-  for (; i + 16 <= size; i += 16) {
-    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    __m128i hits = _mm_setzero_si128();
-    for (size_t k = 0; k < count; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted[k]));
-    if (_mm_movemask_epi8(hits) != 0) return true;
+// Bit i set where the byte of Text at i equals Byte, for the 64 bytes at Text.
+uint64_t ByteMask64(const char* text, char byte) {
+  const __m128i wanted = _mm_set1_epi8(byte);
+  uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * i));
+    mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))) << (16 * i);
   }
-  for (; i < size; ++i)
-    if (bytes.find(data[i]) != std::string_view::npos) return true;
-  return false;
+  return mask;
 }
 
-// More bytes changed by the round trip than ContainsAnyOf tests at once:
-// such a code page is read the usual way.
-constexpr size_t kMaxChangedBytes = 8;
+// The even bits: the first bytes of 16-bit code units in a 64-byte chunk.
+constexpr uint64_t kUnitStarts = 0x5555555555555555;
 
 }  // namespace
 
@@ -132,7 +123,7 @@ void TBlockTextReader::Close() {
   Buffer_.reset();
   BufferCapacity_ = 0;
   Decoded_ = TCodecBuffer();
-  Recoded_ = std::string();
+  LineText_ = TCodecBuffer();
   FileSize_ = 0;
   ResetReading();
 }
@@ -161,27 +152,28 @@ void TBlockTextReader::SetEncodingName(const std::string& name) {
   TLog::Global().Debug("BlockTextReader EncodingName " + EncodingName_);
   EncodingKey_ = NormalizeEncodingName(EncodingName_);
   Decoder_ = std::make_unique<TTextDecoder>(EncodingName_);
-  Recoder_ = nullptr;
-  ChangedBytes_.clear();
+  SourceBytes_ = false;
+  DecodeLines_ = false;
+  Wide_ = false;
 }
 
-bool TBlockTextReader::KeepSourceBytes(TTextEncoder& encoder) {
-  if (!Decoder_ || !Decoder_->IsByteTable() || !encoder.IsByteTable()) return false;
-  std::string changed;
-  TCodecBuffer decoded, encoded;
-  for (int byte = 0; byte < 256; ++byte) {
-    const char c = static_cast<char>(byte);
-    std::string_view text = Decoder_->Decode(&c, 1, decoded);
-    // The mark dropped from the first line never decodes from these tables;
-    // were it to, the bytes handed out would keep it.
-    if (text.starts_with("\xEF\xBB\xBF")) return false;
-    std::string_view back = encoder.Encode(text, encoded);
-    if (back.size() != 1 || back[0] != c) changed += c;
-  }
-  if (changed.size() > kMaxChangedBytes) return false;
-  Recoder_ = &encoder;
-  ChangedBytes_ = std::move(changed);
-  return true;
+void TBlockTextReader::KeepSourceBytes() {
+  if (!Decoder_) return;
+  SourceBytes_ = true;
+  DecodeLines_ = !Decoder_->IsPassThrough();
+  Wide_ = Decoder_->IsUtf16();
+  BigEndian_ = Decoder_->IsBigEndian();
+}
+
+bool TBlockTextReader::ConverterMissing() const { return Decoder_ && Decoder_->ConverterMissing(); }
+
+std::string_view TBlockTextReader::CrLf() const {
+  if (!Wide_) return "\r\n";
+  return BigEndian_ ? std::string_view("\0\r\0\n", 4) : std::string_view("\r\0\n\0", 4);
+}
+
+std::string_view TBlockTextReader::DecodeCurrentLine() {
+  return Decoder_->Decode(CurrentLine_.data(), CurrentLine_.size(), LineText_);
 }
 
 size_t TBlockTextReader::CodeUnitSize() const { return Decoder_ ? Decoder_->CodeUnitSize() : 1; }
@@ -198,6 +190,31 @@ void TBlockTextReader::NextFromNewBlock() {
   if (!TakeLine(CurrentLine_)) CurrentLine_ = {};
 }
 
+uint64_t TBlockTextReader::LineEndsOfChunk(const char* chunk) const {
+  const uint64_t ends = LineEndMask64(chunk);
+  if (!Wide_) [[likely]]
+    return ends;
+  // A code unit LF or CR: that byte where the unit's low byte lies, and a
+  // zero high byte beside it; only units that start on even offsets.
+  const uint64_t zeros = ByteMask64(chunk, '\0');
+  return BigEndian_ ? (ends >> 1) & zeros & kUnitStarts : ends & (zeros >> 1) & kUnitStarts;
+}
+
+uint64_t TBlockTextReader::LineEndsOfTail(const char* tail, size_t size) const {
+  uint64_t mask = 0;
+  if (!Wide_) {
+    for (size_t i = 0; i < size; ++i)
+      if (tail[i] == '\n' || tail[i] == '\r') mask |= uint64_t{1} << i;
+    return mask;
+  }
+  const size_t high = BigEndian_ ? 0 : 1;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    const char low = tail[i + 1 - high];
+    if (tail[i + high] == '\0' && (low == '\n' || low == '\r')) mask |= uint64_t{1} << i;
+  }
+  return mask;
+}
+
 size_t TBlockTextReader::ScanLineEnd(size_t from) {
   const char* text = Text_.data();
   const size_t size = Text_.size();
@@ -206,12 +223,11 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
     uint64_t mask = 0;
     if (size - chunk >= 64) {
       __builtin_prefetch(text + chunk + kPrefetchDistance);
-      mask = LineEndMask64(text + chunk);
+      mask = LineEndsOfChunk(text + chunk);
       ScanNext_ = chunk + 64;
     } else {
       // The block's last bytes; never read past them, they may end a mapping.
-      for (size_t i = chunk; i < size; ++i)
-        if (text[i] == '\n' || text[i] == '\r') mask |= uint64_t{1} << (i - chunk);
+      mask = LineEndsOfTail(text + chunk, size - chunk);
       ScanNext_ = size;
     }
     // The LF of a CR LF that ended the previous line may open the chunk.
@@ -226,27 +242,28 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
   return size;
 }
 
-std::string_view TBlockTextReader::RecodeLines(std::string_view text) {
-  // Line by line: the round trip may leave bytes out, and a line left empty,
-  // or a CR and an LF that come to meet, must not change the lines.
-  Recoded_.clear();
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-    Recoder_->Encode(text.substr(start, end - start), Recoded_);
-    Recoded_ += '\n';
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-    start = end + 1;
-  }
-  return Recoded_;
+size_t TBlockTextReader::AfterWideLineEnd(size_t end) const {
+  const char* text = Text_.data();
+  const size_t low = BigEndian_ ? 1 : 0;
+  const bool cr_lf = text[end + low] == '\r' && end + 4 <= Text_.size() && text[end + 2 + low] == '\n' &&
+                     text[end + 3 - low] == '\0';
+  return end + (cr_lf ? 4 : 2);
 }
 
 void TBlockTextReader::DropByteOrderMark(std::string_view& line) {
   FirstLinePending_ = false;
-  // Lines in a code page never open with a mark (see KeepSourceBytes);
-  // their bytes may look like one.
-  if (Recoder_ != nullptr) return;
+  if (SourceBytes_ && !Decoder_->IsPassThrough()) {
+    // The mark as the source encodes it: the shortest head of the line
+    // that decodes to U+FEFF alone (FF FE in UTF-16LE, say).
+    TCodecBuffer buffer;
+    for (size_t length = 1; length <= std::min<size_t>(line.size(), 8); ++length) {
+      if (Decoder_->Decode(line.data(), length, buffer) == "\xEF\xBB\xBF") {
+        line.remove_prefix(length);
+        break;
+      }
+    }
+    return;
+  }
   // A byte-order mark, whether it survived as raw bytes or decoded to
   // U+FEFF, is dropped only where it opens the text.
   for (std::string_view mark : {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF"}) {
@@ -360,13 +377,9 @@ void TBlockTextReader::ReadBlock() {
     search_from = last_unit_start(WindowSize_);
   }
 
-  if (Decoder_->IsPassThrough()) {
-    Text_ = std::string_view(WindowData(), Cut_);
-  } else if (Recoder_ != nullptr) {
-    if (ContainsAnyOf(WindowData(), Cut_, ChangedBytes_))
-      Text_ = RecodeLines(Decoder_->Decode(WindowData(), Cut_, Decoded_));
-    else
-      Text_ = std::string_view(WindowData(), Cut_);
+  if (SourceBytes_ || Decoder_->IsPassThrough()) {
+    // A last odd byte of UTF-16 holds no character.
+    Text_ = std::string_view(WindowData(), Wide_ ? Cut_ / 2 * 2 : Cut_);
   } else {
     Text_ = Decoder_->Decode(WindowData(), Cut_, Decoded_);
   }

@@ -12,7 +12,6 @@
 #include "util/UMappedRegion.h"
 
 class TTextDecoder;
-class TTextEncoder;
 
 // Reads a text file in large blocks, decodes each block into UTF-8 and hands
 // its lines out one at a time. LF, CR and CR LF each end a line; line ends are
@@ -52,14 +51,18 @@ class TBlockTextReader {
   // raises what detection raises; the same name as now does nothing. A new
   // name is logged at debug level on "Global" and applies from the next block.
   void SetEncodingName(const std::string& name);
-  // Lines in the output's encoding instead of UTF-8: each line as Encoder
-  // writes it. For a single-byte code page whose bytes nearly all come back
-  // unchanged from that round trip, a block holding none of the others is
-  // handed out as it is, neither decoded nor copied. True when this
-  // applies; false, changing nothing, for other sources and encoders.
-  // Call after SetEncodingName and before the first line; a new encoding
-  // ends it. Encoder must outlive the reading.
-  bool KeepSourceBytes(TTextEncoder& encoder);
+  // Lines as the source's own bytes instead of UTF-8: each line is the bytes
+  // between two line ends of the source encoding (LF, CR and CR LF as code
+  // units; in UTF-16 two bytes each), neither decoded nor copied. A
+  // byte-order mark that opens the text is dropped as the source encodes
+  // it, and the last odd byte of UTF-16 still holds no character.
+  // CurrentText then decodes the current line when asked. Call after
+  // SetEncodingName and before the first line; a new encoding ends it.
+  void KeepSourceBytes();
+  bool KeepsSourceBytes() const { return SourceBytes_; }
+  // The bytes that end a line written in the form CurrentLine hands out:
+  // CR LF, in UTF-16 when source bytes of a UTF-16 source are kept.
+  std::string_view CrLf() const;
   // True when Next will hand out another line. Never reads.
   bool HasNext() const { return LineStart_ < Text_.size() || HasUnreadText(); }
   // Makes the next line current, reading a block when needed (detecting the
@@ -77,6 +80,15 @@ class TBlockTextReader {
   // The current line without its line end, in UTF-8 (or as KeepSourceBytes
   // says). Valid until the next Next, Close or destruction.
   std::string_view CurrentLine() const { return CurrentLine_; }
+  // The current line in UTF-8: CurrentLine itself, unless source bytes are
+  // kept for a source that decodes; then CurrentLine decoded, which is what
+  // the block decoded at once would have given for it (no character spans
+  // a line end). Valid until the next call, Next, Close or destruction.
+  std::string_view CurrentText() {
+    if (!DecodeLines_) [[likely]]
+      return CurrentLine_;
+    return DecodeCurrentLine();
+  }
   // Closes the file and releases the buffers; no line is left to read.
   void Close();
   // Raises EReadError when bytes of the current block vanished from the file
@@ -95,6 +107,8 @@ class TBlockTextReader {
   int64_t FileSize() const { return FileSize_; }
   bool IsMemoryCopy() const { return MemoryCopy_ != nullptr; }
   bool IsMapped() const { return Mapped_; }
+  // The encoding names a character set this machine cannot convert.
+  bool ConverterMissing() const;
 
  private:
   // Raises EReadError when the file is now shorter than ReadEnd.
@@ -124,8 +138,10 @@ class TBlockTextReader {
     line = std::string_view(text + start, end - start);
     if (end >= size)
       LineStart_ = size;
-    else
+    else if (!Wide_) [[likely]]
       LineStart_ = end + ((text[end] == '\r' && end + 1 < size && text[end + 1] == '\n') ? 2 : 1);
+    else
+      LineStart_ = AfterWideLineEnd(end);
     if (FirstLinePending_) [[unlikely]]
       DropByteOrderMark(line);
     // The scan has just read the line: a page that vanished shows now.
@@ -133,11 +149,12 @@ class TBlockTextReader {
     return true;
   }
   [[gnu::noinline]] void DropByteOrderMark(std::string_view& line);
-  // The lines of Text, each encoded by Recoder_ and ended by LF.
-  std::string_view RecodeLines(std::string_view text);
+  // Where the line after the UTF-16 line end at End begins.
+  size_t AfterWideLineEnd(size_t end) const;
+  [[gnu::noinline]] std::string_view DecodeCurrentLine();
   [[noreturn, gnu::noinline]] static void FailRead();
-  // The offset in Text_ of the first LF or CR at or after From, or the size
-  // of Text_. From never lies beyond the bytes scanned so far plus one, and
+  // The offset in Text_ of the first LF or CR (a code unit of the source
+  // when Wide_) at or after From, or the size of Text_. From never lies beyond the bytes scanned so far plus one, and
   // never goes back: the lines of a block are taken in order.
   size_t NextLineEnd(size_t from) {
     while (EndMask_ != 0) {
@@ -149,6 +166,10 @@ class TBlockTextReader {
   }
   // Scans the next 64-byte chunks of Text_ for line ends.
   size_t ScanLineEnd(size_t from);
+  // Bit i set where the 64-byte chunk at Chunk holds a line end at byte i.
+  uint64_t LineEndsOfChunk(const char* chunk) const;
+  // The same for the last Size (< 64) bytes of a block.
+  uint64_t LineEndsOfTail(const char* tail, size_t size) const;
   void ResetScan() {
     ScanNext_ = 0;
     EndChunk_ = 0;
@@ -180,11 +201,11 @@ class TBlockTextReader {
   int64_t ReadPosition_ = 0;  // file offset of the next byte to read
 
   TCodecBuffer Decoded_;   // the current block's text when it needs decoding
-  // Set by KeepSourceBytes: the output's encoder, and the source bytes that
-  // its round trip changes (a block holding one is decoded and encoded).
-  TTextEncoder* Recoder_ = nullptr;
-  std::string ChangedBytes_;
-  std::string Recoded_;
+  TCodecBuffer LineText_;  // the current line's text, decoded by CurrentText
+  bool SourceBytes_ = false;  // set by KeepSourceBytes
+  bool DecodeLines_ = false;  // source bytes that CurrentText decodes
+  bool Wide_ = false;         // source bytes of UTF-16: lines end at 16-bit units
+  bool BigEndian_ = false;
   std::string_view Text_;  // the current block's text, UTF-8 unless KeepSourceBytes
   size_t LineStart_ = 0;   // where the next line of Text_ begins
   // Line ends are found 64 bytes at a time: EndMask_ holds those of the chunk

@@ -148,7 +148,10 @@ void TTextDecoder::InitCharset(std::string_view charset) {
     return;
   }
   Cd_ = iconv_open("UTF-8", std::string(charset).c_str());
-  if (Cd_ != kNoIconv) Mode_ = TMode::Iconv;
+  if (Cd_ != kNoIconv)
+    Mode_ = TMode::Iconv;
+  else
+    ConverterMissing_ = true;
 }
 
 // The table is built byte by byte from iconv; a byte that iconv finds

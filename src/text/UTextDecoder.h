@@ -52,6 +52,9 @@ class TTextDecoder {
   size_t CodeUnitSize() const { return IsUtf16() ? 2 : 1; }
   bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }
   bool IsBigEndian() const { return Mode_ == TMode::Utf16BE; }
+  // True when the name has a character set that this machine's iconv
+  // cannot open; such a decoder passes bytes through.
+  bool ConverterMissing() const { return ConverterMissing_; }
 
   // The UTF-8 text of Size bytes at Data, written into Buffer (whose former
   // contents are dropped) and valid until Buffer is used again; a decoder
@@ -78,6 +81,7 @@ class TTextDecoder {
   std::unique_ptr<TTableEntry[]> Table_;
   size_t MaxLength_ = 1;        // longest table entry
   bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
+  bool ConverterMissing_ = false;
   iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
   std::string IconvText_;  // what iconv decodes, before it goes to a buffer
 };

@@ -19,20 +19,6 @@
 
 namespace {
 
-// Small blocks from disk for every reader made while it lives, and pieces
-// written in small parts (which may end inside a line).
-class TSmallBlocks {
- public:
-  TSmallBlocks(int64_t block_size, int64_t memory_limit, int64_t flush_threshold = 0) {
-    TFileSplitter::SetReaderSizesForTesting(block_size, memory_limit);
-    TFileSplitter::SetFlushThresholdForTesting(flush_threshold);
-  }
-  ~TSmallBlocks() {
-    TFileSplitter::SetReaderSizesForTesting(0, 0);
-    TFileSplitter::SetFlushThresholdForTesting(0);
-  }
-};
-
 // The log outputer, plus an action run once after a given record.
 class THookedOutputer : public TLogConvertOutputer {
  public:
@@ -60,7 +46,9 @@ const TRule kRules[] = {
 
 class SplitterFault : public ::testing::Test {
  protected:
-  // Runs the rule over the source through the executor; returns the log.
+  // Runs the rule over the source through the executor, reading small blocks
+  // from disk and writing pieces in small parts (which may end inside a
+  // line) as Sizes says; returns the log.
   std::vector<TLogEntry> Execute(const TRule& rule, THookedOutputer& outputer, bool* result = nullptr) {
     TFileSplitSession session;
     session.SourceFile = Source();
@@ -72,6 +60,7 @@ class SplitterFault : public ::testing::Test {
     std::filesystem::remove(Dir / "run.log");
     outputer.LogFileName = Dir / "run.log";
     TFileSplitSessionExecutor executor;
+    executor.SplitterSizes = Sizes;
     executor.SetSession(&session);
     executor.Outputer = &outputer;
     bool ok = executor.Execute();
@@ -84,6 +73,7 @@ class SplitterFault : public ::testing::Test {
   std::string Snapshot() const { return Dir / "snapshot.txt"; }
 
   TTempDir Dir;
+  TSplitterSizes Sizes;
 };
 
 // Numbered lines with a separator line now and then, each about 20 bytes.
@@ -101,7 +91,7 @@ TEST_F(SplitterFault, SourceThatShrinksWhileSplitFailsWithReadErrorAndClaimsNoth
   // Flushes of 100 bytes leave the head of a line written when the read fails.
   for (int64_t flush : {int64_t{0}, int64_t{100}}) {
     for (const TRule& rule : kRules) {
-      TSmallBlocks blocks(64, 0, flush);
+      Sizes = {.ReaderBlockSize = 64, .ReaderMemoryLimit = 0, .FlushThreshold = flush};
       for (off_t size : {off_t{0}, off_t{1001}, off_t{2000}}) {
         SCOPED_TRACE(std::string(rule.name) + ", truncated to " + std::to_string(size) + ", flush " +
                      std::to_string(flush));
@@ -123,7 +113,7 @@ TEST_F(SplitterFault, SourceThatShrinksWhileSplitFailsWithReadErrorAndClaimsNoth
 }
 
 TEST_F(SplitterFault, SourceThatGrowsWhileSplitKeepsTheLinesItHadAtOpen) {
-  TSmallBlocks blocks(64, 0);
+  Sizes = {.ReaderBlockSize = 64, .ReaderMemoryLimit = 0};
   for (const TRule& rule : kRules) {
     SCOPED_TRACE(rule.name);
     const std::string text = NumberedLines(300);
@@ -155,7 +145,7 @@ TEST_F(SplitterFault, LinesLongerThanABlockAreSplitWhole) {
     for (int64_t block : {1, 7, 64, 999}) {
       for (int64_t limit : {int64_t{0}, int64_t{1} << 20}) {
         SCOPED_TRACE(std::string(rule.name) + ", block " + std::to_string(block) + ", limit " + std::to_string(limit));
-        TSmallBlocks blocks(block, limit);
+        Sizes = {.ReaderBlockSize = block, .ReaderMemoryLimit = limit};
         THookedOutputer outputer;
         auto log = Execute(rule, outputer);
         ASSERT_EQ(log.size(), 3u);

@@ -8,6 +8,10 @@
 #include "convert/USymbolFileSplitter.h"
 #include "support/TestSupport.h"
 #include "tasks/UFileSplitSession.h"
+#include "text/UEncodingConverter.h"
+#include "text/UEncodings.h"
+#include "text/UTextDecoder.h"
+#include "convert/UConvertStatus.h"
 #include "util/UErrors.h"
 
 namespace {
@@ -18,12 +22,13 @@ struct TSplitResult {
   TPieces Pieces;  // in piece order
   int64_t Converted = 0;
   int64_t Errors = 0;
+  std::vector<std::string> Messages;  // posted through OnMessage
 };
 
-std::unique_ptr<TFileSplitter> MakeSplitter(const std::string& rule) {
-  if (rule == "Lines") return std::make_unique<TLinesFileSplitter>();
-  if (rule == "File Size") return std::make_unique<TFileSizeFileSplitter>();
-  return std::make_unique<TSymbolFileSplitter>();
+std::unique_ptr<TFileSplitter> MakeSplitter(const std::string& rule, const TSplitterSizes& sizes = {}) {
+  if (rule == "Lines") return std::make_unique<TLinesFileSplitter>(sizes);
+  if (rule == "File Size") return std::make_unique<TFileSizeFileSplitter>(sizes);
+  return std::make_unique<TSymbolFileSplitter>(sizes);
 }
 
 // Splits Source with the rule and settings; returns the pieces 1..n.
@@ -39,11 +44,11 @@ TSplitResult Split(const std::string& source, const std::string& rule,
   session.MaxFileSize = 100;
   session.SymbolType = "Separator";
   settings(session);
-  auto splitter = MakeSplitter(rule);
-  if (flush_threshold > 0) splitter->SetFlushThreshold(flush_threshold);
+  auto splitter = MakeSplitter(rule, {.FlushThreshold = flush_threshold});
   splitter->Session = &session;
-  splitter->Run();
   TSplitResult result;
+  splitter->Status().OnMessage = [&](TConvertStatus& status) { result.Messages.push_back(status.Message); };
+  splitter->Run();
   auto files = FilesIn(dir / "out");
   for (size_t i = 1; i <= files.size(); ++i) {
     auto it = files.find(std::to_string(i) + ".txt");
@@ -157,6 +162,43 @@ TEST(FileSizeSplitter, LimitRules) {
   EXPECT_EQ(TFileSizeFileSplitter::SizeLimit(-1), -1048576);
 }
 
+// The limit holds for the piece as it lies on disk in every encoding, and
+// the pieces never depend on when pending text is written: none passes the
+// limit, and each but the last is too full to take the next piece's first
+// line.
+TEST(FileSizeSplitter, PiecesFillTheLimitOnDiskWhateverTheFlushes) {
+  std::string text;
+  for (int i = 0; text.size() < (5u << 20); ++i)
+    text += "Строка " + std::to_string(i) + std::string(static_cast<size_t>(i % 37), 'z') + ", ok\n";
+  struct Case {
+    const char* encoding;
+    std::string crlf;
+    size_t bom;
+  } cases[] = {
+      {"ucs2le", std::string("\r\0\n\0", 4), 2},
+      {"UCS-2BE (Unicode Big Endian)", std::string("\0\r\0\n", 4), 2},
+      {"CP1251 (Cyrillic)", "\r\n", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string source = ConvertEncoding(text, "utf8", NormalizeEncodingName(c.encoding));
+    auto settings = [&](TFileSplitSession& s) {
+      s.SourceEncoding = c.encoding;
+      s.MaxFileSize = 1;
+    };
+    const TPieces pieces = Split(source, "File Size", settings).Pieces;
+    ASSERT_GE(pieces.size(), 3u) << c.encoding;
+    for (int64_t flush : {int64_t{7}, int64_t{1000}, int64_t{1} << 24})
+      EXPECT_TRUE(Split(source, "File Size", settings, flush).Pieces == pieces) << c.encoding << ", flush " << flush;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      EXPECT_LE(pieces[i].size(), 1048576u) << c.encoding << ", piece " << i + 1;
+      if (i + 1 == pieces.size()) break;
+      size_t first_end = c.bom;  // the next piece's first line ends at its first CR LF on a unit boundary
+      while (pieces[i + 1].compare(first_end, c.crlf.size(), c.crlf) != 0) first_end += c.crlf.size() / 2;
+      EXPECT_GT(pieces[i].size() + first_end + c.crlf.size() - c.bom, 1048576u) << c.encoding << ", piece " << i + 1;
+    }
+  }
+}
+
 TEST(SymbolSplitter, Rules) {
   struct Case {
     const char *type, *value;
@@ -210,17 +252,65 @@ TEST(FileSplitter, OutputEncodingsAndByteOrderMarks) {
   EXPECT_EQ(Split(utf16, "Lines", with("UCS-2LE (Unicode Little Endian)")).Pieces,
             (TPieces{std::string("\xFF\xFE" "a\0\r\0\n\0", 8)}));
   EXPECT_EQ(Split(utf16, "Lines", with("")).Pieces, (TPieces{"a\r\n"}));  // detected, written as UTF-8
-  // CP1252 cannot hold the Cyrillic letter: it is left out.
-  EXPECT_EQ(Split("caf\xE9 \xD0\n", "Lines", with("CP1252 (Western European)")).Pieces, (TPieces{"caf\xE9 \xD0\r\n"}));
-  // CP1251 leaves its undefined byte 98 out, in the header and in every
-  // other line; text that looks like a byte-order mark is kept.
-  auto cp1251_header = [](TFileSplitSession& s) {
-    s.MaxLines = 1;
-    s.KeepHeader = true;
-    s.SourceEncoding = "CP1251 (Cyrillic)";
+  EXPECT_EQ(Split("caf\xE9\n", "Lines", with("CP1252 (Western European)")).Pieces, (TPieces{"caf\xE9\r\n"}));
+}
+
+// Pieces in the encoding the source is read in hold each line's own bytes,
+// also where a round trip through UTF-8 would change them: undefined bytes,
+// a character with two codes, lone surrogates. Bytes that look like a
+// byte-order mark in a code page stay.
+TEST(FileSplitter, PiecesInTheSourceEncodingHoldTheSourceBytes) {
+  struct Case {
+    const char* encoding;
+    std::string source, piece;  // one piece: the source with CR LF line ends
+  } cases[] = {
+      {"CP1251 (Cyrillic)", "\xFF\xFEh\x98\n\xC6\x98x\n\x98\n", "\xFF\xFEh\x98\r\n\xC6\x98x\r\n\x98\r\n"},
+      {"CP1253 (Greek)", "a\x81\n\x81\n", "a\x81\r\n\x81\r\n"},
+      {"CP932 (Japanese)", "\xED\x47\xFA\x63\n\x82\n", "\xED\x47\xFA\x63\r\n\x82\r\n"},
+      {"CP936 (Chinese Simplified)", "\x80\xFF\n", "\x80\xFF\r\n"},
+      {"ucs2le", std::string("\xFF\xFE\x3D\xD8\n\0\x00\xDEz\0", 10),
+       std::string("\xFF\xFE\x3D\xD8\r\0\n\0\x00\xDEz\0\r\0\n\0", 16)},
+      {"UCS-2BE (Unicode Big Endian)", std::string("\xDE\x00\0\r\xD8\x3D", 6),
+       std::string("\xFE\xFF\xDE\x00\0\r\0\n\xD8\x3D\0\r\0\n", 14)},
+      {"koi8r", "\xE1\xFF\n", "\xE1\xFF\r\n"},
   };
-  EXPECT_EQ(Split("\xFF\xFEh\x98\n\xC6\x98x\n\xFE\xFF\n", "Lines", cp1251_header).Pieces,
-            (TPieces{"\xFF\xFEh\r\n\xC6x\r\n", "\xFF\xFEh\r\n\xFE\xFF\r\n"}));
+  for (const Case& c : cases) {
+    auto settings = [&](TFileSplitSession& s) {
+      s.SourceEncoding = c.encoding;
+      s.MaxLines = 100;
+      s.SymbolType = "Start With";
+      s.SymbolValue = "#";
+    };
+    for (const char* rule : {"Lines", "File Size", "Symbol"})
+      EXPECT_EQ(Split(c.source, rule, settings).Pieces, TPieces{c.piece}) << c.encoding << ", " << rule;
+  }
+}
+
+// A name the program cannot convert is split as bytes, as ever, but never
+// silently: one notice comes before the split.
+TEST(FileSplitter, AnEncodingItCannotConvertIsReportedBeforeTheSplit) {
+  struct Case {
+    const char* encoding;
+    bool notice;
+  } cases[] = {
+      {"UTF-16LE", true}, {"windows-1251", true}, {"CP1251 (Cyrillic)", false}, {"koi8r", false},
+      {"KOI8-U", false},  {"koi8ru", false},      {"KOI-8 (Cyrillic)", false},  {"Auto Detect", false},
+      {"", false},        {"ansi", false},        {"ucs2le", false},
+  };
+  for (const Case& c : cases) {
+    TSplitResult r = Split("a\nb\n", "Lines", [&](TFileSplitSession& s) {
+      s.SourceEncoding = c.encoding;
+      s.MaxLines = 5;
+    });
+    const std::vector<std::string> expected = {
+        "The encoding \"" + std::string(c.encoding) + "\" is unknown: the source is split as bytes, without conversion."};
+    EXPECT_EQ(r.Messages, c.notice ? expected : std::vector<std::string>{}) << c.encoding;
+    if (c.notice) {
+      EXPECT_EQ(r.Pieces, TPieces{"a\r\nb\r\n"}) << c.encoding;  // the bytes as they are
+    }
+  }
+  EXPECT_TRUE(TTextDecoder::ForCharset("NO-SUCH-CHARSET-HERE")->ConverterMissing());
+  EXPECT_FALSE(TTextDecoder("cp932").ConverterMissing());
 }
 
 TEST(FileSplitter, RandomSourcesLoseNothing) {
