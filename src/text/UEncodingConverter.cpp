@@ -24,33 +24,24 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 std::map<std::string, std::unique_ptr<TTextDecoder>, std::less<>> CachedDecoders;
 std::map<std::string, std::unique_ptr<TTextEncoder>, std::less<>> CachedEncoders;
 
-std::string LowerWithoutDashes(std::string_view name) {
-  std::string key;
-  for (char c : name) {
-    if (c == '-') continue;
-    key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  return key;
-}
-
 std::string ResolveKey(std::string_view name) {
   std::string key = NormalizeEncodingName(name);
-  if (key == "ansi") key = AnsiKeyFromEnvironment();
   if (key.empty()) key = "utf8";
   return key;
 }
 
-bool HasConverter(std::string_view key) { return !IconvCharsetOf(key).empty(); }
+// "ansi" converts through the locale's character set, or passes through.
+bool HasConverter(std::string_view key) { return key == "ansi" || !IconvCharsetOf(key).empty(); }
 
-TTextDecoder& CachedDecoder(const std::string& key) {
-  auto it = CachedDecoders.find(key);
-  if (it == CachedDecoders.end()) it = CachedDecoders.emplace(key, std::make_unique<TTextDecoder>(key)).first;
-  return *it->second;
-}
+// Converters are cached per key; "ansi" per locale character set, which the
+// environment may change between calls.
+std::string CacheKey(const std::string& key) { return key == "ansi" ? "ansi:" + LocaleCharset() : key; }
 
-TTextEncoder& CachedEncoder(const std::string& key) {
-  auto it = CachedEncoders.find(key);
-  if (it == CachedEncoders.end()) it = CachedEncoders.emplace(key, std::make_unique<TTextEncoder>(key)).first;
+template <class TCodec>
+TCodec& Cached(std::map<std::string, std::unique_ptr<TCodec>, std::less<>>& cache, const std::string& key) {
+  const std::string cache_key = CacheKey(key);
+  auto it = cache.find(cache_key);
+  if (it == cache.end()) it = cache.emplace(cache_key, std::make_unique<TCodec>(key)).first;
   return *it->second;
 }
 
@@ -118,21 +109,6 @@ char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o) {
 
 }  // namespace
 
-std::string AnsiKeyFromEnvironment() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || *value == '\0') continue;
-    std::string_view locale = value;
-    size_t dot = locale.find('.');
-    if (dot == std::string_view::npos) return "ansi";
-    std::string_view charset = locale.substr(dot + 1);
-    charset = charset.substr(0, charset.find('@'));
-    std::string key = LowerWithoutDashes(charset);
-    return key.empty() ? "ansi" : key;
-  }
-  return "ansi";
-}
-
 std::string ConvertEncoding(std::string_view text, std::string_view from_name, std::string_view to_name) {
   const std::string from = ResolveKey(from_name);
   const std::string to = ResolveKey(to_name);
@@ -145,13 +121,13 @@ std::string ConvertEncoding(std::string_view text, std::string_view from_name, s
   if (from == "utf8bom") {
     if (utf8.starts_with(kUtf8Bom)) utf8.remove_prefix(kUtf8Bom.size());
   } else if (from != "utf8") {
-    CachedDecoder(from).Decode(text.data(), text.size(), decoded);
+    Cached(CachedDecoders, from).Decode(text.data(), text.size(), decoded);
     utf8 = decoded;
   }
   if (to == "utf8") return std::string(utf8);
   if (to == "utf8bom") return std::string(kUtf8Bom) + std::string(utf8);
   std::string encoded;
-  CachedEncoder(to).Encode(utf8, encoded);
+  Cached(CachedEncoders, to).Encode(utf8, encoded);
   return encoded;
 }
 
@@ -167,7 +143,6 @@ std::unique_ptr<TTextEncoder> TTextEncoder::ThroughIconv(std::string_view key) {
 }
 
 TTextEncoder::TTextEncoder(std::string_view key, bool through_iconv) : Key_(NormalizeEncodingName(key)) {
-  if (Key_ == "ansi") Key_ = AnsiKeyFromEnvironment();
   if (Key_ == "ucs2le" && !through_iconv) {
     Mode_ = TMode::Utf16LE;
     return;
@@ -176,9 +151,10 @@ TTextEncoder::TTextEncoder(std::string_view key, bool through_iconv) : Key_(Norm
     Mode_ = TMode::Utf16BE;
     return;
   }
-  std::string_view charset = IconvCharsetOf(Key_);
-  if (charset.empty() || Key_ == "utf8" || Key_ == "utf8bom") return;
-  Cd_ = iconv_open(std::string(charset).c_str(), "UTF-8");
+  // "ansi" writes what it reads: the locale's character set.
+  const std::string charset = Key_ == "ansi" ? LocaleCharset() : std::string(IconvCharsetOf(Key_));
+  if (IsUtf8Compatible(charset) || Key_ == "utf8" || Key_ == "utf8bom") return;
+  Cd_ = iconv_open(charset.c_str(), "UTF-8");
   if (Cd_ == kNoIconv) return;
   Mode_ = TMode::Iconv;
   Fixes_ = MappingFixesOf(charset);

@@ -16,8 +16,8 @@ struct TMappingFix;
 
 // Converts Text from one named encoding into another (display names and keys
 // are accepted; "-" and letter case do not matter; an empty name is "utf8").
-// "ansi" stands for the character set named by the environment
-// (AnsiKeyFromEnvironment). Equal names return the text unchanged; an empty
+// "ansi" stands for the character set of the locale as the C library
+// reports it (LocaleCharset), in both directions. Equal names return the text unchanged; an empty
 // text gives an empty result, or EF BB BF into "utf8bom"; a name without a
 // converter ("koi8", "auto detect", a misspelt name) returns the text
 // unchanged. Into "utf8bom" the result begins with EF BB BF; from it a
@@ -26,12 +26,6 @@ struct TMappingFix;
 // until ShutDownEncodings.
 std::string ConvertEncoding(std::string_view text, std::string_view from_name, std::string_view to_name);
 
-// The key "ansi" stands for when writing: the value of the first of LC_ALL,
-// LC_MESSAGES and LANG that is set and not empty, its text after the first
-// "." (without an "@modifier"), lower case without "-"; "ansi" itself when
-// there is no such text.
-std::string AnsiKeyFromEnvironment();
-
 // Encodes UTF-8 text into one output encoding, reused for every write of a
 // run: the converter is opened once.
 //
@@ -39,7 +33,7 @@ std::string AnsiKeyFromEnvironment();
 // leave the text as it is. "ucs2le"/"ucs2be" write UTF-16 code units, a
 // character above U+FFFF as a surrogate pair. Code pages leave out every
 // character they cannot represent and every byte of invalid UTF-8. "ansi" is
-// resolved through the environment when the encoder is made. No byte-order
+// the locale's character set (LocaleCharset) when the encoder is made. No byte-order
 // mark is written: that is the caller's (ByteOrderMarkOf).
 class TTextEncoder {
  public:
@@ -57,8 +51,6 @@ class TTextEncoder {
   // True for a single-byte code page that encodes each character through a
   // table on its own (none composes), characters below 0x80 as themselves.
   bool IsByteTable() const { return Mode_ == TMode::Table && AsciiIdentity_ && !Composes_; }
-  // The key the encoder writes ("ansi" resolved).
-  const std::string& Key() const { return Key_; }
 
   // The encoded form of Utf8, written into Buffer (whose former contents
   // are dropped) and valid until Buffer is used again; an identity encoder

@@ -20,8 +20,10 @@ const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 // logo in the private use area; glibc uses GREEK CAPITAL DELTA and U+E01E.
 constexpr TMappingFix MacintoshFixes[] = {{0xC6, 0x2206}, {0xF0, 0xF8FF}};
 
-// Character sets whose bytes are UTF-8 text already. ASCII counts too: its
-// bytes above 0x7F are undefined, and passing them through loses nothing.
+}  // namespace
+
+// ASCII counts too: its bytes above 0x7F are undefined, and passing them
+// through loses nothing.
 bool IsUtf8Compatible(std::string_view charset) {
   std::string name;
   for (char c : charset) {
@@ -30,6 +32,8 @@ bool IsUtf8Compatible(std::string_view charset) {
   }
   return name.empty() || name == "UTF8" || name == "ANSIX3.41968" || name == "ASCII" || name == "USASCII";
 }
+
+namespace {
 
 // Writes the UTF-8 of Units UTF-16 code units at Data at O, which has room
 // for 3 bytes per unit (no unit yields more); returns the end.

@@ -104,9 +104,15 @@ struct TByteCharacters {
 std::unique_ptr<TByteCharacters> ProbeByteCharacters(std::string_view charset);
 
 // The character set of the environment's locale as the C library names it
-// ("UTF-8", "ANSI_X3.4-1968"); empty when that locale is not installed. The
-// process's own locale is left alone.
+// ("UTF-8", "ANSI_X3.4-1968"), from LC_ALL, LC_CTYPE and LANG as the C
+// library takes them; empty when that locale is not installed. The
+// process's own locale is left alone. "ansi" stands for this character set
+// when reading and when writing alike.
 std::string LocaleCharset();
+
+// Character sets whose bytes are UTF-8 text already (an empty name too);
+// they pass bytes through.
+bool IsUtf8Compatible(std::string_view charset);
 
 // Where glibc's table for a single-byte character set departs from the
 // character set's published table, the published mapping; decoding and

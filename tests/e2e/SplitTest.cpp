@@ -163,3 +163,32 @@ TEST_F(Split, DestinationThatCannotBeCreatedFailsTheRun) {
 }
 
 }  // namespace
+
+// An encoding the program does not know still splits as bytes, but the log
+// says so before the report; "ansi" keeps every byte where the locale
+// variables disagree (they once meant two character sets, and every
+// non-ASCII letter was dropped).
+TEST_F(Split, EncodingsThatDoNotConvertAreSaidOrKeepEveryByte) {
+  const std::string source = "abc \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n#x\n";
+  auto log = SplitWith(source, {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#", "SourceEncoding=UTF-16LE"});
+  EXPECT_EQ(FilesIn(Work("out")),
+            (TPieces{{"1.txt", "abc \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\r\n"}, {"2.txt", "#x\r\n"}}));
+  ASSERT_EQ(log.size(), 6u);  // task, description, notice, From, To, summary
+  EXPECT_EQ(log[2].Text, "The encoding \"UTF-16LE\" is unknown: the source is split as bytes, without conversion.");
+  EXPECT_EQ(log[3].Text, "From : " + Work("src.txt"));
+
+  std::filesystem::remove(Log);
+  WriteFile(Work("src.txt"), source);
+  auto env = Environment();
+  env.erase("LC_ALL");
+  env["LC_CTYPE"] = "C.UTF-8";
+  env["LANG"] = "ru_RU.KOI8-R";
+  Run({"task=" + WriteTask("ansi.sft", {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("ansi"),
+                                         "SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#",
+                                         "SourceEncoding=ANSI"}),
+       "logfile=" + Log},
+      "", env);
+  EXPECT_EQ(FilesIn(Work("ansi")),
+            (TPieces{{"1.txt", "abc \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\r\n"}, {"2.txt", "#x\r\n"}}));
+  EXPECT_EQ(ParseLog(ReadFile(Log)).size(), 5u);  // no notice
+}
