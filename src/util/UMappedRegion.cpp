@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -19,26 +20,35 @@ constexpr int kSlots = 16;
 TGuardSlot Slots[kSlots];
 struct sigaction PreviousAction;
 bool HandlerInstalled = false;
+// Taken before the handler is installed: sysconf may not be called from it.
+uintptr_t PageSize = 4096;
 
 void OnBusError(int signal, siginfo_t* info, void* context) {
+  const int saved_errno = errno;  // the interrupted code may be reading it
   uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
   for (TGuardSlot& slot : Slots) {
     if (slot.Begin == 0 || address < slot.Begin || address >= slot.End) continue;
     // Zero pages from the faulting page to the region's end: the read that
     // faulted goes on, and the owner sees Faulted before using the bytes.
-    uintptr_t page = address & ~static_cast<uintptr_t>(sysconf(_SC_PAGESIZE) - 1);
+    uintptr_t page = address & ~(PageSize - 1);
     mmap(reinterpret_cast<void*>(page), slot.End - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
     slot.Faulted = 1;
+    errno = saved_errno;
     return;
   }
   // Not ours: let the fault take its usual course when the access repeats.
   sigaction(SIGBUS, &PreviousAction, nullptr);
+  errno = saved_errno;
   (void)signal;
   (void)context;
 }
 
+// The handler does only what a signal handler may: it reads the table and
+// the page size, maps zero pages over the vanished ones (a plain system
+// call) and, for a fault not its own, puts the previous action back.
 void InstallHandler() {
   if (HandlerInstalled) return;
+  PageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   struct sigaction action;
   std::memset(&action, 0, sizeof(action));
   action.sa_sigaction = OnBusError;
