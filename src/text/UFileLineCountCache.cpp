@@ -18,11 +18,10 @@ struct TCountEntry {
 using TCountTable = std::unordered_map<std::string, TCountEntry>;
 
 std::unique_ptr<TCountTable> CountTable;
-int64_t ReadLimit = TTxtFileLineCounter::DefaultReadLimit;
 
 }  // namespace
 
-const TCountLineResult& TFileLineCountCache::GetLineCount(const std::string& file_name) {
+const TCountLineResult& TFileLineCountCache::GetLineCount(const std::string& file_name, int64_t read_limit) {
   if (!CountTable) StartUp();
   std::string stamp = GetFileDateText(file_name);
   std::string key = AsciiLower(file_name);
@@ -30,7 +29,7 @@ const TCountLineResult& TFileLineCountCache::GetLineCount(const std::string& fil
   if (found != CountTable->end() && found->second.Stamp == stamp) return found->second.Result;
 
   // Count before touching the table, so that a failure leaves it as it was.
-  TCountLineResult result = TTxtFileLineCounter(file_name, ReadLimit).Count();
+  TCountLineResult result = TTxtFileLineCounter(file_name, read_limit).Count();
   if (found == CountTable->end()) found = CountTable->emplace(std::move(key), TCountEntry{}).first;
   found->second.Result = result;
   found->second.Stamp = std::move(stamp);
@@ -39,9 +38,6 @@ const TCountLineResult& TFileLineCountCache::GetLineCount(const std::string& fil
 
 void TFileLineCountCache::StartUp() {
   CountTable = std::make_unique<TCountTable>();
-  ReadLimit = TTxtFileLineCounter::DefaultReadLimit;
 }
 
 void TFileLineCountCache::ShutDown() { CountTable.reset(); }
-
-void TFileLineCountCache::SetReadLimitForTesting(int64_t read_limit) { ReadLimit = read_limit; }

@@ -61,9 +61,8 @@ TEST_F(FileLineCountCache, FailedCountAddsNothing) {
 }
 
 TEST_F(FileLineCountCache, PassesTheReadLimitToTheCounter) {
-  TFileLineCountCache::SetReadLimitForTesting(4);
   Rewrite(Dir / "a.txt", "\n\n\n\n\n\n\n\n", 1700000000);
-  const TCountLineResult& result = TFileLineCountCache::GetLineCount(Dir / "a.txt");
+  const TCountLineResult& result = TFileLineCountCache::GetLineCount(Dir / "a.txt", 4);
   EXPECT_EQ(result.LineCount, 8);
   EXPECT_TRUE(result.IsEstimated);
 }
