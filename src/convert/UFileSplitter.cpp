@@ -106,7 +106,7 @@ void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {
   }
   // Entries that survive clearing and carry a piece name would be overwritten.
   for (const std::string& name : ListFolder(folder)) {
-    if ((!dest_folder.empty() && name.find('.') != std::string::npos) || !IsPieceName(name, Extension_)) continue;
+    if ((!dest_folder.empty() && IsPieceFormName(name)) || !IsPieceName(name, Extension_)) continue;
     TFileIdentity entry;
     if (GetFileIdentity(folder + "/" + name, entry) && entry == source)
       refuse("would be overwritten by the piece \"" + name + "\"");

@@ -52,6 +52,13 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
   return m == mask.size();
 }
 
+bool IsPieceFormName(std::string_view name) {
+  size_t digits = 0;
+  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
+  return digits > 0 && digits < name.size() && name[digits] == '.' &&
+         name.find('.', digits + 1) == std::string_view::npos;
+}
+
 bool IsHiddenName(std::string_view name) { return name.size() >= 2 && name[0] == '.' && name[1] != '.'; }
 
 std::string WithTrailingSlash(std::string_view folder) {
@@ -121,24 +128,6 @@ std::string FindFirstMatchIn(const std::string& folder, const std::string& mask,
   return {};
 }
 
-void WalkClearable(const std::string& folder, const std::function<void(const std::string&)>& visit) {
-  for (const std::string& name : ListFolder(folder + "/")) {
-    if (name.find('.') == std::string::npos) continue;
-    std::string path = folder + "/" + name;
-    struct stat link_st;
-    if (lstat(path.c_str(), &link_st) != 0) continue;
-    if (S_ISDIR(link_st.st_mode)) {
-      WalkClearable(path, visit);
-    } else if (S_ISLNK(link_st.st_mode) && DirectoryExists(path)) {
-      // A link to a directory is left alone: following it would delete files
-      // outside the folder being cleared.
-      continue;
-    } else {
-      visit(path);
-    }
-  }
-}
-
 }  // namespace
 
 std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders) {
@@ -147,11 +136,16 @@ std::string FindFirstMatch(const std::string& folder, const std::string& mask, b
 }
 
 void ForEachFileClearFolderDeletes(const std::string& folder, const std::function<void(const std::string&)>& visit) {
-  WalkClearable(folder, visit);
+  for (const std::string& name : ListFolder(folder + "/")) {
+    if (!IsPieceFormName(name)) continue;
+    std::string path = folder + "/" + name;
+    // A directory is no piece, and neither is a link to one.
+    if (!DirectoryExists(path)) visit(path);
+  }
 }
 
 void ClearFolder(const std::string& folder) {
-  WalkClearable(folder, [](const std::string& path) { unlink(path.c_str()); });
+  ForEachFileClearFolderDeletes(folder, [](const std::string& path) { unlink(path.c_str()); });
 }
 
 void ForceFolder(const std::string& path) {

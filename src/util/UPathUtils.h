@@ -24,6 +24,10 @@ std::string FileNameWithoutExtension(std::string_view path);
 // everything else literally; case-sensitive; no classes, no escapes.
 bool MatchesMask(std::string_view name, std::string_view mask);
 
+// The form of a piece name: one or more digits, one dot, then an extension
+// without a further dot ("1.csv", "012.txt", "3.").
+bool IsPieceFormName(std::string_view name);
+
 // A name of two or more characters whose first character is a dot and whose
 // second is not.
 bool IsHiddenName(std::string_view name);
@@ -58,9 +62,10 @@ std::vector<std::string> ListFolder(const std::string& folder);
 // dot, depth first; empty when none. No directory is searched twice.
 std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders);
 
-// Deletes every file whose name contains a dot in Folder and, at any depth, in
-// its subfolders whose names contain a dot; folders stay. Symbolic links to
-// directories are neither followed nor deleted. Failed deletions are ignored.
+// Deletes the earlier pieces in Folder: the entries directly in it whose
+// names have the form of a piece and that are not directories. A symbolic
+// link is deleted as a link; one to a directory stays, as directories do.
+// Nothing in subfolders is touched. Failed deletions are ignored.
 void ClearFolder(const std::string& folder);
 // Calls Visit with the path of every entry that ClearFolder would delete, in
 // the order it would delete them; deletes nothing.
