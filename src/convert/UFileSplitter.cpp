@@ -98,9 +98,15 @@ void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {
                           "; choose a destination folder that does not hold it.");
   };
   if (!dest_folder.empty()) {
+    // Clearing removes entries, never what links point to: it takes the
+    // source away when it removes the file itself, under any name, or a link
+    // that the source's path goes through.
+    std::vector<TFileIdentity> reached = LinkChainIdentities(Session->SourceFile);
+    reached.push_back(source);
     ForEachFileClearFolderDeletes(folder, [&](const std::string& path) {
       struct stat st;
-      if (lstat(path.c_str(), &st) == 0 && TFileIdentity{st.st_dev, st.st_ino} == source)
+      if (lstat(path.c_str(), &st) != 0) return;
+      if (std::find(reached.begin(), reached.end(), TFileIdentity{st.st_dev, st.st_ino}) != reached.end())
         refuse("would be deleted when the destination folder \"" + dest_folder + "\" is cleared");
     });
   }

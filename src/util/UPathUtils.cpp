@@ -87,6 +87,28 @@ bool GetFileIdentity(const std::string& path, TFileIdentity& identity) {
   return true;
 }
 
+std::vector<TFileIdentity> LinkChainIdentities(const std::string& path) {
+  std::vector<TFileIdentity> chain;
+  std::string entry = path;
+  // The kernel's own bound on links followed in one lookup.
+  constexpr int kMaxLinks = 40;
+  for (int i = 0; i <= kMaxLinks && IsSystemPath(entry); ++i) {
+    struct stat st;
+    if (lstat(entry.c_str(), &st) != 0) break;
+    chain.push_back({st.st_dev, st.st_ino});
+    if (!S_ISLNK(st.st_mode)) break;
+    char target[4096];
+    ssize_t n = readlink(entry.c_str(), target, sizeof(target));
+    if (n <= 0 || static_cast<size_t>(n) == sizeof(target)) break;
+    std::string next(target, static_cast<size_t>(n));
+    // A relative target is taken from the folder that holds the link.
+    size_t slash = entry.rfind('/');
+    if (next[0] != '/' && slash != std::string::npos) next.insert(0, entry, 0, slash + 1);
+    entry = std::move(next);
+  }
+  return chain;
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
   if (!IsSystemPath(folder)) return names;

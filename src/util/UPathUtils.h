@@ -52,6 +52,11 @@ struct TFileIdentity {
 };
 // Identity of what the path names (links followed); false when it cannot be examined.
 bool GetFileIdentity(const std::string& path, TFileIdentity& identity);
+// Identities of the entries the path's last name passes through: the entry
+// itself (a link not followed), then, while that is a symbolic link, the
+// entry it points to, and so on; the last one is the file itself. Empty when
+// the path cannot be examined.
+std::vector<TFileIdentity> LinkChainIdentities(const std::string& path);
 
 // Entry names of a folder in the order the file system yields them, without
 // "." and ".."; empty when the folder cannot be read.

@@ -137,6 +137,8 @@ TEST_F(Split, SourceInsideTheDestinationIsNeverDeletedOrOverwritten) {
       {"out/2.csv", "out/", {}, true},            // spelt with a trailing slash
       {"out/3", "out", {}, true},                 // overwritten by piece 3
       {"elsewhere/a.txt", "out", {{"out/7.txt", "elsewhere/a.txt"}}, false},  // only the link goes
+      {"out/7.txt", "out", {{"out/7.txt", "elsewhere/a.txt"}}, true},          // the source's own path goes
+      {"elsewhere/b.txt", "out", {{"elsewhere/b.txt", "../out/4.txt"}, {"out/4.txt", "elsewhere/a.txt"}}, true},
       {"out/link.txt", "out", {{"out/link.txt", "elsewhere/a.txt"}}, false},
       {"elsewhere/7", "out", {{"out/1", "elsewhere/7"}}, true},  // piece 1 would write over it
   };
