@@ -47,6 +47,7 @@ TFileSplitter::TFileSplitter() {
 TFileSplitter::~TFileSplitter() = default;
 
 void TFileSplitter::Prepare() {
+  DestinationTouched_ = false;
   Extension_ = FileExtension(Session->SourceFile);
   OutputEncoding_ = NormalizeEncodingName(Session->SourceEncoding);
   Encoder_ = std::make_unique<TTextEncoder>(OutputEncoding_);
@@ -79,6 +80,7 @@ void TFileSplitter::KeepSourceBytes() {
 void TFileSplitter::PrepareDestination() {
   const std::string& dest = Session->DestFolder;
   CheckSourceIsSafe(dest);
+  DestinationTouched_ = true;
   if (dest.empty()) return;  // the working directory: neither cleared nor created
   if (DirectoryExists(dest))
     ClearFolder(dest);

@@ -43,6 +43,9 @@ class TFileSplitter : public TIterativeConverter {
   int64_t TotalLines() const { return TotalLines_; }
   const std::string& OutputEncoding() const { return OutputEncoding_; }
   const std::string& Extension() const { return Extension_; }
+  // The last Run went as far as clearing or creating the destination folder
+  // (whether or not it failed later).
+  bool DestinationTouched() const { return DestinationTouched_; }
   // Lets tests exercise several flushes per piece with small sources.
   void SetFlushThreshold(int64_t bytes) { FlushThreshold_ = bytes > 0 ? bytes : 1; }
   // Lets tests read sources in small blocks from disk, through whatever
@@ -146,6 +149,7 @@ class TFileSplitter : public TIterativeConverter {
   void PrepareDestination();
 
   std::string Extension_;
+  bool DestinationTouched_ = false;
   int32_t PieceCount_ = 0;
   int64_t TotalLines_ = 0;
   std::unique_ptr<TBlockTextReader> Reader_;

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <compare>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,7 +49,7 @@ bool DirectoryExists(const std::string& path);  // exists and is a directory
 struct TFileIdentity {
   dev_t Device = 0;
   ino_t Inode = 0;
-  bool operator==(const TFileIdentity&) const = default;
+  auto operator<=>(const TFileIdentity&) const = default;
 };
 // Identity of what the path names (links followed); false when it cannot be examined.
 bool GetFileIdentity(const std::string& path, TFileIdentity& identity);
