@@ -52,6 +52,15 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
   return m == mask.size();
 }
 
+TMaskParts SplitMask(std::string_view mask) {
+  size_t slash = mask.rfind('/');
+  if (slash == std::string_view::npos) return {{}, std::string(mask)};
+  std::string_view folder = mask.substr(0, slash);
+  // The folder part always lies below the folder searched.
+  while (!folder.empty() && folder.front() == '/') folder.remove_prefix(1);
+  return {folder.empty() ? std::string() : WithTrailingSlash(folder), std::string(mask.substr(slash + 1))};
+}
+
 bool IsPieceFormName(std::string_view name) {
   size_t digits = 0;
   while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
@@ -134,13 +143,15 @@ bool MarkVisited(const std::string& dir, TVisited& visited) {
   return visited.insert({st.st_dev, st.st_ino}).second;
 }
 
-std::string FindFirstMatchIn(const std::string& folder, const std::string& mask, bool include_subfolders,
+std::string FindFirstMatchIn(const std::string& folder, const TMaskParts& mask, bool include_subfolders,
                              TVisited& visited) {
   std::string dir = WithTrailingSlash(folder);
   if (!MarkVisited(dir, visited)) return {};
-  std::vector<std::string> names = ListFolder(dir);
-  for (const std::string& name : names)
-    if (MatchesMask(name, mask) && FileExists(dir + name)) return dir + name;
+  const std::vector<std::string> names = ListFolder(dir);
+  const std::string listed = dir + mask.Folder;
+  const std::vector<std::string> below = mask.Folder.empty() ? std::vector<std::string>() : ListFolder(listed);
+  for (const std::string& name : mask.Folder.empty() ? names : below)
+    if (MatchesMask(name, mask.Name) && FileExists(listed + name)) return listed + name;
   if (!include_subfolders) return {};
   for (const std::string& name : names) {
     if (!MatchesMask(name, "*.*") || IsHiddenName(name) || !DirectoryExists(dir + name)) continue;
@@ -154,7 +165,7 @@ std::string FindFirstMatchIn(const std::string& folder, const std::string& mask,
 
 std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders) {
   TVisited visited;
-  return FindFirstMatchIn(folder, mask, include_subfolders, visited);
+  return FindFirstMatchIn(folder, SplitMask(mask), include_subfolders, visited);
 }
 
 void ForEachFileClearFolderDeletes(const std::string& folder, const std::function<void(const std::string&)>& visit) {

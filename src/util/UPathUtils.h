@@ -25,6 +25,16 @@ std::string FileNameWithoutExtension(std::string_view path);
 // everything else literally; case-sensitive; no classes, no escapes.
 bool MatchesMask(std::string_view name, std::string_view mask);
 
+// A mask may name a folder below the one searched: "sub.d/*.txt". Folder is
+// the part before the last "/", with one trailing "/" and no leading one
+// (empty when the mask has no "/"); it is taken literally. Name is the part
+// after it, the mask that names are matched against.
+struct TMaskParts {
+  std::string Folder;
+  std::string Name;
+};
+TMaskParts SplitMask(std::string_view mask);
+
 // The form of a piece name: one or more digits, one dot, then an extension
 // without a further dot ("1.csv", "012.txt", "3.").
 bool IsPieceFormName(std::string_view name);
@@ -65,7 +75,8 @@ std::vector<std::string> ListFolder(const std::string& folder);
 
 // Full path of the first file (not a directory) matching Mask in Folder, then,
 // with IncludeSubfolders, in each non-hidden subfolder whose name contains a
-// dot, depth first; empty when none. No directory is searched twice.
+// dot, depth first; empty when none. No directory is searched twice. A mask
+// with a folder part is looked up in that folder of each searched folder.
 std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders);
 
 // Deletes the earlier pieces in Folder: the entries directly in it whose

@@ -48,6 +48,28 @@ TEST(FindFirstMatch, SearchesFolderThenDottedSubfolders) {
   EXPECT_EQ(FindFirstMatch(dir / "missing", "*", true), "");
 }
 
+TEST(FindFirstMatch, MaskWithAFolderPartLooksInThatFolderOfEachSearchedFolder) {
+  TTempDir dir;
+  WriteFile(dir / "in/a.txt", "a");
+  WriteFile(dir / "in/x.d/sub.d/b.txt", "b");
+  struct Case {
+    const char* mask;
+    bool include_subfolders;
+    std::string found;
+  } cases[] = {
+      {"sub.d/*.txt", false, ""},
+      {"sub.d/*.txt", true, dir / "in/x.d/sub.d/b.txt"},
+      {"x.d/sub.d/*.txt", false, dir / "in/x.d/sub.d/b.txt"},
+      {"/x.d/sub.d//b.*", false, dir / "in/x.d/sub.d/b.txt"},
+      {"/*.txt", false, dir / "in/a.txt"},
+      {"x.d/*", false, ""},  // a folder is never a match
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FindFirstMatch(dir / "in", c.mask, c.include_subfolders), c.found) << c.mask;
+  WriteFile(dir / "in/sub.d/c.txt", "c");
+  EXPECT_EQ(FindFirstMatch(dir / "in", "sub.d/*.txt", true), dir / "in/sub.d/c.txt");
+}
+
 TEST(FindFirstMatch, TerminatesOnLinkCycle) {
   TTempDir dir;
   MakeDirs(dir / "in/a.d");
