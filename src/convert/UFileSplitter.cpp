@@ -43,6 +43,7 @@ TFileSplitter::TFileSplitter(const TSplitterSizes& sizes)
 TFileSplitter::~TFileSplitter() = default;
 
 void TFileSplitter::Prepare() {
+  DestinationTouched_ = false;
   Extension_ = FileExtension(Session->SourceFile);
   OutputEncoding_ = NormalizeEncodingName(Session->SourceEncoding);
   Reader_ = Sizes_.ReaderBlockSize > 0
@@ -96,6 +97,7 @@ void TFileSplitter::ReportUnconvertedEncoding() {
 void TFileSplitter::PrepareDestination() {
   const std::string& dest = Session->DestFolder;
   CheckSourceIsSafe(dest);
+  DestinationTouched_ = true;
   if (dest.empty()) return;  // the working directory: neither cleared nor created
   if (DirectoryExists(dest))
     ClearFolder(dest);
@@ -115,15 +117,21 @@ void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {
                           "; choose a destination folder that does not hold it.");
   };
   if (!dest_folder.empty()) {
+    // Clearing removes entries, never what links point to: it takes the
+    // source away when it removes the file itself, under any name, or a link
+    // that the source's path goes through.
+    std::vector<TFileIdentity> reached = LinkChainIdentities(Session->SourceFile);
+    reached.push_back(source);
     ForEachFileClearFolderDeletes(folder, [&](const std::string& path) {
       struct stat st;
-      if (lstat(path.c_str(), &st) == 0 && TFileIdentity{st.st_dev, st.st_ino} == source)
+      if (lstat(path.c_str(), &st) != 0) return;
+      if (std::find(reached.begin(), reached.end(), TFileIdentity{st.st_dev, st.st_ino}) != reached.end())
         refuse("would be deleted when the destination folder \"" + dest_folder + "\" is cleared");
     });
   }
   // Entries that survive clearing and carry a piece name would be overwritten.
   for (const std::string& name : ListFolder(folder)) {
-    if ((!dest_folder.empty() && name.find('.') != std::string::npos) || !IsPieceName(name, Extension_)) continue;
+    if ((!dest_folder.empty() && IsPieceFormName(name)) || !IsPieceName(name, Extension_)) continue;
     TFileIdentity entry;
     if (GetFileIdentity(folder + "/" + name, entry) && entry == source)
       refuse("would be overwritten by the piece \"" + name + "\"");

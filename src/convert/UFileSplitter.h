@@ -53,6 +53,9 @@ class TFileSplitter : public TIterativeConverter {
   // the encoding it reads, or detection found UTF-8); false when a source
   // detected as UTF-16 is written as UTF-8. Valid once the run has started.
   bool KeepsSourceBytes() const { return Reader_ && Reader_->KeepsSourceBytes(); }
+  // The last Run went as far as clearing or creating the destination folder
+  // (whether or not it failed later).
+  bool DestinationTouched() const { return DestinationTouched_; }
 
  protected:
   void Prepare() override;
@@ -155,6 +158,7 @@ class TFileSplitter : public TIterativeConverter {
   int64_t PendingLineEnds(size_t from, size_t size) const;
 
   std::string Extension_;
+  bool DestinationTouched_ = false;
   int32_t PieceCount_ = 0;
   int64_t TotalLines_ = 0;
   std::unique_ptr<TBlockTextReader> Reader_;

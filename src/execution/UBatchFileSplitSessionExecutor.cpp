@@ -37,6 +37,7 @@ bool TBatchFileSplitSessionExecutor::Execute() {
   if (outputer == nullptr) throw EInvalidCast();
   outputer->Status = &Splitter_->Status();
 
+  PieceFolders_.clear();
   Scanner_->Clear();
   Scanner_->Folder = BatchSession_->SourceFolder;
   Scanner_->IncludeSubfolders = BatchSession_->SourceIncludeSub;
@@ -69,8 +70,32 @@ void TBatchFileSplitSessionExecutor::SplitOneFile(const std::string& file_name) 
   const std::string& dest = BatchSession_->DestFolder;
   std::string piece_folder = FileNameWithoutExtension(file_name) + "_split";
   FileSession_->DestFolder = dest.empty() ? piece_folder : dest + "/" + piece_folder;
+  // Files of one name share a piece folder: the pieces of the one split
+  // first are kept, and the later ones are not split.
+  TFileIdentity folder;
+  if (DirectoryExists(FileSession_->DestFolder) && GetFileIdentity(FileSession_->DestFolder, folder)) {
+    auto earlier = PieceFolders_.find(folder);
+    if (earlier != PieceFolders_.end())
+      throw EQuillmereError("The piece folder \"" + FileSession_->DestFolder + "\" already holds the pieces of \"" +
+                            earlier->second + "\" split earlier in this batch.");
+  }
   Outputer->Attach();
-  Splitter_->Run();
+  try {
+    Splitter_->Run();
+  } catch (...) {
+    ClaimPieceFolder(file_name);
+    throw;
+  }
+  ClaimPieceFolder(file_name);
+}
+
+void TBatchFileSplitSessionExecutor::ClaimPieceFolder(const std::string& file_name) {
+  // A split that failed before it cleared or created the folder leaves it to
+  // the next file of that name.
+  TFileIdentity folder;
+  if (Splitter_->DestinationTouched() && DirectoryExists(FileSession_->DestFolder) &&
+      GetFileIdentity(FileSession_->DestFolder, folder))
+    PieceFolders_.emplace(folder, file_name);
 }
 
 void TBatchFileSplitSessionExecutor::Stop() {

@@ -1,12 +1,16 @@
 // Runs a batch split task: every file of the source folder that matches the
 // mask is split into its own "<name>_split" folder under the destination,
-// with one reused splitter and one per-file split session.
+// with one reused splitter and one per-file split session. A file whose
+// folder already holds the pieces of a file split earlier in the same run
+// fails instead.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
 #include "execution/USessionExecutor.h"
+#include "util/UPathUtils.h"
 
 class TFileSplitter;
 class TFileSplitSession;
@@ -26,10 +30,15 @@ class TBatchFileSplitSessionExecutor : public TSessionExecutor {
 
  private:
   void SplitOneFile(const std::string& file_name);
+  // Records the piece folder of the file just run, once its split has
+  // cleared or created it.
+  void ClaimPieceFolder(const std::string& file_name);
 
   bool Stopped_ = false;
   std::unique_ptr<TFileSplitter> Splitter_;
   TBatchFileSplitSession* BatchSession_ = nullptr;
   std::unique_ptr<TFileSplitSession> FileSession_;
   std::unique_ptr<TFolderScanner> Scanner_;
+  // The piece folders of this run, with the file split into each.
+  std::map<TFileIdentity, std::string> PieceFolders_;
 };

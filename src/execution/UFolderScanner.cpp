@@ -25,11 +25,14 @@ void TFolderScanner::Scan() {
   AllNumeric_ = true;
   // An empty Folder would otherwise mean the root folder.
   if (Folder.empty() || Mask.empty()) return;
-  MaskExtension_ = ExtensionOfName(Mask);
+  MaskParts_ = SplitMask(Mask);
+  MaskExtension_ = ExtensionOfName(MaskParts_.Name);
   Visited_.clear();
+  Listed_.clear();
   std::vector<TFound> found;
   ScanFolder(Folder, found);
   Visited_.clear();
+  Listed_.clear();
 
   if (AllNumeric_ && found.size() >= 2)
     std::stable_sort(found.begin(), found.end(), [](const TFound& a, const TFound& b) { return a.Number < b.Number; });
@@ -50,18 +53,34 @@ void TFolderScanner::ScanFolder(const std::string& folder, std::vector<TFound>& 
   // A directory reached again through a link was scanned already.
   if (!Visited_.insert({st.st_dev, st.st_ino}).second) return;
 
-  std::vector<std::string> names = ListFolder(dir);
+  const std::vector<std::string> names = ListFolder(dir);
+  if (MaskParts_.Folder.empty())
+    ListMatches(dir, names, found);
+  else
+    ListMatchesBelow(dir + MaskParts_.Folder, found);
+  if (!IncludeSubfolders) return;
   for (const std::string& name : names) {
-    if (!MatchesMask(name, Mask) || !FileExists(dir + name)) continue;
+    if (!MatchesMask(name, "*.*") || IsHiddenName(name) || !DirectoryExists(dir + name)) continue;
+    ScanFolder(dir + name + "/", found);
+  }
+}
+
+void TFolderScanner::ListMatchesBelow(const std::string& folder, std::vector<TFound>& found) {
+  struct stat st;
+  if (!IsSystemPath(folder) || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  // Scanned folders linked to one another may lead to the same folder.
+  if (!Listed_.insert({st.st_dev, st.st_ino}).second) return;
+  ListMatches(folder, ListFolder(folder), found);
+}
+
+void TFolderScanner::ListMatches(const std::string& dir, const std::vector<std::string>& names,
+                                 std::vector<TFound>& found) {
+  for (const std::string& name : names) {
+    if (!MatchesMask(name, MaskParts_.Name) || !FileExists(dir + name)) continue;
     if (name.find("DS_Store") != std::string::npos) continue;  // Finder metadata, never a source.
     if (!ExtensionMatches(name)) continue;
     int32_t number = 0;
     AllNumeric_ = AllNumeric_ && NumericName(name, number);
     found.push_back({dir + name, number});
-  }
-  if (!IncludeSubfolders) return;
-  for (const std::string& name : names) {
-    if (!MatchesMask(name, "*.*") || IsHiddenName(name) || !DirectoryExists(dir + name)) continue;
-    ScanFolder(dir + name + "/", found);
   }
 }

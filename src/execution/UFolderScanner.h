@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/UPathUtils.h"
+
 class TFolderScanner {
  public:
   // Empties the list of files.
@@ -19,6 +21,8 @@ class TFolderScanner {
   // Appends to Files the full path (folder + "/" + name) of every file (not
   // a directory, links followed) of Folder whose name matches Mask and whose
   // extension matches the mask's, skipping names that contain "DS_Store".
+  // A mask with a folder part ("sub.d/*.txt") lists that folder of each
+  // scanned folder instead, under paths such as folder + "/sub.d/a.txt".
   // With IncludeSubfolders, the non-hidden subfolders whose names contain a
   // dot are scanned too, depth first, each directory at most once, so that
   // symbolic-link cycles end. When every file this scan listed has a numeric
@@ -43,11 +47,17 @@ class TFolderScanner {
   };
 
   void ScanFolder(const std::string& folder, std::vector<TFound>& found);
+  // Dir ends with "/"; Names are its entries.
+  void ListMatches(const std::string& dir, const std::vector<std::string>& names, std::vector<TFound>& found);
+  void ListMatchesBelow(const std::string& folder, std::vector<TFound>& found);
   bool ExtensionMatches(const std::string& name) const;
 
   std::vector<std::string> Files_;
   bool AllNumeric_ = false;
   // State of the running scan.
+  TMaskParts MaskParts_;
   std::string MaskExtension_;
   std::set<std::pair<dev_t, ino_t>> Visited_;
+  // The folders listed by a mask with a folder part, each at most once.
+  std::set<std::pair<dev_t, ino_t>> Listed_;
 };

@@ -73,12 +73,14 @@ std::string TDebugHelper::GetAppConfigFolder(const std::string& app_name) {
     if (base.empty() || base.back() != '/') base += '/';
     base += ".config/";
   }
-  std::string folder = base + FileNameWithoutExtension(ProgramFileName()) + "/";
-  size_t cmd = folder.find(app_name + "Cmd");
-  if (cmd != std::string::npos) folder.replace(cmd, app_name.size() + 3, app_name);
-  size_t suffix = folder.find(app_name + "_");
-  if (suffix != std::string::npos) folder = folder.substr(0, suffix + app_name.size()) + "/";
-  return folder;
+  // Only the program's name is mapped to the application's: the base folder
+  // may hold the same words and is used as it is.
+  std::string name = FileNameWithoutExtension(ProgramFileName());
+  size_t cmd = name.find(app_name + "Cmd");
+  if (cmd != std::string::npos) name.replace(cmd, app_name.size() + 3, app_name);
+  size_t suffix = name.find(app_name + "_");
+  if (suffix != std::string::npos) name.resize(suffix + app_name.size());
+  return base + name + "/";
 }
 
 int64_t TDebugHelper::GetFreeMemory() {

@@ -52,6 +52,22 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
   return m == mask.size();
 }
 
+TMaskParts SplitMask(std::string_view mask) {
+  size_t slash = mask.rfind('/');
+  if (slash == std::string_view::npos) return {{}, std::string(mask)};
+  std::string_view folder = mask.substr(0, slash);
+  // The folder part always lies below the folder searched.
+  while (!folder.empty() && folder.front() == '/') folder.remove_prefix(1);
+  return {folder.empty() ? std::string() : WithTrailingSlash(folder), std::string(mask.substr(slash + 1))};
+}
+
+bool IsPieceFormName(std::string_view name) {
+  size_t digits = 0;
+  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
+  return digits > 0 && digits < name.size() && name[digits] == '.' &&
+         name.find('.', digits + 1) == std::string_view::npos;
+}
+
 bool IsHiddenName(std::string_view name) { return name.size() >= 2 && name[0] == '.' && name[1] != '.'; }
 
 std::string WithTrailingSlash(std::string_view folder) {
@@ -80,6 +96,28 @@ bool GetFileIdentity(const std::string& path, TFileIdentity& identity) {
   return true;
 }
 
+std::vector<TFileIdentity> LinkChainIdentities(const std::string& path) {
+  std::vector<TFileIdentity> chain;
+  std::string entry = path;
+  // The kernel's own bound on links followed in one lookup.
+  constexpr int kMaxLinks = 40;
+  for (int i = 0; i <= kMaxLinks && IsSystemPath(entry); ++i) {
+    struct stat st;
+    if (lstat(entry.c_str(), &st) != 0) break;
+    chain.push_back({st.st_dev, st.st_ino});
+    if (!S_ISLNK(st.st_mode)) break;
+    char target[4096];
+    ssize_t n = readlink(entry.c_str(), target, sizeof(target));
+    if (n <= 0 || static_cast<size_t>(n) == sizeof(target)) break;
+    std::string next(target, static_cast<size_t>(n));
+    // A relative target is taken from the folder that holds the link.
+    size_t slash = entry.rfind('/');
+    if (next[0] != '/' && slash != std::string::npos) next.insert(0, entry, 0, slash + 1);
+    entry = std::move(next);
+  }
+  return chain;
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
   if (!IsSystemPath(folder)) return names;
@@ -105,13 +143,15 @@ bool MarkVisited(const std::string& dir, TVisited& visited) {
   return visited.insert({st.st_dev, st.st_ino}).second;
 }
 
-std::string FindFirstMatchIn(const std::string& folder, const std::string& mask, bool include_subfolders,
+std::string FindFirstMatchIn(const std::string& folder, const TMaskParts& mask, bool include_subfolders,
                              TVisited& visited) {
   std::string dir = WithTrailingSlash(folder);
   if (!MarkVisited(dir, visited)) return {};
-  std::vector<std::string> names = ListFolder(dir);
-  for (const std::string& name : names)
-    if (MatchesMask(name, mask) && FileExists(dir + name)) return dir + name;
+  const std::vector<std::string> names = ListFolder(dir);
+  const std::string listed = dir + mask.Folder;
+  const std::vector<std::string> below = mask.Folder.empty() ? std::vector<std::string>() : ListFolder(listed);
+  for (const std::string& name : mask.Folder.empty() ? names : below)
+    if (MatchesMask(name, mask.Name) && FileExists(listed + name)) return listed + name;
   if (!include_subfolders) return {};
   for (const std::string& name : names) {
     if (!MatchesMask(name, "*.*") || IsHiddenName(name) || !DirectoryExists(dir + name)) continue;
@@ -121,37 +161,24 @@ std::string FindFirstMatchIn(const std::string& folder, const std::string& mask,
   return {};
 }
 
-void WalkClearable(const std::string& folder, const std::function<void(const std::string&)>& visit) {
-  for (const std::string& name : ListFolder(folder + "/")) {
-    if (name.find('.') == std::string::npos) continue;
-    std::string path = folder + "/" + name;
-    struct stat link_st;
-    if (lstat(path.c_str(), &link_st) != 0) continue;
-    if (S_ISDIR(link_st.st_mode)) {
-      WalkClearable(path, visit);
-    } else if (S_ISLNK(link_st.st_mode) && DirectoryExists(path)) {
-      // A link to a directory is left alone: following it would delete files
-      // outside the folder being cleared.
-      continue;
-    } else {
-      visit(path);
-    }
-  }
-}
-
 }  // namespace
 
 std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders) {
   TVisited visited;
-  return FindFirstMatchIn(folder, mask, include_subfolders, visited);
+  return FindFirstMatchIn(folder, SplitMask(mask), include_subfolders, visited);
 }
 
 void ForEachFileClearFolderDeletes(const std::string& folder, const std::function<void(const std::string&)>& visit) {
-  WalkClearable(folder, visit);
+  for (const std::string& name : ListFolder(folder + "/")) {
+    if (!IsPieceFormName(name)) continue;
+    std::string path = folder + "/" + name;
+    // A directory is no piece, and neither is a link to one.
+    if (!DirectoryExists(path)) visit(path);
+  }
 }
 
 void ClearFolder(const std::string& folder) {
-  WalkClearable(folder, [](const std::string& path) { unlink(path.c_str()); });
+  ForEachFileClearFolderDeletes(folder, [](const std::string& path) { unlink(path.c_str()); });
 }
 
 void ForceFolder(const std::string& path) {

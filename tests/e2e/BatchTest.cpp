@@ -58,6 +58,47 @@ TEST_F(Batch, FailingFileIsReportedAndTheBatchGoesOn) {
   EXPECT_NE(both.find("c.txt"), std::string::npos) << both;
 }
 
+// Files of one name share a piece folder: the first one split keeps it and
+// every later one is reported as failed.
+TEST_F(Batch, LaterFilesOfOneNameNeverClearTheFirstOnesPieces) {
+  WriteFile(Work("in/data.txt"), "t1\nt2\n");
+  WriteFile(Work("in/data.csv"), "c1\nc2\n");
+  WriteFile(Work("in/sub.d/data.csv"), "s1\ns2\n");
+  auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceIncludeSub=1", "SourceMask=*.*",
+                                 "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=1"}));
+  ASSERT_GE(log.size(), 3u);
+  ASSERT_EQ(log[2].Text.rfind("From : ", 0), 0u);
+  const std::string first = log[2].Text.substr(7);
+  const std::string text = ReadFile(first);
+  const std::string ext = std::filesystem::path(first).extension().string();
+  EXPECT_EQ(FilesIn(Work("out/data_split")),
+            (TPieces{{"1" + ext, text.substr(0, 2) + "\r\n"}, {"2" + ext, text.substr(3, 2) + "\r\n"}}));
+  std::vector<std::string> refused;
+  for (const std::string& file : {Work("in/data.txt"), Work("in/data.csv"), Work("in/sub.d/data.csv")}) {
+    if (file == first) continue;
+    refused.push_back("Cannot split \"" + file + "\": The piece folder \"" + Work("out/data_split") +
+                      "\" already holds the pieces of \"" + first + "\" split earlier in this batch.");
+  }
+  std::vector<std::string> reported;
+  for (const TLogEntry& e : log)
+    if (e.Text.starts_with("Cannot split")) reported.push_back(e.Text);
+  EXPECT_EQ(reported, refused);
+  EXPECT_EQ(log.size(), 2u + 3 + 2);  // one summary group, two refusals
+  auto exceptions = ParseLog(ReadFile(ConfigFolder() + "/exception.log"));
+  ASSERT_EQ(exceptions.size(), 2u);
+  EXPECT_EQ(exceptions[1].Text, "In TBatchFileSplitSessionExecutor.Execute, " + refused[1]);
+}
+
+// A file that fails before its piece folder is touched leaves the folder to
+// the next file of its name.
+TEST_F(Batch, FileThatFailsBeforeItsFolderIsTouchedDoesNotHoldIt) {
+  WriteFile(Work("in/sub.d/data.csv"), "s\n");
+  ASSERT_EQ(mkfifo(Work("in/data.txt").c_str(), 0600), 0);  // refused at open; listed first
+  auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceIncludeSub=1", "SourceMask=*.*",
+                                 "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=5"}));
+  EXPECT_EQ(FilesIn(Work("out/data_split")), (TPieces{{"1.csv", "s\r\n"}}));
+}
+
 TEST_F(Batch, EmptySourceFolderListsNothingAndEmptyDestUsesWorkingDirectory) {
   WriteFile(Work("in/a.txt"), "a\n");
   auto log = RunTask(WriteBatch({"SourceFolder=", "SourceMask=*", "DestFolder=" + Work("out"), "SplitByType=Lines",

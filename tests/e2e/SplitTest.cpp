@@ -55,14 +55,13 @@ TEST_F(Split, EachRuleWritesItsPieces) {
   }
 }
 
-TEST_F(Split, DestinationIsClearedOfDottedFilesOnly) {
-  WriteFile(Work("out/old.csv"), "old");
-  WriteFile(Work("out/keep"), "keep");
-  WriteFile(Work("out/sub.d/x.txt"), "x");
+TEST_F(Split, DestinationIsClearedOfEarlierPiecesOnly) {
+  for (const char* name : {"notes.txt", ".hidden", "sub.d/x.txt", "7", "1.csv", "5.txt"})
+    WriteFile(Work("out/" + std::string(name)), name);
   SplitWith("1\n2\n", {"SplitByType=Lines", "MaxLines=5"});
-  EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"1.txt", "1\r\n2\r\n"}, {"keep", "keep"}}));
-  EXPECT_FALSE(PathExists(Work("out/sub.d/x.txt")));
-  EXPECT_TRUE(PathExists(Work("out/sub.d")));
+  EXPECT_EQ(FilesIn(Work("out")),
+            (TPieces{{"1.txt", "1\r\n2\r\n"}, {"notes.txt", "notes.txt"}, {".hidden", ".hidden"}, {"7", "7"}}));
+  EXPECT_EQ(ReadFile(Work("out/sub.d/x.txt")), "sub.d/x.txt");
 }
 
 TEST_F(Split, MaxLinesBelowOneFailsBeforeTouchingTheDestination) {
@@ -123,36 +122,50 @@ TEST_F(Split, MissingConfigFolderAddsNoSecondFailure) {
   EXPECT_FALSE(PathExists(ConfigFolder()));
 }
 
+// The run fails before anything is deleted or written exactly when clearing
+// would take the source away or a piece would overwrite it; a source beside
+// its pieces is split.
 TEST_F(Split, SourceInsideTheDestinationIsNeverDeletedOrOverwritten) {
   struct Case {
     std::string source, dest;
+    std::vector<std::pair<std::string, std::string>> links;  // link, target
+    bool refused;
   } cases[] = {
-      {"out/data.csv", "out"},         // cleared away
-      {"out/sub.d/data.csv", "out"},   // cleared in a dotted subfolder
-      {"out/3", "out"},                // overwritten by piece 3
-      {"out/2.csv", "out/"},           // a piece name, spelt with a trailing slash
+      {"out/orders.csv", "out", {}, false},       // beside its pieces
+      {"out/sub.d/data.csv", "out", {}, false},   // subfolders are never cleared
+      {"out/3.txt", "out", {}, true},             // cleared away
+      {"out/2.csv", "out/", {}, true},            // spelt with a trailing slash
+      {"out/3", "out", {}, true},                 // overwritten by piece 3
+      {"elsewhere/a.txt", "out", {{"out/7.txt", "elsewhere/a.txt"}}, false},  // only the link goes
+      {"out/7.txt", "out", {{"out/7.txt", "elsewhere/a.txt"}}, true},          // the source's own path goes
+      {"elsewhere/b.txt", "out", {{"elsewhere/b.txt", "../out/4.txt"}, {"out/4.txt", "elsewhere/a.txt"}}, true},
+      {"out/link.txt", "out", {{"out/link.txt", "elsewhere/a.txt"}}, false},
+      {"elsewhere/7", "out", {{"out/1", "elsewhere/7"}}, true},  // piece 1 would write over it
   };
+  std::string lines;
+  for (int i = 0; i < 5; ++i) lines += "line\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);
     std::filesystem::remove_all(Work("out"));
-    std::string lines;
-    for (int i = 0; i < 5; ++i) lines += "line\n";
-    WriteFile(Work(c.source), lines);
+    std::filesystem::remove_all(Work("elsewhere"));
+    std::filesystem::remove(Log);
+    WriteFile(Work("elsewhere/a.txt"), lines);
+    WriteFile(Work("elsewhere/7"), lines);
+    MakeDirs(Work("out"));
+    WriteFile(Work("out/9.txt"), "old piece");
+    for (const auto& [link, target] : c.links) {
+      std::filesystem::remove(Work(link));
+      std::filesystem::create_symlink(target[0] == '.' ? target : Work(target), Work(link));
+    }
+    if (!PathExists(Work(c.source))) WriteFile(Work(c.source), lines);
     auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work(c.source), "DestFolder=" + Work(c.dest),
                                              "SplitByType=Lines", "MaxLines=1"}));
     EXPECT_EQ(ReadFile(Work(c.source)), lines);
     ASSERT_GE(log.size(), 3u);
-    EXPECT_NE(log[2].Text.find("source file"), std::string::npos) << log[2].Text;
-    std::filesystem::remove(Log);
+    EXPECT_EQ(log[2].Text.find("The source file"), c.refused ? 0u : std::string::npos) << log[2].Text;
+    EXPECT_EQ(PathExists(Work("out/9.txt")), c.refused) << "cleared although refused, or kept although split";
+    EXPECT_EQ(PathExists(Work("out/5" + std::filesystem::path(c.source).extension().string())), !c.refused);
   }
-  // A link in the destination that names the source is caught by identity.
-  std::filesystem::remove_all(Work("out"));
-  WriteFile(Work("elsewhere/7"), "x\n");
-  MakeDirs(Work("out"));
-  std::filesystem::create_symlink(Work("elsewhere/7"), Work("out/1"));
-  RunTask(WriteTask("job.sft", {"SourceFile=" + Work("elsewhere/7"), "DestFolder=" + Work("out"), "SplitByType=Lines",
-                                "MaxLines=1"}));
-  EXPECT_EQ(ReadFile(Work("elsewhere/7")), "x\n");
 }
 
 TEST_F(Split, DestinationThatCannotBeCreatedFailsTheRun) {

@@ -135,3 +135,30 @@ TEST(FolderScanner, LinkCyclesEndAndNoFolderIsScannedTwice) {
   for (const std::string& path : files) names.push_back(std::string(FileNamePart(path)));
   EXPECT_EQ(Sorted(names), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 }
+
+TEST(FolderScanner, MaskWithAFolderPartListsThatFolderOfEachScannedFolder) {
+  TTempDir dir;
+  for (const char* path : {"top.txt", "sub.d/a.txt", "sub.d/a.csv", "sub.d/README", "arch.d/c.txt",
+                           "arch.d/sub.d/b.txt", "arch.d/sub.d/deep.d/d.txt"})
+    WriteFile(dir / path, "x");
+  MakeDirs(dir / "sub.d/f.txt");  // still no file
+  struct {
+    const char* mask;
+    bool include_subfolders;
+    std::vector<std::string> paths;
+  } cases[] = {
+      {"sub.d/*.txt", false, {"sub.d/a.txt"}},
+      {"sub.d/*.txt", true, {"arch.d/sub.d/b.txt", "sub.d/a.txt"}},
+      {"/sub.d//*.txt", false, {"sub.d/a.txt"}},
+      {"sub.d/*", false, {"sub.d/README"}},  // the mask's extension is its name's
+      {"arch.d/sub.d/*.*", false, {"arch.d/sub.d/b.txt"}},
+      {"missing.d/*.txt", true, {}},
+      {"sub.d/", false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mask);
+    std::vector<std::string> expected;
+    for (const std::string& path : c.paths) expected.push_back(dir / path);
+    EXPECT_EQ(Sorted(Scan(dir.Path(), c.mask, c.include_subfolders)), expected);
+  }
+}

@@ -15,6 +15,10 @@ TEST(AppConfigFolder, FollowsEnvironmentAndProgramName) {
       {"", "/home/ann_b", "/x/Quillmere_x64", "/home/ann_b/.config/Quillmere/"},
       {nullptr, "/home/ann/", "/x/QuillmereCmd_x64", "/home/ann/.config/Quillmere/"},
       {"/cfg", "/h", "/x/Other.bin", "/cfg/Other/"},
+      // Only the program's name is mapped; the base keeps these words.
+      {"/srv/Quillmere_backup/cfg", "/h", "/x/QuillmereCmd", "/srv/Quillmere_backup/cfg/Quillmere/"},
+      {nullptr, "/home/QuillmereCmd", "/x/Quillmere_x64", "/home/QuillmereCmd/.config/Quillmere/"},
+      {"/QuillmereCmd_1/", "/h", "/QuillmereCmd_1/Other", "/QuillmereCmd_1/Other/"},
   };
   std::string saved = ProgramFileName();
   for (const Case& c : cases) {
