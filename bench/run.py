@@ -42,6 +42,34 @@ CASES = {
               ["dd", "bs=16M", "if={src}", "of={out}/copy", "status=none"], 2.0),
 }
 
+# Text that is mostly not Latin, in the encodings our users keep it in.
+NONLATIN = {
+    "ru-utf16": ("UCS-2LE (Unicode Little Endian)", "ru_utf16.csv"),
+    "ja-utf16": ("UCS-2LE (Unicode Little Endian)", "ja_utf16.csv"),
+    "ja-cp932": ("CP932 (Japanese)", "ja_cp932.csv"),
+    "zh-cp936": ("CP936 (Chinese Simplified)", "zh_cp936.csv"),
+    "ru-cp1251": ("CP1251 (Cyrillic)", "ru_cp1251.csv"),
+    "ru-utf8": ("UTF-8", "ru_utf8.csv"),
+}
+for name, (encoding, source) in NONLATIN.items():
+    CASES[name] = ({"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": encoding},
+                   "nonlatin/" + source, ["split", "-l", "100000", "{src}", "{out}/x"], 1.0)
+for name in ("ru-utf16", "ja-cp932"):
+    encoding, source = NONLATIN[name]
+    CASES[name + "-size"] = ({"SplitByType": "File Size", "MaxFileSize": "100", "SourceEncoding": encoding},
+                             "nonlatin/" + source, ["split", "-C", "100m", "{src}", "{out}/x"], 1.0)
+    # A marker line opens every 10,000 lines: as many pieces as split -l 10000 makes.
+    CASES[name + "-symbol"] = ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "# block",
+                                "SourceEncoding": encoding}, "nonlatin/" + source,
+                               ["split", "-l", "10000", "{src}", "{out}/x"], 1.5)
+CASES["many-pieces"] = ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "#",
+                         "SourceEncoding": "UTF-8"}, "nonlatin/many.csv",
+                        ["csplit", "-s", "-z", "-f", "{out}/x", "-n", "6", "{src}", "/^#/", "{{*}}"], 1.0)
+CASES["long-line"] = ({"SplitByType": "Lines", "MaxLines": "1", "SourceEncoding": "UTF-8"}, "long/long1g.txt",
+                      ["split", "-l", "1", "{src}", "{out}/x"], 1.5)
+CASES["long-line-2g"] = ({"SplitByType": "Lines", "MaxLines": "1", "SourceEncoding": "UTF-8"}, "long/long2g.txt",
+                         ["split", "-l", "1", "{src}", "{out}/x"], 1.5)
+
 
 def timed(cmd):
     """Wall seconds and peak RSS (KiB) of one child process."""
@@ -73,8 +101,17 @@ def main():
                        check=True, stdout=subprocess.DEVNULL)
         subprocess.run(["cmake", "--build", os.path.join(ROOT, "build"), "-j2", "--target", "QuillmereCmd"],
                        check=True, stdout=subprocess.DEVNULL)
-    data = os.path.join(ROOT, "bench", "data", "%dm" % args.size)
-    subprocess.run([sys.executable, os.path.join(ROOT, "bench", "generate.py"), data, str(args.size)], check=True)
+    data_root = os.path.join(ROOT, "bench", "data")
+    data = os.path.join(data_root, "%dm" % args.size)
+    nonlatin = os.path.join(data_root, "nonlatin-%dm" % args.size)
+    generate = [sys.executable, os.path.join(ROOT, "bench", "generate.py")]
+    names = args.cases.split(",")
+    if any(CASES[n][1].find("/") < 0 for n in names):
+        subprocess.run(generate + [data, str(args.size)], check=True)
+    if any(CASES[n][1].startswith("nonlatin/") for n in names):
+        subprocess.run(generate + ["--nonlatin", nonlatin, str(args.size)], check=True)
+    if any(CASES[n][1].startswith("long/") for n in names):
+        subprocess.run(generate + ["--long", os.path.join(data_root, "long")], check=True)
     # Freshly generated sources are gigabytes of dirty pages: writing them
     # back while the cases run would slow whichever command it meets.
     os.sync()
@@ -82,10 +119,14 @@ def main():
     os.makedirs(work, exist_ok=True)
 
     rows = []
-    for name in args.cases.split(","):
+    for name in names:
         settings, source, ref, target = CASES[name]
         os.sync()
         src = os.path.join(data, source)
+        if source.startswith("nonlatin/"):
+            src = os.path.join(nonlatin, source[len("nonlatin/"):])
+        elif source.startswith("long/"):
+            src = os.path.join(data_root, source)
         ours_out = os.path.join(work, "ours")
         ref_out = os.path.join(work, "ref")
         task = os.path.join(work, name + ".sft")
@@ -108,13 +149,17 @@ def main():
         shutil.rmtree(ref_out, ignore_errors=True)
         o, r = statistics.median(ours), statistics.median(refs)
         rows.append((name, o, r, o / r, target, peak / 1024.0))
-        print("%-7s ours %.3f s  ref %.3f s  ratio %.2f (target %.2f)  peak %.0f MiB" % rows[-1], flush=True)
+        print("%-15s ours %.3f s  ref %.3f s  ratio %.2f (target %.2f)  peak %.0f MiB" % rows[-1], flush=True)
 
     print()
     print("| case | ours (s) | reference (s) | ratio | target | peak RSS (MiB) |")
     print("|---|---|---|---|---|---|")
     for row in rows:
         print("| %s | %.3f | %.3f | %.2f | %.2f | %.0f |" % row)
+    ours = {row[0]: row[1] for row in rows}
+    if "long-line" in ours and "long-line-2g" in ours:
+        print()
+        print("long-line-2g / long-line (ours): %.2f (target 2.20)" % (ours["long-line-2g"] / ours["long-line"]))
 
 
 if __name__ == "__main__":
