@@ -2,15 +2,21 @@
 """Benchmark: QuillmereCmd against GNU split, csplit and dd on the same files.
 
     python3 bench/run.py [--size MIB] [--runs N] [--cases a,b,...]
+    python3 bench/run.py --digest FILE [--bin PATH] [--cases ...]
 
 Builds Release, generates the data once (cached under bench/data), then runs
 every case alternating with its reference, N times each (default 5), and
 prints one table: median wall time of ours and of the reference, their ratio,
 and our peak resident memory. Every run starts by removing the previous
 run's output, for both commands alike.
+
+--digest runs each case once with our program only (--bin picks another
+build) and writes a SHA-256 of every piece to FILE, one line a piece: two
+builds that write the same pieces give the same file.
 """
 
 import argparse
+import hashlib
 import os
 import resource
 import shutil
@@ -83,6 +89,18 @@ def timed(cmd):
     return wall, usage.ru_maxrss
 
 
+def piece_digests(case, folder):
+    """'case piece sha256' for every piece, in piece order."""
+    lines = []
+    for piece in sorted(os.listdir(folder), key=lambda n: (len(n), n)):
+        h = hashlib.sha256()
+        with open(os.path.join(folder, piece), "rb") as f:
+            for chunk in iter(lambda: f.read(1 << 20), b""):
+                h.update(chunk)
+        lines.append("%s %s %s" % (case, piece, h.hexdigest()))
+    return lines
+
+
 def fresh(folder):
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
@@ -94,9 +112,11 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--cases", default=",".join(CASES))
     ap.add_argument("--no-build", action="store_true")
+    ap.add_argument("--digest", help="write the SHA-256 of every piece of each case here; time nothing")
+    ap.add_argument("--bin", default=BIN, help="the program to run (default: the build's)")
     args = ap.parse_args()
 
-    if not args.no_build:
+    if not args.no_build and args.bin == BIN:
         subprocess.run(["cmake", "-S", ROOT, "-B", os.path.join(ROOT, "build"), "-DCMAKE_BUILD_TYPE=Release"],
                        check=True, stdout=subprocess.DEVNULL)
         subprocess.run(["cmake", "--build", os.path.join(ROOT, "build"), "-j2", "--target", "QuillmereCmd"],
@@ -118,7 +138,7 @@ def main():
     work = os.path.join(ROOT, "bench", "data", "work")
     os.makedirs(work, exist_ok=True)
 
-    rows = []
+    rows, digests = [], []
     for name in names:
         settings, source, ref, target = CASES[name]
         os.sync()
@@ -134,8 +154,15 @@ def main():
             f.write("[Split]\nSourceFile=%s\nDestFolder=%s\n" % (src, ours_out))
             for k, v in settings.items():
                 f.write("%s=%s\n" % (k, v))
-        ours_cmd = [BIN, "task=" + task, "logfile=" + os.path.join(work, "bench.log")]
+        ours_cmd = [args.bin, "task=" + task, "logfile=" + os.path.join(work, "bench.log")]
         ref_cmd = [a.format(src=src, out=ref_out) for a in ref]
+        if args.digest:
+            fresh(ours_out)
+            timed(ours_cmd)
+            digests.extend(piece_digests(name, ours_out))
+            shutil.rmtree(ours_out, ignore_errors=True)
+            print("%-15s digested" % name, flush=True)
+            continue
         ours, refs, peak = [], [], 0
         for _ in range(args.runs):
             fresh(ours_out)
@@ -151,6 +178,10 @@ def main():
         rows.append((name, o, r, o / r, target, peak / 1024.0))
         print("%-15s ours %.3f s  ref %.3f s  ratio %.2f (target %.2f)  peak %.0f MiB" % rows[-1], flush=True)
 
+    if args.digest:
+        with open(args.digest, "w") as f:
+            f.write("".join(line + "\n" for line in digests))
+        return
     print()
     print("| case | ours (s) | reference (s) | ratio | target | peak RSS (MiB) |")
     print("|---|---|---|---|---|---|")

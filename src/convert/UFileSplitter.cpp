@@ -287,6 +287,18 @@ void TFileSplitter::FlushPendingHead() {
   PendingBytes_ = static_cast<int64_t>(rest);
 }
 
+void TFileSplitter::WriteLongLine(std::string_view line) {
+  // The lines before it go first; if they fail, so does this one.
+  FlushPending();
+  if (!Output_.IsOpen()) {
+    ++Status().ErrorCount;  // reaches no piece, as a pending line would not
+    return;
+  }
+  Reader_->CheckIntact();
+  WriteToPiece(line, 0);
+  WriteToPiece(CrLf(), CrLf().size());
+}
+
 void TFileSplitter::GrowPending(size_t needed) {
   size_t capacity = std::max(needed, 2 * PendingCapacity_);
   auto buffer = std::make_unique_for_overwrite<char[]>(capacity);

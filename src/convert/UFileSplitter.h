@@ -107,7 +107,14 @@ class TFileSplitter : public TIterativeConverter {
   void FlushPendingHead();
   // Pending += Line + CR LF, the line as the reader hands it out, which is
   // how it is written: the pieces hold exactly the bytes Pending holds.
+  // A line longer than the flush threshold is written straight from the
+  // reader instead (after what is pending): a line of gigabytes is then
+  // never copied, and the pieces are the same.
   void AppendLine(std::string_view line) {
+    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
+      WriteLongLine(line);
+      return;
+    }
     const size_t used = static_cast<size_t>(PendingBytes_);
     if (used + line.size() + sizeof(CrLf_) > PendingCapacity_) GrowPending(used + line.size() + sizeof(CrLf_));
     char* out = Pending_.get() + used;
@@ -139,6 +146,7 @@ class TFileSplitter : public TIterativeConverter {
   // overwrite the source file.
   void CheckSourceIsSafe(const std::string& dest_folder) const;
   void GrowPending(size_t needed);
+  [[gnu::noinline]] void WriteLongLine(std::string_view line);
   // After a failed write: every pending line failed; Pending is emptied.
   void FailPending();
   void EmptyPending();

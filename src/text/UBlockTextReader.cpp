@@ -288,6 +288,12 @@ void TBlockTextReader::MapWindow(size_t size) {
   if (File_.Size() < window_end) throw EReadError();
   const int64_t map_end = MapStart_ + static_cast<int64_t>(Map_.Size());
   if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && window_end <= map_end) return;
+  if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && WindowStart_ < map_end) {
+    // A window outgrowing its span holds a long line: the mapping doubles
+    // in place, so a line of any length is mapped once.
+    const int64_t doubled = std::min(FileSize_, MapStart_ + 2 * static_cast<int64_t>(Map_.Size()));
+    if (Map_.Extend(static_cast<size_t>(std::max(window_end, doubled) - MapStart_))) return;
+  }
   // Spans of several blocks, on 2 MiB boundaries of the file: pages that the
   // page cache holds in 2 MiB pieces are then mapped as such, which costs
   // next to nothing, and the scan meets far fewer address translations.

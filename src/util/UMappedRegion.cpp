@@ -85,6 +85,32 @@ bool TMappedRegion::Map(int fd, int64_t offset, size_t length) {
   return true;
 }
 
+bool TMappedRegion::Extend(size_t length) {
+  if (Base_ == nullptr) return false;
+  if (length <= Size_) return true;
+  const size_t grown = Length_ + (length - Size_);
+  void* base = mremap(Base_, Length_, grown, MREMAP_MAYMOVE);
+  if (base == MAP_FAILED) return false;
+  // The guard covers no address while its bounds change; nothing reads
+  // the mapping meanwhile.
+  Slots[Slot_].Begin = 0;
+  Slots[Slot_].End = reinterpret_cast<uintptr_t>(base) + grown;
+  Slots[Slot_].Begin = reinterpret_cast<uintptr_t>(base);
+  const size_t skew = static_cast<size_t>(Data_ - static_cast<const char*>(Base_));
+  // From the page that held the old end (madvise takes whole pages).
+  const size_t kept = Length_ / PageSize * PageSize;
+  char* added = static_cast<char*>(base) + kept;
+  const size_t added_length = grown - kept;
+  Base_ = base;
+  Length_ = grown;
+  Data_ = static_cast<const char*>(base) + skew;
+  Size_ = length;
+  // As MAP_POPULATE does for a new mapping; kernels without it fault the
+  // pages in on first reading.
+  madvise(added, added_length, MADV_POPULATE_READ);
+  return true;
+}
+
 void TMappedRegion::Unmap() {
   if (Slot_ >= 0) {
     Slots[Slot_].Begin = 0;

@@ -26,6 +26,11 @@ class TMappedRegion {
   // an earlier mapping; false when the file cannot be mapped (the caller then
   // reads it instead). Length 0 maps nothing and succeeds.
   bool Map(int fd, int64_t offset, size_t length);
+  // Grows the mapping to Length bytes from the same offset, keeping the
+  // pages it holds mapped (the region may move: Data changes); false when
+  // it cannot grow, the mapping then being as it was. A window that keeps
+  // growing over a long line thus costs time linear in its size.
+  bool Extend(size_t length);
   void Unmap();
 
   const char* Data() const { return Data_; }

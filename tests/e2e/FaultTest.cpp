@@ -75,6 +75,7 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
     std::vector<std::string> settings;
     TSplitShape shape;
     int source_lines, separator_every;
+    size_t width = 63;
   } cases[] = {
       {"lines", {"SplitByType=Lines", "MaxLines=5000"}, {}, 12000, 0},
       {"lines with header, utf-16",
@@ -83,12 +84,14 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
       {"file size", {"SplitByType=File Size", "MaxFileSize=1"}, {}, 40000, 0},
       {"separator", {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=--"},
        {.HasSeparator = true, .Separator = "--"}, 12000, 5000},
+      // Lines longer than the pending text's flush go to the piece directly.
+      {"long lines", {"SplitByType=Lines", "MaxLines=1"}, {}, 4, 0, 300000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(Work("out"));
     std::filesystem::remove(Log);
-    std::string text = NumberedLines(c.source_lines, 63, c.separator_every);
+    std::string text = NumberedLines(c.source_lines, c.width, c.separator_every);
     if (c.shape.Encoding.starts_with("UCS-2LE")) {
       std::string wide("\xFF\xFE", 2);
       for (char ch : text) wide += std::string{ch, '\0'};

@@ -49,3 +49,40 @@ TEST(MappedRegion, ReaderReportsASourceThatShrinksWhileMapped) {
       },
       EReadError);
 }
+
+TEST(MappedRegion, ExtendedRegionKeepsItsBytesAndItsGuard) {
+  TTempDir dir;
+  std::string content;
+  for (int i = 0; i < 4 * 4096; ++i) content += static_cast<char>('a' + i % 26);
+  WriteFile(dir / "f", content);
+  int fd = open((dir / "f").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  TMappedRegion region;
+  ASSERT_TRUE(region.Map(fd, 10, 100));
+  ASSERT_TRUE(region.Extend(3 * 4096));
+  EXPECT_EQ(std::string(region.Data(), region.Size()), content.substr(10, 3 * 4096));
+  ASSERT_EQ(truncate((dir / "f").c_str(), 4096), 0);
+  volatile char c = region.Data()[2 * 4096];
+  EXPECT_EQ(c, 0);
+  EXPECT_TRUE(region.Faulted());
+  region.Unmap();
+  close(fd);
+}
+
+// A line longer than the spans a large source is mapped in grows one
+// mapping in place and comes out whole.
+TEST(MappedRegion, ReaderHandsOutALineLongerThanItsMappingSpans) {
+  TTempDir dir;
+  const std::string line(20 << 20, 'L');
+  WriteFile(dir / "src.txt", "a\n" + line + "\r\nb");
+  TBlockTextReader reader(1 << 20, 0);
+  reader.Open(dir / "src.txt");
+  reader.SetEncodingName("UTF-8");
+  ASSERT_TRUE(reader.IsMapped());
+  std::vector<std::string> lines;
+  while (reader.HasNext()) {
+    reader.Next();
+    lines.emplace_back(reader.CurrentLine());
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", line, "b"}));
+}
