@@ -26,33 +26,34 @@ class TSymbolFileSplitter final : public TFileSplitter {
   void InitSplit() override;
   // Once per line: a line that matches nothing and is neither the first
   // nor the last only joins the pending text; the rest is kept out of line.
-  // Lines are compared as UTF-8 text and written as they are read.
+  // Lines are compared as UTF-8 text and written as they are read; a line
+  // of another encoding is decoded only as far as the first test needs,
+  // and whole only when it may match.
   void SplitOneLine() override {
-    const std::string_view text = CurrentText();
-    if (LineIndex() != 0 && !MayMatch(text) && !IsLastLine()) [[likely]] {
+    if (LineIndex() != 0 && !MayMatch() && !IsLastLine()) [[likely]] {
       AtSeparator_ = AtStart_ = AtEnd_ = AtFirst_ = AtLast_ = false;
       AppendLine(CurrentLine());
       if (PendingOverThreshold()) [[unlikely]]
         FlushPendingHead();
       return;
     }
-    PlaceLine(text);
+    PlaceLine(CurrentText());
   }
 
  private:
   // Compares Line with the symbol byte for byte, ASCII-folded with IgnoreCase.
   bool SameBytes(std::string_view line) const;
-  // False only for a line that cannot match: the byte of the line that
-  // would meet the symbol's first (or, for end lines, last) byte differs.
-  bool MayMatch(std::string_view line) const {
+  // False only for a line that cannot match: the first (for end lines,
+  // last) byte of its text differs from the symbol's.
+  bool MayMatch() {
     if (Kind_ == TKind::None) return false;
-    const size_t size = Symbol_.size();
-    if (size == 0) return true;
-    if (line.size() < size || (Kind_ == TKind::Separator && line.size() != size)) return false;
-    const size_t at = Kind_ == TKind::EndWith ? line.size() - 1 : 0;
-    char c = line[at];
+    if (Symbol_.empty()) return true;
+    const bool end = Kind_ == TKind::EndWith;
+    const std::string_view edge = end ? Reader().CurrentTextTail(1) : Reader().CurrentTextHead(1);
+    if (edge.empty()) return false;
+    char c = edge[0];
     if (IgnoreCase_ && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return c == Symbol_[Kind_ == TKind::EndWith ? size - 1 : 0];
+    return c == (end ? Symbol_.back() : Symbol_.front());
   }
   // The rule's steps in full, for any line; Text is its UTF-8.
   [[gnu::noinline]] void PlaceLine(std::string_view text);

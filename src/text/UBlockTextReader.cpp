@@ -70,6 +70,24 @@ uint64_t ByteMask64(const char* text, char byte) {
   return mask;
 }
 
+constexpr size_t kNone = static_cast<size_t>(-1);
+
+// The offset of the last LF or CR in Text from From to End, or kNone; one
+// pass from the end, 64 bytes a step, so that a window that grows over a
+// long line is searched once.
+size_t LastLineEndByte(const char* text, size_t from, size_t end) {
+  while (end >= from + 64) {
+    const uint64_t mask = LineEndMask64(text + end - 64);
+    if (mask != 0) return end - 64 + 63 - static_cast<size_t>(__builtin_clzll(mask));
+    end -= 64;
+  }
+  while (end > from) {
+    --end;
+    if (text[end] == '\n' || text[end] == '\r') return end;
+  }
+  return kNone;
+}
+
 // The even bits: the first bytes of 16-bit code units in a 64-byte chunk.
 constexpr uint64_t kUnitStarts = 0x5555555555555555;
 
@@ -174,6 +192,12 @@ std::string_view TBlockTextReader::CrLf() const {
 
 std::string_view TBlockTextReader::DecodeCurrentLine() {
   return Decoder_->Decode(CurrentLine_.data(), CurrentLine_.size(), LineText_);
+}
+
+std::string_view TBlockTextReader::DecodeCurrentEdge(size_t count, bool tail) {
+  const char* line = CurrentLine_.data();
+  const size_t size = CurrentLine_.size();
+  return tail ? Decoder_->DecodeTail(line, size, count, LineText_) : Decoder_->DecodeHead(line, size, count, LineText_);
 }
 
 size_t TBlockTextReader::CodeUnitSize() const { return Decoder_ ? Decoder_->CodeUnitSize() : 1; }
@@ -288,8 +312,10 @@ void TBlockTextReader::MapWindow(size_t size) {
   if (File_.Size() < window_end) throw EReadError();
   const int64_t map_end = MapStart_ + static_cast<int64_t>(Map_.Size());
   if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && window_end <= map_end) return;
-  if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && WindowStart_ < map_end) {
-    // A window outgrowing its span holds a long line: the mapping doubles
+  const int64_t start = WindowStart_ / kMapAlign * kMapAlign;
+  if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && WindowStart_ < map_end &&
+      window_end - start > kMapSpan) {
+    // A window larger than a span holds a long line: the mapping doubles
     // in place, so a line of any length is mapped once.
     const int64_t doubled = std::min(FileSize_, MapStart_ + 2 * static_cast<int64_t>(Map_.Size()));
     if (Map_.Extend(static_cast<size_t>(std::max(window_end, doubled) - MapStart_))) return;
@@ -297,7 +323,6 @@ void TBlockTextReader::MapWindow(size_t size) {
   // Spans of several blocks, on 2 MiB boundaries of the file: pages that the
   // page cache holds in 2 MiB pieces are then mapped as such, which costs
   // next to nothing, and the scan meets far fewer address translations.
-  const int64_t start = WindowStart_ / kMapAlign * kMapAlign;
   int64_t end = std::max(window_end, start + kMapSpan);
   end = std::max(window_end, std::min(FileSize_, (end + kMapAlign - 1) / kMapAlign * kMapAlign));
   if (!Map_.Map(File_.Fd(), start, static_cast<size_t>(end - start))) throw EReadError();
@@ -326,17 +351,13 @@ void TBlockTextReader::ExtendWindow(size_t count) {
 size_t TBlockTextReader::FindCut(size_t from) const {
   const char* window = WindowData();
   if (CodeUnitSize() == 1) {
-    size_t cut = 0;
-    const void* lf = memrchr(window + from, '\n', WindowSize_ - from);
-    if (lf != nullptr) cut = static_cast<size_t>(static_cast<const char*>(lf) - window) + 1;
-    // A CR settles a line end only once the byte after it is known and is
-    // not LF; one before the last LF does not matter.
-    size_t cr_from = std::max(from, cut);
-    if (WindowSize_ - 1 > cr_from) {
-      const void* cr = memrchr(window + cr_from, '\r', WindowSize_ - 1 - cr_from);
-      if (cr != nullptr) cut = static_cast<size_t>(static_cast<const char*>(cr) - window) + 1;
+    size_t last = LastLineEndByte(window, from, WindowSize_);
+    if (last == WindowSize_ - 1 && window[last] == '\r') {
+      // A CR settles a line end only once the byte after it is known and
+      // is not LF; the line end before it is settled either way.
+      last = LastLineEndByte(window, from, last);
     }
-    return cut;
+    return last == kNone ? 0 : last + 1;
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(window);
   const int high = Decoder_->IsBigEndian() ? 0 : 1;
@@ -383,13 +404,16 @@ void TBlockTextReader::ReadBlock() {
     search_from = last_unit_start(WindowSize_);
   }
 
+  LineStart_ = 0;
+  ResetScan();
   if (SourceBytes_ || Decoder_->IsPassThrough()) {
     // A last odd byte of UTF-16 holds no character.
     Text_ = std::string_view(WindowData(), Wide_ ? Cut_ / 2 * 2 : Cut_);
+    // The bytes before the last search hold no line end: a line longer
+    // than a block is scanned once here, not again line by line.
+    ScanNext_ = std::min(search_from, Text_.size());
   } else {
     Text_ = Decoder_->Decode(WindowData(), Cut_, Decoded_);
   }
-  LineStart_ = 0;
-  ResetScan();
   CheckIntact();
 }

@@ -1,6 +1,7 @@
 // Reading a text file of any size line by line, in the program's UTF-8.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "util/UMappedRegion.h"
 
 class TTextDecoder;
+
 
 // Reads a text file in large blocks, decodes each block into UTF-8 and hands
 // its lines out one at a time. LF, CR and CR LF each end a line; line ends are
@@ -89,6 +91,18 @@ class TBlockTextReader {
       return CurrentLine_;
     return DecodeCurrentLine();
   }
+  // The first (last) Count bytes of CurrentText, all of it when shorter,
+  // decoding only as much of the line as they need.
+  std::string_view CurrentTextHead(size_t count) {
+    if (!DecodeLines_) [[likely]]
+      return CurrentLine_.substr(0, count);
+    return DecodeCurrentEdge(count, false);
+  }
+  std::string_view CurrentTextTail(size_t count) {
+    if (!DecodeLines_) [[likely]]
+      return CurrentLine_.substr(CurrentLine_.size() - std::min(count, CurrentLine_.size()));
+    return DecodeCurrentEdge(count, true);
+  }
   // Closes the file and releases the buffers; no line is left to read.
   void Close();
   // Raises EReadError when bytes of the current block vanished from the file
@@ -152,6 +166,7 @@ class TBlockTextReader {
   // Where the line after the UTF-16 line end at End begins.
   size_t AfterWideLineEnd(size_t end) const;
   [[gnu::noinline]] std::string_view DecodeCurrentLine();
+  [[gnu::noinline]] std::string_view DecodeCurrentEdge(size_t count, bool tail);
   [[noreturn, gnu::noinline]] static void FailRead();
   // The offset in Text_ of the first LF or CR (a code unit of the source
   // when Wide_) at or after From, or the size of Text_. From never lies beyond the bytes scanned so far plus one, and

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "text/UDoubleByteTable.h"
 #include "text/UEncodingConverter.h"
 #include "util/UTextUtils.h"
 
@@ -66,6 +67,7 @@ void StartUpEncodings() {
 
 void ShutDownEncodings() {
   ReleaseCachedConverters();
+  ReleaseDoubleByteTables();
   Names.reset();
 }
 

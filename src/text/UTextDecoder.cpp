@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "text/UDoubleByteTable.h"
 #include "text/UEncodings.h"
 #include "text/UUtf8.h"
 
@@ -140,15 +141,25 @@ std::unique_ptr<TTextDecoder> TTextDecoder::ForCharset(std::string_view charset)
   return decoder;
 }
 
+std::unique_ptr<TTextDecoder> TTextDecoder::ThroughIconv(std::string_view charset) {
+  std::unique_ptr<TTextDecoder> decoder(new TTextDecoder());
+  decoder->InitCharset(charset, true);
+  return decoder;
+}
+
 TTextDecoder::~TTextDecoder() {
   if (Cd_ != kNoIconv) iconv_close(Cd_);
 }
 
-void TTextDecoder::InitCharset(std::string_view charset) {
+void TTextDecoder::InitCharset(std::string_view charset, bool through_iconv) {
   Mode_ = TMode::PassThrough;
   if (IsUtf8Compatible(charset)) return;
-  if (BuildTable(charset)) {
+  if (!through_iconv && BuildTable(charset)) {
     Mode_ = TMode::Table;
+    return;
+  }
+  if (!through_iconv && (DoubleByte_ = TDoubleByteTable::Of(charset)) != nullptr) {
+    Mode_ = TMode::DoubleByte;
     return;
   }
   Cd_ = iconv_open("UTF-8", std::string(charset).c_str());
@@ -244,6 +255,10 @@ std::string_view TTextDecoder::Decode(const char* data, size_t size, TCodecBuffe
       begin = buffer.Reserve(size * MaxLength_ + sizeof(TTableEntry::Bytes));
       end = DecodeTable(bytes, size, begin);
       break;
+    case TMode::DoubleByte:
+      begin = buffer.Reserve(size * TDoubleByteTable::kMaxGrowth + TDoubleByteTable::kSlack);
+      end = DoubleByte_->Decode(bytes, size, begin);
+      break;
     case TMode::Iconv:
     default:
       IconvText_.clear();
@@ -268,6 +283,64 @@ void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
       out.append(Decode(data, size, buffer));
       return;
   }
+}
+
+std::string_view TTextDecoder::DecodeHead(const char* data, size_t size, size_t count, TCodecBuffer& buffer) {
+  std::string_view text;
+  switch (Mode_) {
+    case TMode::PassThrough:
+      text = {data, size};
+      break;
+    case TMode::Utf16LE:
+    case TMode::Utf16BE:
+      // Every unit yields at least a byte, and the characters of the first
+      // Count units are whole but for a high surrogate at the last: one unit
+      // more settles it.
+      text = Decode(data, std::min(size / 2, count + 1) * 2, buffer);
+      break;
+    case TMode::Table:
+      text = Decode(data, std::min(size, count), buffer);  // a byte yields a character
+      break;
+    case TMode::DoubleByte: {
+      char* begin = buffer.Reserve(count + TDoubleByteTable::kSlack);
+      char* end = DoubleByte_->DecodeHead(reinterpret_cast<const unsigned char*>(data), size, count, begin);
+      text = {begin, static_cast<size_t>(end - begin)};
+      break;
+    }
+    case TMode::Iconv:
+      text = Decode(data, size, buffer);
+      break;
+  }
+  return text.substr(0, count);
+}
+
+std::string_view TTextDecoder::DecodeTail(const char* data, size_t size, size_t count, TCodecBuffer& buffer) {
+  std::string_view text;
+  switch (Mode_) {
+    case TMode::PassThrough:
+      text = {data, size};
+      break;
+    case TMode::Utf16LE:
+    case TMode::Utf16BE: {
+      // The last Count units yield at least Count bytes, decoded as in the
+      // whole text; the unit before them settles a low surrogate that
+      // opens them.
+      const size_t units = size / 2;
+      const size_t taken = std::min(units, count + 1);
+      text = Decode(data + 2 * (units - taken), 2 * taken, buffer);
+      break;
+    }
+    case TMode::Table: {
+      const size_t taken = std::min(size, count);
+      text = Decode(data + size - taken, taken, buffer);
+      break;
+    }
+    case TMode::DoubleByte:  // a trail byte may pass for a lead: only decoding from the start tells
+    case TMode::Iconv:
+      text = Decode(data, size, buffer);
+      break;
+  }
+  return text.substr(text.size() - std::min(count, text.size()));
 }
 
 char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o) const {

@@ -13,6 +13,8 @@
 
 #include "text/UCodecBuffer.h"
 
+class TDoubleByteTable;
+
 // Turns the bytes of one encoding into UTF-8. One decoder is made per source
 // (or cached per key by ConvertEncoding) and reused for every block.
 //
@@ -38,6 +40,10 @@ class TTextDecoder {
   // A decoder for a glibc iconv character-set name. UTF-8 and ASCII, and
   // names iconv does not know, pass bytes through.
   static std::unique_ptr<TTextDecoder> ForCharset(std::string_view charset);
+  // A decoder for Charset that decodes every character through iconv, as
+  // code pages were decoded before their tables: the reference the tables
+  // are tested against.
+  static std::unique_ptr<TTextDecoder> ThroughIconv(std::string_view charset);
   TTextDecoder(const TTextDecoder&) = delete;
   TTextDecoder& operator=(const TTextDecoder&) = delete;
   ~TTextDecoder();
@@ -48,6 +54,9 @@ class TTextDecoder {
   // True for a single-byte code page decoded through a table in which
   // bytes below 0x80 stand for themselves.
   bool IsByteTable() const { return Mode_ == TMode::Table && AsciiIdentity_; }
+  // True for a code page of one- and two-byte characters decoded through
+  // its table (TDoubleByteTable).
+  bool IsDoubleByteTable() const { return Mode_ == TMode::DoubleByte; }
   // Bytes per code unit of the source: 2 for UTF-16, else 1.
   size_t CodeUnitSize() const { return IsUtf16() ? 2 : 1; }
   bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }
@@ -62,15 +71,21 @@ class TTextDecoder {
   std::string_view Decode(const char* data, size_t size, TCodecBuffer& buffer);
   // Appends the UTF-8 text of Size bytes at Data to Out.
   void Decode(const char* data, size_t size, std::string& out);
+  // The first (last) Count bytes of what Decode gives for the Size bytes at
+  // Data, all of it when shorter, decoding no more of the input than those
+  // need where the encoding allows: a rule that compares the head or tail
+  // of a line with a symbol looks at a few characters of each line.
+  std::string_view DecodeHead(const char* data, size_t size, size_t count, TCodecBuffer& buffer);
+  std::string_view DecodeTail(const char* data, size_t size, size_t count, TCodecBuffer& buffer);
 
  private:
-  enum class TMode { PassThrough, Utf16LE, Utf16BE, Table, Iconv };
+  enum class TMode { PassThrough, Utf16LE, Utf16BE, Table, DoubleByte, Iconv };
   struct TTableEntry {
     char Bytes[8];
     uint8_t Length;
   };
   TTextDecoder() = default;
-  void InitCharset(std::string_view charset);
+  void InitCharset(std::string_view charset, bool through_iconv = false);
   bool BuildTable(std::string_view charset);
   // Writes the text at O, which has room for MaxLength_ bytes per byte and
   // 8 more; returns the end.
@@ -79,6 +94,7 @@ class TTextDecoder {
 
   TMode Mode_ = TMode::PassThrough;
   std::unique_ptr<TTableEntry[]> Table_;
+  const TDoubleByteTable* DoubleByte_ = nullptr;  // shared, kept by its cache
   size_t MaxLength_ = 1;        // longest table entry
   bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
   bool ConverterMissing_ = false;

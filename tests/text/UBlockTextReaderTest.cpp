@@ -382,7 +382,19 @@ TEST(BlockTextReader, SourceBytesAreTheSourcesLinesAndDecodeAsBlocksDo) {
       while (reader.HasNext()) {
         reader.Next();
         lines.emplace_back(reader.CurrentLine());
+        // Heads and tails decode only part of the line, and equal those of
+        // its whole text.
+        std::vector<std::string> edges;
+        for (size_t count : {0, 1, 2, 3, 5, 9}) {
+          edges.emplace_back(reader.CurrentTextHead(count));
+          edges.emplace_back(reader.CurrentTextTail(count));
+        }
         decoded.emplace_back(reader.CurrentText());
+        const std::string& text = decoded.back();
+        for (size_t i = 0; size_t count : {0, 1, 2, 3, 5, 9}) {
+          ASSERT_EQ(edges[i++], text.substr(0, count)) << name << ", line " << lines.size();
+          ASSERT_EQ(edges[i++], text.substr(text.size() - std::min(count, text.size()))) << name;
+        }
       }
       EXPECT_TRUE(lines == expected) << name << ", block " << block;
       EXPECT_TRUE(decoded == texts) << name << ", block " << block;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "text/UEncodingConverter.h"
+#include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "text/UUtf8.h"
 
@@ -18,6 +19,9 @@ namespace {
 const char* const SingleByteKeys[] = {"cp1250",   "cp1251",   "cp1252",    "cp1253",    "cp1254", "cp1255", "cp1256",
                                       "cp1257",   "cp1258",   "cp437",     "cp850",     "cp852",  "cp866",  "cp874",
                                       "iso88591", "iso88592", "iso885915", "macintosh", "koi8r",  "koi8u",  "koi8ru"};
+
+// The keys whose decoders go through a table of one- and two-byte characters.
+const char* const DoubleByteKeys[] = {"cp932", "cp936", "cp949", "cp950"};
 
 std::string Utf8(uint32_t code) {
   char buffer[4];
@@ -261,4 +265,54 @@ TEST(Utf16Codecs, MatchTheReferencesInBothByteOrdersFromEveryAlignment) {
     }
   }
   EXPECT_EQ(EncodeEveryCharacter("ucs2le"), "");
+}
+
+// Every lead byte before every byte decodes as iconv decodes it, but for a
+// pair that iconv takes whole and refuses: that becomes one U+FFFD, where
+// iconv's refusal would take the byte after it down too.
+TEST(DoubleByteTables, DecodeEveryPairAsIconvDoes) {
+  for (const char* key : DoubleByteKeys) {
+    TTextDecoder table(key);
+    ASSERT_TRUE(table.IsDoubleByteTable()) << key;
+    std::unique_ptr<TTextDecoder> reference = TTextDecoder::ThroughIconv(IconvCharsetOf(key));
+    int refused_whole = 0;
+    for (int lead = 0x80; lead < 0x100; ++lead) {
+      for (int trail = 0; trail < 0x100; ++trail) {
+        const std::string bytes = {static_cast<char>(lead), static_cast<char>(trail), '\n'};
+        const std::string got = Decode(table, bytes), expected = Decode(*reference, bytes);
+        if (got == expected) continue;
+        EXPECT_EQ(got, std::string(kReplacementUtf8) + "\n") << key << " " << lead << " " << trail;
+        ++refused_whole;
+      }
+    }
+    EXPECT_LE(refused_whole, 2) << key;
+  }
+}
+
+TEST(DoubleByteTables, DecodeMixedBytesAsIconvDoesFromEveryAlignment) {
+  std::mt19937 random(13);
+  TCodecBuffer buffer;
+  for (const char* key : DoubleByteKeys) {
+    // ASCII runs of every length up to 47 between pairs of lead and trail
+    // bytes (alone or in runs, most of them characters of the page) and
+    // random bytes.
+    std::string bytes;
+    for (int piece = 0; bytes.size() < 16000; ++piece) {
+      bytes.append(static_cast<size_t>(piece % 48), static_cast<char>('a' + piece % 26));
+      for (uint32_t n = 1 + random() % (piece % 5 == 0 ? 30 : 3); n > 0; --n) {
+        const char lead = static_cast<char>(0x81 + random() % 0x7E);
+        bytes += random() % 4 == 0 ? std::string(1, static_cast<char>(random() % 256))
+                                   : std::string{lead, static_cast<char>(0x40 + random() % 0xBF)};
+      }
+    }
+    // glibc's CP949 takes A2 E8 whole and refuses it (see above).
+    for (size_t at = bytes.find("\xA2\xE8"); at != std::string::npos; at = bytes.find("\xA2\xE8", at))
+      bytes[at + 1] = 'x';
+    TTextDecoder table(key);
+    std::unique_ptr<TTextDecoder> reference = TTextDecoder::ThroughIconv(IconvCharsetOf(key));
+    for (size_t offset = 0; offset < 16; ++offset) {
+      const std::string part = bytes.substr(offset);
+      EXPECT_EQ(Difference(Decode(table, part, buffer), Decode(*reference, part)), "") << key << " from " << offset;
+    }
+  }
 }
