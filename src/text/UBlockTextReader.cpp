@@ -195,9 +195,7 @@ std::string_view TBlockTextReader::DecodeCurrentLine() {
 }
 
 std::string_view TBlockTextReader::DecodeCurrentEdge(size_t count, bool tail) {
-  const char* line = CurrentLine_.data();
-  const size_t size = CurrentLine_.size();
-  return tail ? Decoder_->DecodeTail(line, size, count, LineText_) : Decoder_->DecodeHead(line, size, count, LineText_);
+  return Decoder_->DecodeEdge(CurrentLine_.data(), CurrentLine_.size(), count, tail, LineText_);
 }
 
 size_t TBlockTextReader::CodeUnitSize() const { return Decoder_ ? Decoder_->CodeUnitSize() : 1; }

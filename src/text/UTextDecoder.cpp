@@ -285,62 +285,36 @@ void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
   }
 }
 
-std::string_view TTextDecoder::DecodeHead(const char* data, size_t size, size_t count, TCodecBuffer& buffer) {
-  std::string_view text;
+std::string_view TTextDecoder::DecodeEdge(const char* data, size_t size, size_t count, bool tail,
+                                          TCodecBuffer& buffer) {
+  // How many code units at the edge to decode: enough that the Count bytes
+  // wanted come from characters decoded as in the whole text.
+  size_t unit = 1, taken = size;
   switch (Mode_) {
-    case TMode::PassThrough:
-      text = {data, size};
-      break;
     case TMode::Utf16LE:
     case TMode::Utf16BE:
-      // Every unit yields at least a byte, and the characters of the first
-      // Count units are whole but for a high surrogate at the last: one unit
-      // more settles it.
-      text = Decode(data, std::min(size / 2, count + 1) * 2, buffer);
+      // Every unit yields at least a byte; the one unit more settles a
+      // surrogate at the inner end.
+      unit = 2;
+      taken = std::min(size / 2, count + 1);
       break;
     case TMode::Table:
-      text = Decode(data, std::min(size, count), buffer);  // a byte yields a character
+      taken = std::min(size, count);  // a byte yields a character
       break;
-    case TMode::DoubleByte: {
-      char* begin = buffer.Reserve(count + TDoubleByteTable::kSlack);
-      char* end = DoubleByte_->DecodeHead(reinterpret_cast<const unsigned char*>(data), size, count, begin);
-      text = {begin, static_cast<size_t>(end - begin)};
-      break;
-    }
-    case TMode::Iconv:
-      text = Decode(data, size, buffer);
-      break;
-  }
-  return text.substr(0, count);
-}
-
-std::string_view TTextDecoder::DecodeTail(const char* data, size_t size, size_t count, TCodecBuffer& buffer) {
-  std::string_view text;
-  switch (Mode_) {
+    case TMode::DoubleByte:
+      if (!tail) {
+        char* begin = buffer.Reserve(count + TDoubleByteTable::kSlack);
+        char* end = DoubleByte_->DecodeHead(reinterpret_cast<const unsigned char*>(data), size, count, begin);
+        return std::string_view(begin, static_cast<size_t>(end - begin)).substr(0, count);
+      }
+      break;  // a trail byte may pass for a lead: only decoding from the start tells
     case TMode::PassThrough:
-      text = {data, size};
-      break;
-    case TMode::Utf16LE:
-    case TMode::Utf16BE: {
-      // The last Count units yield at least Count bytes, decoded as in the
-      // whole text; the unit before them settles a low surrogate that
-      // opens them.
-      const size_t units = size / 2;
-      const size_t taken = std::min(units, count + 1);
-      text = Decode(data + 2 * (units - taken), 2 * taken, buffer);
-      break;
-    }
-    case TMode::Table: {
-      const size_t taken = std::min(size, count);
-      text = Decode(data + size - taken, taken, buffer);
-      break;
-    }
-    case TMode::DoubleByte:  // a trail byte may pass for a lead: only decoding from the start tells
     case TMode::Iconv:
-      text = Decode(data, size, buffer);
       break;
   }
-  return text.substr(text.size() - std::min(count, text.size()));
+  const char* from = tail ? data + size / unit * unit - taken * unit : data;
+  const std::string_view text = Decode(from, taken * unit, buffer);
+  return tail ? text.substr(text.size() - std::min(count, text.size())) : text.substr(0, count);
 }
 
 char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o) const {

@@ -71,12 +71,11 @@ class TTextDecoder {
   std::string_view Decode(const char* data, size_t size, TCodecBuffer& buffer);
   // Appends the UTF-8 text of Size bytes at Data to Out.
   void Decode(const char* data, size_t size, std::string& out);
-  // The first (last) Count bytes of what Decode gives for the Size bytes at
-  // Data, all of it when shorter, decoding no more of the input than those
-  // need where the encoding allows: a rule that compares the head or tail
-  // of a line with a symbol looks at a few characters of each line.
-  std::string_view DecodeHead(const char* data, size_t size, size_t count, TCodecBuffer& buffer);
-  std::string_view DecodeTail(const char* data, size_t size, size_t count, TCodecBuffer& buffer);
+  // The first (with Tail, last) Count bytes of what Decode gives for the
+  // Size bytes at Data, all of it when shorter, decoding no more of the
+  // input than those need where the encoding allows: a rule that compares
+  // the head or tail of a line with a symbol looks at a few characters.
+  std::string_view DecodeEdge(const char* data, size_t size, size_t count, bool tail, TCodecBuffer& buffer);
 
  private:
   enum class TMode { PassThrough, Utf16LE, Utf16BE, Table, DoubleByte, Iconv };
