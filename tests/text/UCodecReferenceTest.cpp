@@ -212,15 +212,19 @@ TEST(DecoderTables, DecodeMixedBytesAsByteByByteFromEveryAlignment) {
 
 TEST(Utf16Codecs, MatchTheReferencesInBothByteOrdersFromEveryAlignment) {
   // Units: ASCII runs of every length up to 47 between other characters
-  // (alone or in runs up to 40), pairs, lone and reversed surrogates, and a
-  // high surrogate at the end.
+  // (alone or in runs up to 40, two-byte ones also among spaces), pairs,
+  // lone and reversed surrogates, and a high surrogate at the end.
   std::mt19937 random(5);
   std::vector<uint16_t> units;
   for (int piece = 0; units.size() < 12000; ++piece) {
     for (int i = 0; i < piece % 48; ++i) units.push_back(static_cast<uint16_t>(random() % 0x80));
-    switch (random() % 7) {
+    switch (random() % 8) {
       case 0:
         units.push_back(static_cast<uint16_t>(0x80 + random() % 0x780));
+        break;
+      case 7:  // words of two-byte letters between spaces
+        for (uint32_t n = 1 + random() % 40; n > 0; --n)
+          units.push_back(random() % 6 == 0 ? uint16_t{' '} : static_cast<uint16_t>(0x80 + random() % 0x780));
         break;
       case 6:
         for (uint32_t n = 1 + random() % 40; n > 0; --n)
