@@ -27,6 +27,9 @@ const TKind kKinds[] = {
      [](TTaskSession& s, const std::string& dest) { dynamic_cast<TBatchFileSplitSession&>(s).DestFolder = dest; }},
 };
 
+// Failure messages name the kind rather than dump the struct's bytes.
+void PrintTo(const TKind& kind, std::ostream* out) { *out << kind.Name; }
+
 class TaskSession : public ::testing::TestWithParam<TKind> {
  protected:
   TTempDir Dir;
