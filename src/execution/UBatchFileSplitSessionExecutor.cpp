@@ -28,6 +28,7 @@ bool TBatchFileSplitSessionExecutor::Execute() {
   FileSession_->SymbolType = BatchSession_->SymbolType;
   FileSession_->SymbolValue = BatchSession_->SymbolValue;
   FileSession_->IgnoreCase = BatchSession_->IgnoreCase;
+  FileSession_->QuotedFields = BatchSession_->QuotedFields;
   Splitter_ = CreateSplitter(FileSession_->SplitByType);
   if (!Splitter_)
     throw EQuillmereError("Unknown split rule \"" + FileSession_->SplitByType +

@@ -29,7 +29,8 @@ bool TBatchFileSplitSession::IsSameAs(const TTaskSession& other) const {
          SourceIncludeSub == same->SourceIncludeSub && SourceMask == same->SourceMask &&
          DestFolder == same->DestFolder && SplitByType == same->SplitByType && MaxLines == same->MaxLines &&
          KeepHeader == same->KeepHeader && MaxFileSize == same->MaxFileSize && SymbolType == same->SymbolType &&
-         SymbolValue == same->SymbolValue && IgnoreCase == same->IgnoreCase;
+         SymbolValue == same->SymbolValue && IgnoreCase == same->IgnoreCase &&
+         QuotedFields == same->QuotedFields;
 }
 
 void TBatchFileSplitSession::WriteToIni(const std::string& file_name) {
@@ -46,6 +47,8 @@ void TBatchFileSplitSession::WriteToIni(const std::string& file_name) {
   ini.WriteString(kSection, "SymbolType", SymbolType);
   ini.WriteString(kSection, "SymbolValue", SymbolValue);
   ini.WriteBool(kSection, "IgnoreCase", IgnoreCase);
+  // A task that never used the key is saved with the keys it always had.
+  if (QuotedFields || ini.ValueExists(kSection, "QuotedFields")) ini.WriteBool(kSection, "QuotedFields", QuotedFields);
   ini.UpdateFile();
 }
 
@@ -64,6 +67,7 @@ void TBatchFileSplitSession::ReadFromIni(const std::string& file_name) {
   SymbolType = ini.ReadString(kSection, "SymbolType", "");
   SymbolValue = ini.ReadString(kSection, "SymbolValue", "");
   IgnoreCase = ini.ReadBool(kSection, "IgnoreCase", false);
+  QuotedFields = ini.ReadBool(kSection, "QuotedFields", false);
   // An empty SourceFolder names no folder: the batch never searches the root.
   if (SourceEncoding.empty() && !SourceFolder.empty() && DirectoryExists(SourceFolder)) {
     std::string first = FindFirstMatch(SourceFolder, SourceMask, SourceIncludeSub);
@@ -77,7 +81,7 @@ std::unique_ptr<TTaskSession> TBatchFileSplitSession::NewSession() const {
 
 void TBatchFileSplitSession::GetDescription(std::string& text) const {
   text = DescribeSplit(SourceDescription(), DestDescription(), SplitByType, MaxLines, KeepHeader, MaxFileSize,
-                       SymbolType, SymbolValue, IgnoreCase);
+                       SymbolType, SymbolValue, IgnoreCase, QuotedFields);
 }
 
 std::string TBatchFileSplitSession::SourceDescription() const { return "From : " + SourceFolder; }

@@ -43,4 +43,5 @@ class TBatchFileSplitSession : public TTaskSession {
   std::string SymbolType;
   std::string SymbolValue;
   bool IgnoreCase = false;
+  bool QuotedFields = false;  // as in the split task
 };

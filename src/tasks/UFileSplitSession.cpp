@@ -27,7 +27,7 @@ bool TFileSplitSession::IsSameAs(const TTaskSession& other) const {
   return SourceFile == same->SourceFile && SourceEncoding == same->SourceEncoding && DestFolder == same->DestFolder &&
          SplitByType == same->SplitByType && MaxLines == same->MaxLines && KeepHeader == same->KeepHeader &&
          MaxFileSize == same->MaxFileSize && SymbolType == same->SymbolType && SymbolValue == same->SymbolValue &&
-         IgnoreCase == same->IgnoreCase;
+         IgnoreCase == same->IgnoreCase && QuotedFields == same->QuotedFields;
 }
 
 void TFileSplitSession::WriteToIni(const std::string& file_name) {
@@ -42,6 +42,8 @@ void TFileSplitSession::WriteToIni(const std::string& file_name) {
   ini.WriteString(kSection, "SymbolType", SymbolType);
   ini.WriteString(kSection, "SymbolValue", SymbolValue);
   ini.WriteBool(kSection, "IgnoreCase", IgnoreCase);
+  // A task that never used the key is saved with the keys it always had.
+  if (QuotedFields || ini.ValueExists(kSection, "QuotedFields")) ini.WriteBool(kSection, "QuotedFields", QuotedFields);
   ini.UpdateFile();
 }
 
@@ -57,6 +59,7 @@ void TFileSplitSession::ReadFromIni(const std::string& file_name) {
   SymbolType = ini.ReadString(kSection, "SymbolType", "Separator");
   SymbolValue = ini.ReadString(kSection, "SymbolValue", "");
   IgnoreCase = ini.ReadBool(kSection, "IgnoreCase", false);
+  QuotedFields = ini.ReadBool(kSection, "QuotedFields", false);
   if (SourceEncoding.empty() && FileExists(SourceFile)) SourceEncoding = DetectEncodingOrEmpty(SourceFile);
 }
 
@@ -64,7 +67,7 @@ std::unique_ptr<TTaskSession> TFileSplitSession::NewSession() const { return std
 
 void TFileSplitSession::GetDescription(std::string& text) const {
   text = DescribeSplit(SourceDescription(), DestDescription(), SplitByType, MaxLines, KeepHeader, MaxFileSize,
-                       SymbolType, SymbolValue, IgnoreCase);
+                       SymbolType, SymbolValue, IgnoreCase, QuotedFields);
 }
 
 std::string TFileSplitSession::SourceDescription() const { return "From : " + SourceFile; }

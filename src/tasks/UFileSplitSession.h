@@ -39,4 +39,7 @@ class TFileSplitSession : public TTaskSession {
   std::string SymbolType;
   std::string SymbolValue;
   bool IgnoreCase = false;
+  // Records are CSV records: a line whose double quotes leave a field open
+  // takes in the lines that follow until the count of quotes is even.
+  bool QuotedFields = false;
 };

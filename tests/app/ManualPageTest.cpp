@@ -91,8 +91,11 @@ std::vector<std::string> KeysWritten(TTaskSession& session) {
 }  // namespace
 
 TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
+  // QuotedFields is written only when set: every key is, so.
   TFileSplitSession split;
+  split.QuotedFields = true;
   TBatchFileSplitSession batch;
+  batch.QuotedFields = true;
   EXPECT_EQ(DocumentedKeys("Split task (.sft)"), KeysWritten(split));
   EXPECT_EQ(DocumentedKeys("Batch task (.bst)"), KeysWritten(batch));
 }

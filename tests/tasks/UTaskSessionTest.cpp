@@ -18,13 +18,16 @@ struct TKind {
   std::function<std::unique_ptr<TTaskSession>()> Create;
   // Changes one setting so that a save writes something different.
   std::function<void(TTaskSession&, const std::string&)> SetDest;
+  std::function<bool&(TTaskSession&)> QuotedFields;
 };
 
 const TKind kKinds[] = {
     {"split", [] { return std::make_unique<TFileSplitSession>(); },
-     [](TTaskSession& s, const std::string& dest) { dynamic_cast<TFileSplitSession&>(s).DestFolder = dest; }},
+     [](TTaskSession& s, const std::string& dest) { dynamic_cast<TFileSplitSession&>(s).DestFolder = dest; },
+     [](TTaskSession& s) -> bool& { return dynamic_cast<TFileSplitSession&>(s).QuotedFields; }},
     {"batch", [] { return std::make_unique<TBatchFileSplitSession>(); },
-     [](TTaskSession& s, const std::string& dest) { dynamic_cast<TBatchFileSplitSession&>(s).DestFolder = dest; }},
+     [](TTaskSession& s, const std::string& dest) { dynamic_cast<TBatchFileSplitSession&>(s).DestFolder = dest; },
+     [](TTaskSession& s) -> bool& { return dynamic_cast<TBatchFileSplitSession&>(s).QuotedFields; }},
 };
 
 // Failure messages name the kind rather than dump the struct's bytes.
@@ -84,6 +87,33 @@ TEST_P(TaskSession, NewSessionOfALoadedSessionHasZeroSettings) {
   EXPECT_TRUE(fresh->IsSameAs(*GetParam().Create()));
   EXPECT_FALSE(fresh->IsSameAs(*session));  // Loading set the INI defaults.
   EXPECT_EQ(session->FileName, Dir / "missing");
+}
+
+// QuotedFields is written only by tasks that use it or already hold it,
+// and described only when true: other tasks keep their files and texts.
+TEST_P(TaskSession, QuotedFieldsIsSavedAndDescribedOnlyWhereUsed) {
+  auto session = GetParam().Create();
+  GetParam().SetDest(*session, "/out");
+  session->SaveToFile(Dir / "job");
+  const std::string plain = ReadFile(Dir / "job");
+  EXPECT_EQ(plain.find("QuotedFields"), std::string::npos);
+  std::string plain_text;
+  session->GetDescription(plain_text);
+
+  GetParam().QuotedFields(*session) = true;
+  EXPECT_FALSE(session->IsSameAs(*GetParam().Create()));
+  session->SaveToFile(Dir / "job");
+  EXPECT_NE(ReadFile(Dir / "job").find("IgnoreCase=0\nQuotedFields=1\n"), std::string::npos) << ReadFile(Dir / "job");
+  std::string text;
+  session->GetDescription(text);
+  EXPECT_EQ(text, plain_text + (plain_text.ends_with("\r\n") ? "" : "\r\n") + "Quoted Fields: True");
+
+  auto loaded = GetParam().Create();
+  loaded->LoadFromFile(Dir / "job");
+  EXPECT_TRUE(GetParam().QuotedFields(*loaded));
+  GetParam().QuotedFields(*loaded) = false;
+  loaded->SaveToFile(Dir / "job");
+  EXPECT_NE(ReadFile(Dir / "job").find("QuotedFields=0"), std::string::npos);
 }
 
 TEST(TaskSessionKinds, ComparingDifferentKindsRaises) {
