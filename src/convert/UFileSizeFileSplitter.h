@@ -30,7 +30,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   // Once per line: a line that fits the open piece and is not the last only
   // joins the pending text; the rest is kept out of line.
   void SplitOneLine() override {
-    if (IsPieceOpen()) [[likely]] {
+    if (IsPieceOpen() && !RecordContinues()) [[likely]] {
       const std::string_view line = CurrentLine();
       const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
       if (size <= SizeLimit(Session->MaxFileSize) && !IsLastLine()) [[likely]] {
@@ -46,4 +46,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
  private:
   // The rule's steps in full, for any line.
   [[gnu::noinline]] void PlaceLine();
+  // A CSV record of several lines, placed whole: measured while its lines
+  // gather, moved to the next piece as soon as it cannot fit the open one.
+  void PlaceRecord();
 };

@@ -60,6 +60,10 @@ void TFileSplitter::InitSplit() {
   PendingBytes_ = 0;
   PendingLines_ = 0;
   CurrentLinePending_ = false;
+  Quoted_ = Session->QuotedFields;
+  RecordOpen_ = false;
+  PendingRecordsEnd_ = 0;
+  PendingHasMultiLine_ = false;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
@@ -151,6 +155,49 @@ void TFileSplitter::CleanUp() {
 void TFileSplitter::LineFailed(const EQuillmereError& error) {
   ++Status().ErrorCount;
   RecordError("Serial: " + std::to_string(LineIndex_ + 1), error);
+  // The record's other lines fail with it; the next record begins after them.
+  while (RecordContinues()) NextRecordLine();
+}
+
+void TFileSplitter::NextRecordLine() {
+  Reader_->Next();
+  if (Reader_->CurrentLineQuotesOdd()) RecordOpen_ = !RecordOpen_;
+  if (!Reader_->HasNext()) RecordOpen_ = false;  // a record still open ends with the source
+}
+
+void TFileSplitter::AppendRecordRest() {
+  while (RecordContinues()) {
+    NextRecordLine();
+    AppendContinuation(Reader_->CurrentLine());
+    if (PendingOverThreshold()) FlushPendingHead();
+  }
+}
+
+void TFileSplitter::MoveRecordToNextPiece(size_t offset) {
+  if (offset > 0 && Output_.IsOpen()) {
+    try {
+      Reader_->CheckIntact();
+      WriteToPiece(std::string_view(Pending_.get(), offset));
+    } catch (const EQuillmereError&) {
+      FailPending();
+      throw;
+    }
+  } else if (offset > 0) {
+    Status().ErrorCount += PendingLines_ - 1;  // whole records that reach no piece
+  }
+  const size_t rest = static_cast<size_t>(PendingBytes_) - offset;
+  std::memmove(Pending_.get(), Pending_.get() + offset, rest);
+  PendingBytes_ = static_cast<int64_t>(rest);
+  PendingRecordsEnd_ = RecordOpen_ ? 0 : PendingBytes_;
+  PendingHasMultiLine_ = true;
+  PendingLines_ = 1;
+  ClosePiece();
+  try {
+    OpenNextPiece();
+  } catch (const EQuillmereError&) {
+    EmptyPending();  // the record fails as a whole, counted by the caller
+    throw;
+  }
 }
 
 void TFileSplitter::CalculateTotal() {
@@ -220,7 +267,10 @@ void TFileSplitter::FlushPending() {
   try {
     // Text taken from a source that shrank meanwhile is never written.
     Reader_->CheckIntact();
-    WriteText(std::string_view(Pending_.get(), static_cast<size_t>(PendingBytes_)));
+    // Rules flush between records; a CSV record still open at that moment
+    // has no line pending yet.
+    const size_t size = static_cast<size_t>(PendingBytes_);
+    if (size > 0) WriteToPiece(std::string_view(Pending_.get(), size), Quoted_ ? PendingRecordsEnd_ : size);
   } catch (const EQuillmereError&) {
     FailPending();
     throw;
@@ -237,6 +287,8 @@ void TFileSplitter::FailPending() {
 
 void TFileSplitter::EmptyPending() {
   PendingBytes_ = 0;
+  PendingRecordsEnd_ = 0;
+  PendingHasMultiLine_ = false;
   PendingLines_ = 0;
   CurrentLinePending_ = false;
 }
@@ -261,7 +313,38 @@ int64_t TFileSplitter::PendingLineEnds(size_t from, size_t size) const {
   return count;
 }
 
+void TFileSplitter::FlushPendingRecords() {
+  if (!Output_.IsOpen()) {
+    FlushPending();
+    return;
+  }
+  // Whole records, or the open record's lines when it is all there is.
+  const size_t whole = static_cast<size_t>(PendingRecordsEnd_);
+  const size_t size = whole > 0 ? whole : static_cast<size_t>(PendingBytes_);
+  try {
+    Reader_->CheckIntact();
+    WriteToPiece(std::string_view(Pending_.get(), size), whole);
+  } catch (const EQuillmereError&) {
+    FailPending();
+    throw;
+  }
+  const size_t rest = static_cast<size_t>(PendingBytes_) - size;
+  std::memmove(Pending_.get(), Pending_.get() + size, rest);
+  PendingBytes_ = static_cast<int64_t>(rest);
+  PendingRecordsEnd_ = 0;
+  PendingHasMultiLine_ = rest > 0;
+  // Still pending: the open record, whether its lines were written or not.
+  PendingLines_ = RecordOpen_ && CurrentLinePending_ ? 1 : 0;
+  CurrentLinePending_ = PendingLines_ > 0;
+}
+
 void TFileSplitter::FlushPendingHead() {
+  // Records of one line each: their line ends are record ends, and the
+  // aligned head below serves them as it serves lines.
+  if (PendingHasMultiLine_) {
+    FlushPendingRecords();
+    return;
+  }
   const int64_t end = PieceBytesWritten_ + PendingBytes_;
   int64_t head = end / FlushThreshold_ * FlushThreshold_ - PieceBytesWritten_;
   // Whole code units only, so that what stays pending starts on one.
@@ -285,6 +368,7 @@ void TFileSplitter::FlushPendingHead() {
   PendingLines_ = PendingLineEnds(static_cast<size_t>(head), rest);
   std::memmove(pending, pending + head, rest);
   PendingBytes_ = static_cast<int64_t>(rest);
+  PendingRecordsEnd_ = PendingBytes_;  // records of one line: the rest ends with one
 }
 
 void TFileSplitter::WriteLongLine(std::string_view line) {

@@ -1,7 +1,9 @@
 // The common base of the split rules: one source text file, read line by
 // line, written into numbered pieces in the destination folder.
 //
-// A record is one source line. The base opens the source, prepares the
+// A record is one source line, or with QuotedFields a CSV record: a line
+// whose double quotes leave a field open takes in the lines that follow
+// until the count of quotes from its start is even. The base opens the source, prepares the
 // destination folder, names and creates the pieces, writes byte-order marks
 // and text in the output encoding, and gathers text in Pending so that it
 // reaches the disk in large writes. The rule (SplitOneLine) decides where
@@ -61,10 +63,13 @@ class TFileSplitter : public TIterativeConverter {
   void Prepare() override;
   void CleanUp() override;
   bool HasNext() override { return Reader_->HasNext(); }
+  // Moves to the next record: its first line becomes current.
   void Next() override {
     Reader_->Next();
     ++LineIndex_;
     CurrentLinePending_ = false;
+    if (Quoted_) [[unlikely]]
+      StartRecordAtCurrentLine();
   }
   void ConvertOneRecord() override { ConvertLine(*this); }
   // Places the current line with the rule's SplitOneLine, called directly
@@ -107,23 +112,42 @@ class TFileSplitter : public TIterativeConverter {
   void FlushPendingHead();
   // Pending += Line + CR LF, the line as the reader hands it out, which is
   // how it is written: the pieces hold exactly the bytes Pending holds.
+  // Line is the first (or only) line of the current record.
   // A line longer than the flush threshold is written straight from the
   // reader instead (after what is pending): a line of gigabytes is then
-  // never copied, and the pieces are the same.
+  // never copied, and the pieces are the same. (Not for CSV records, whose
+  // lines may have to wait for the rest of their record.)
   void AppendLine(std::string_view line) {
-    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
+    if (static_cast<int64_t>(line.size()) > FlushThreshold_ && !Quoted_) [[unlikely]] {
       WriteLongLine(line);
       return;
     }
-    const size_t used = static_cast<size_t>(PendingBytes_);
-    if (used + line.size() + sizeof(CrLf_) > PendingCapacity_) GrowPending(used + line.size() + sizeof(CrLf_));
-    char* out = Pending_.get() + used;
-    std::memcpy(out, line.data(), line.size());
-    std::memcpy(out + line.size(), CrLf_, sizeof(CrLf_));  // one store; only CrLfSize_ bytes count
-    PendingBytes_ += static_cast<int64_t>(line.size()) + CrLfSize_;
+    CopyToPending(line);
     ++PendingLines_;
     CurrentLinePending_ = true;
   }
+  // True while the current record goes on past the current line.
+  bool RecordContinues() const { return RecordOpen_; }
+  // Makes the next line of the current record current.
+  void NextRecordLine();
+  // Appends a line of the current record after its first.
+  void AppendContinuation(std::string_view line) {
+    CopyToPending(line);
+    PendingHasMultiLine_ = true;
+  }
+  // Appends the rest of the current record line by line, writing pending
+  // text as it grows (a record that never closes takes no more memory).
+  void AppendRecordRest();
+  // Starts a record at the current line outside the record count (a kept
+  // header).
+  void StartRecordAtCurrentLine() {
+    // A record still open ends with the source.
+    RecordOpen_ = Quoted_ && Reader_->CurrentLineQuotesOdd() && Reader_->HasNext();
+  }
+  // Writes the pending text before Offset (whole records) to the open piece,
+  // closes it and opens the next; what follows Offset, the head of the
+  // record being placed, stays pending for the new piece.
+  void MoveRecordToNextPiece(size_t offset);
   // The CR LF that ends every line written, in the output encoding.
   std::string_view CrLf() const { return {CrLf_, static_cast<size_t>(CrLfSize_)}; }
   int64_t CrLfSize() const { return CrLfSize_; }
@@ -147,6 +171,19 @@ class TFileSplitter : public TIterativeConverter {
   void CheckSourceIsSafe(const std::string& dest_folder) const;
   void GrowPending(size_t needed);
   [[gnu::noinline]] void WriteLongLine(std::string_view line);
+  void CopyToPending(std::string_view line) {
+    const size_t used = static_cast<size_t>(PendingBytes_);
+    if (used + line.size() + sizeof(CrLf_) > PendingCapacity_) GrowPending(used + line.size() + sizeof(CrLf_));
+    char* out = Pending_.get() + used;
+    std::memcpy(out, line.data(), line.size());
+    std::memcpy(out + line.size(), CrLf_, sizeof(CrLf_));  // one store; only CrLfSize_ bytes count
+    PendingBytes_ += static_cast<int64_t>(line.size()) + CrLfSize_;
+    if (Quoted_ && !RecordOpen_) [[unlikely]]
+      PendingRecordsEnd_ = PendingBytes_;
+  }
+  // FlushPendingHead for CSV records: writes the whole records pending, or,
+  // when only the open record is, all of it.
+  void FlushPendingRecords();
   // After a failed write: every pending line failed; Pending is emptied.
   void FailPending();
   void EmptyPending();
@@ -181,8 +218,14 @@ class TFileSplitter : public TIterativeConverter {
   // The pending text; a plain buffer so that appending a line is two copies.
   std::unique_ptr<char[]> Pending_;
   size_t PendingCapacity_ = 0;
-  int64_t PendingLines_ = 0;
+  int64_t PendingLines_ = 0;  // records begun in Pending and not yet written whole
   bool CurrentLinePending_ = false;
+  bool Quoted_ = false;       // Session->QuotedFields, read at the start of a run
+  bool RecordOpen_ = false;   // the current record goes on past the current line
+  int64_t PendingRecordsEnd_ = 0;  // with Quoted_: where the last whole record in Pending ends
+  // Pending may hold a record of several lines: not every line end in it
+  // ends a record, so it is written up to whole records only.
+  bool PendingHasMultiLine_ = false;
   int64_t PieceBytesWritten_ = 0;
   int64_t PieceWholeBytes_ = 0;  // of those, the bytes up to the last line end
   int64_t FlushThreshold_;

@@ -20,8 +20,14 @@ void TLinesFileSplitter::ReadHeader() {
   if (!Session->KeepHeader || !Reader().HasNext()) return;
   // The header is no record of its own: LineIndex stays at -1.
   Reader().Next();
+  StartRecordAtCurrentLine();
   Header_.assign(Reader().CurrentLine());
   Header_ += CrLf();
+  while (RecordContinues()) {
+    NextRecordLine();
+    Header_ += Reader().CurrentLine();
+    Header_ += CrLf();
+  }
 }
 
 void TLinesFileSplitter::WriteHeader() {

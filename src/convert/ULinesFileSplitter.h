@@ -1,5 +1,6 @@
-// Split rule "Lines": MaxLines lines per piece, the last piece holding the
-// rest; with KeepHeader the source's first line heads every piece.
+// Split rule "Lines": MaxLines lines (records) per piece, the last piece
+// holding the rest; with KeepHeader the source's first line (record) heads
+// every piece.
 #pragma once
 
 #include <string>
@@ -26,6 +27,8 @@ class TLinesFileSplitter final : public TFileSplitter {
     if (LineIndex() == NextPieceAt_) [[unlikely]]
       StartPiece();
     AppendLine(CurrentLine());
+    if (RecordContinues()) [[unlikely]]
+      AppendRecordRest();
     if (LineIndex() + 1 == NextPieceAt_ || IsLastLine()) [[unlikely]]
       EndPiece();
     else if (PendingOverThreshold()) [[unlikely]]

@@ -44,11 +44,11 @@ bool TSymbolFileSplitter::MatchEndWith(std::string_view line) const {
 }
 
 void TSymbolFileSplitter::PlaceLine(std::string_view text) {
-  AtSeparator_ = MatchSeparator(text);
+  const bool several_lines = RecordContinues();
+  AtSeparator_ = !several_lines && MatchSeparator(text);
   AtStart_ = MatchStartWith(text);
   AtEnd_ = MatchEndWith(text);
   AtFirst_ = LineIndex() == 0;
-  AtLast_ = IsLastLine();
   // Before the line: a separator or start line ends the piece gathered so far.
   if (AtSeparator_ || AtStart_) {
     FlushPending();
@@ -56,6 +56,11 @@ void TSymbolFileSplitter::PlaceLine(std::string_view text) {
   }
   if (AtFirst_ || AtStart_) OpenNextPiece();
   if (!AtSeparator_) AppendLine(CurrentLine());
+  if (several_lines) {
+    AppendRecordRest();
+    AtEnd_ = MatchEndWith(CurrentText());  // the record's last line
+  }
+  AtLast_ = IsLastLine();
   if (AtEnd_ || AtLast_)
     FlushPending();
   else if (PendingOverThreshold())

@@ -1,6 +1,8 @@
 // Split rule "Symbol": pieces bounded by separator lines (equal to the
 // symbol, written nowhere), start lines (begin a piece) or end lines (end a
-// piece). IgnoreCase folds ASCII letters only.
+// piece). IgnoreCase folds ASCII letters only. A CSV record (QuotedFields)
+// separates when it is one line equal to the symbol, starts a piece when its
+// first line starts with it and ends one when its last line ends with it.
 #pragma once
 
 #include <string>
@@ -30,7 +32,7 @@ class TSymbolFileSplitter final : public TFileSplitter {
   // of another encoding is decoded only as far as the first test needs,
   // and whole only when it may match.
   void SplitOneLine() override {
-    if (LineIndex() != 0 && !MayMatch() && !IsLastLine()) [[likely]] {
+    if (LineIndex() != 0 && !RecordContinues() && !MayMatch() && !IsLastLine()) [[likely]] {
       AtSeparator_ = AtStart_ = AtEnd_ = AtFirst_ = AtLast_ = false;
       AppendLine(CurrentLine());
       if (PendingOverThreshold()) [[unlikely]]

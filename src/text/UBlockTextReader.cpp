@@ -198,6 +198,47 @@ std::string_view TBlockTextReader::DecodeCurrentEdge(size_t count, bool tail) {
   return Decoder_->DecodeEdge(CurrentLine_.data(), CurrentLine_.size(), count, tail, LineText_);
 }
 
+bool TBlockTextReader::CurrentLineQuotesOdd() const {
+  // The parity of a count is that of the XOR of its bits: the quotes'
+  // compare masks are XORed together and their parity taken once (through
+  // the processor's parity flag; a bit count would be a library call).
+  const char* line = CurrentLine_.data();
+  const size_t size = CurrentLine_.size();
+  uint64_t bits = 0;
+  size_t i = 0;
+  if (!Wide_) {
+    const __m128i quote = _mm_set1_epi8('"');
+    auto quotes_at = [&](size_t at) {
+      return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at)), quote);
+    };
+    __m128i quotes = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) quotes = _mm_xor_si128(quotes, quotes_at(i));
+    if (i < size && size >= 16) {
+      // The bytes left are the last of the line's last sixteen: read those
+      // sixteen, keep the bytes not counted yet.
+      static const unsigned char kLast[32] = {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                              0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+      const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLast + (size - i)));
+      quotes = _mm_xor_si128(quotes, _mm_and_si128(quotes_at(size - 16), keep));
+    } else {
+      for (; i < size; ++i) bits ^= line[i] == '"';
+    }
+    bits ^= static_cast<uint64_t>(_mm_movemask_epi8(quotes));
+  } else {
+    // Lines of UTF-16 begin on a unit; a unit is a quote where its low byte
+    // is 0x22 and its high byte zero.
+    for (; i + 64 <= size; i += 64) {
+      const uint64_t quotes = ByteMask64(line + i, '"');
+      const uint64_t zeros = ByteMask64(line + i, '\0');
+      bits ^= BigEndian_ ? (quotes >> 1) & zeros & kUnitStarts : quotes & (zeros >> 1) & kUnitStarts;
+    }
+    const size_t low = BigEndian_ ? 1 : 0;
+    for (; i + 2 <= size; i += 2) bits ^= line[i + low] == '"' && line[i + 1 - low] == '\0';
+  }
+  return __builtin_parityll(bits);
+}
+
 size_t TBlockTextReader::CodeUnitSize() const { return Decoder_ ? Decoder_->CodeUnitSize() : 1; }
 
 bool TBlockTextReader::HasUnreadText() const {

@@ -103,6 +103,10 @@ class TBlockTextReader {
       return CurrentLine_.substr(CurrentLine_.size() - std::min(count, CurrentLine_.size()));
     return DecodeCurrentEdge(count, true);
   }
+  // True when the current line holds an odd number of double quotes: code
+  // units U+0022 of the source (in UTF-16 aligned units; in every other
+  // encoding the byte 0x22, which is never part of another character).
+  bool CurrentLineQuotesOdd() const;
   // Closes the file and releases the buffers; no line is left to read.
   void Close();
   // Raises EReadError when bytes of the current block vanished from the file

@@ -354,3 +354,68 @@ TEST(FileSplitter, RandomSourcesLoseNothing) {
     EXPECT_EQ(r.Errors, 0);
   }
 }
+
+// With QuotedFields a record is a CSV record: a line whose quotes leave a
+// field open takes in the lines after it. No rule ever cuts one, and the
+// count is of records.
+TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
+  const std::string csv = "id,note\n1,\"a\nb\"\n2,x\n3,\"c\r\n\"\"d\"\"\"\n4,y\n";
+  const std::string big(300000, 'q');  // lines of a size test against a 1 MiB limit
+  const std::string sized = big + big + "\n\"" + big + "\n" + big + "\"\nz\n" + "\"" + big + "\n" + big + "\n" + big +
+                            big + "\n" + big + "\"\nend\n";
+  struct Case {
+    const char* label;
+    std::string rule, source;
+    std::function<void(TFileSplitSession&)> settings;
+    TPieces pieces;
+    int64_t records;
+  } cases[] = {
+      {"lines", "Lines", csv, [](auto& s) { s.MaxLines = 2; },
+       {CrLf({"id,note", "1,\"a", "b\""}), CrLf({"2,x", "3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})}, 5},
+      {"header of two lines", "Lines", "\"h\n1\",h2\n1,\"a\nb\"\n2,x\n3,y\n",
+       [](auto& s) {
+         s.MaxLines = 2;
+         s.KeepHeader = true;
+       },
+       {CrLf({"\"h", "1\",h2", "1,\"a", "b\"", "2,x"}), CrLf({"\"h", "1\",h2", "3,y"})}, 3},
+      {"quote open at the end", "Lines", "a\n\"b\nc\nd", [](auto& s) { s.MaxLines = 1; },
+       {CrLf({"a"}), CrLf({"\"b", "c", "d"})}, 2},
+      {"every record alone", "File Size", csv, [](auto& s) { s.MaxFileSize = 0; },
+       {"", CrLf({"id,note"}), CrLf({"1,\"a", "b\""}), CrLf({"2,x"}), CrLf({"3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})},
+       5},
+      // 600 KB, then a record of 600 KB that does not fit after it, then
+      // one that does, then one larger than the limit, alone.
+      {"records placed whole", "File Size", sized, [](auto& s) { s.MaxFileSize = 1; },
+       {big + big + "\r\n", "\"" + big + "\r\n" + big + "\"\r\nz\r\n",
+        "\"" + big + "\r\n" + big + "\r\n" + big + big + "\r\n" + big + "\"\r\n", "end\r\n"},
+       5},
+      {"start lines inside a record", "Symbol", "#1\na,\"x\n#inner\"\n#2\nb\n",
+       [](auto& s) {
+         s.SymbolType = "Start With";
+         s.SymbolValue = "#";
+       },
+       {CrLf({"#1", "a,\"x", "#inner\""}), CrLf({"#2", "b"})}, 4},
+      {"end lines inside a record", "Symbol", "a,\"x;\ny\";\nb;\nc\n",
+       [](auto& s) {
+         s.SymbolType = "End With";
+         s.SymbolValue = ";";
+       },
+       {CrLf({"a,\"x;", "y\";"}), CrLf({"b;"}), CrLf({"c"})}, 3},
+      {"separators inside a record", "Symbol", "a\n\"--\n--\"\n--\nb\n",
+       [](auto& s) {
+         s.SymbolType = "Separator";
+         s.SymbolValue = "--";
+       },
+       {CrLf({"a", "\"--", "--\""}), CrLf({"b"})}, 4},
+  };
+  for (const Case& c : cases) {
+    for (int64_t flush : {int64_t{0}, int64_t{5}}) {
+      TSplitResult r = Split(c.source, c.rule, [&](TFileSplitSession& s) {
+        c.settings(s);
+        s.QuotedFields = true;
+      }, flush);
+      EXPECT_TRUE(r.Pieces == c.pieces) << c.label << ", flush " << flush;
+      EXPECT_EQ(r.Converted, c.records) << c.label;
+    }
+  }
+}
