@@ -77,6 +77,7 @@ void TFileSplitter::InitSplit() {
   const bool detected = name.empty() || IsAutoDetect(name);
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
   if (!detected_utf16) Reader_->KeepSourceBytes();
+  if (Quoted_) Reader_->TrackQuotes();
   const std::string_view crlf = Reader_->CrLf();
   std::memcpy(CrLf_, crlf.data(), crlf.size());
   CrLfSize_ = static_cast<int64_t>(crlf.size());

@@ -198,7 +198,7 @@ std::string_view TBlockTextReader::DecodeCurrentEdge(size_t count, bool tail) {
   return Decoder_->DecodeEdge(CurrentLine_.data(), CurrentLine_.size(), count, tail, LineText_);
 }
 
-bool TBlockTextReader::CurrentLineQuotesOdd() const {
+bool TBlockTextReader::CountCurrentLineQuotesOdd() const {
   // The parity of a count is that of the XOR of its bits: the quotes'
   // compare masks are XORed together and their parity taken once (through
   // the processor's parity flag; a bit count would be a library call).
@@ -263,6 +263,26 @@ uint64_t TBlockTextReader::LineEndsOfChunk(const char* chunk) const {
   return BigEndian_ ? (ends >> 1) & zeros & kUnitStarts : ends & (zeros >> 1) & kUnitStarts;
 }
 
+uint64_t TBlockTextReader::QuotesOfChunk(const char* chunk) const {
+  const uint64_t quotes = ByteMask64(chunk, '"');
+  if (!Wide_) return quotes;
+  const uint64_t zeros = ByteMask64(chunk, '\0');
+  return BigEndian_ ? (quotes >> 1) & zeros & kUnitStarts : quotes & (zeros >> 1) & kUnitStarts;
+}
+
+uint64_t TBlockTextReader::QuotesOfTail(const char* tail, size_t size) const {
+  uint64_t mask = 0;
+  if (!Wide_) {
+    for (size_t i = 0; i < size; ++i)
+      if (tail[i] == '"') mask |= uint64_t{1} << i;
+    return mask;
+  }
+  const size_t high = BigEndian_ ? 0 : 1;
+  for (size_t i = 0; i + 1 < size; i += 2)
+    if (tail[i + high] == '\0' && tail[i + 1 - high] == '"') mask |= uint64_t{1} << i;
+  return mask;
+}
+
 uint64_t TBlockTextReader::LineEndsOfTail(const char* tail, size_t size) const {
   uint64_t mask = 0;
   if (!Wide_) {
@@ -284,20 +304,29 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
   while (ScanNext_ < size) {
     const size_t chunk = ScanNext_;
     uint64_t mask = 0;
+    uint64_t quotes = 0;
     if (size - chunk >= 64) {
       __builtin_prefetch(text + chunk + kPrefetchDistance);
       mask = LineEndsOfChunk(text + chunk);
+      if (TrackQuotes_) [[unlikely]]
+        quotes = QuotesOfChunk(text + chunk);
       ScanNext_ = chunk + 64;
     } else {
       // The block's last bytes; never read past them, they may end a mapping.
       mask = LineEndsOfTail(text + chunk, size - chunk);
+      if (TrackQuotes_) [[unlikely]]
+        quotes = QuotesOfTail(text + chunk, size - chunk);
       ScanNext_ = size;
     }
+    const uint64_t quotes_before = ScanQuotesOdd_;
+    ScanQuotesOdd_ ^= static_cast<uint64_t>(__builtin_parityll(quotes));
     // The LF of a CR LF that ended the previous line may open the chunk.
     if (from > chunk) mask &= from - chunk >= 64 ? 0 : ~uint64_t{0} << (from - chunk);
     if (mask != 0) {
       EndChunk_ = chunk;
       EndMask_ = mask & (mask - 1);
+      EndChunkQuotes_ = quotes;
+      EndChunkQuotesOdd_ = quotes_before;
       return chunk + static_cast<size_t>(__builtin_ctzll(mask));
     }
   }
@@ -449,8 +478,9 @@ void TBlockTextReader::ReadBlock() {
     // A last odd byte of UTF-16 holds no character.
     Text_ = std::string_view(WindowData(), Wide_ ? Cut_ / 2 * 2 : Cut_);
     // The bytes before the last search hold no line end: a line longer
-    // than a block is scanned once here, not again line by line.
-    ScanNext_ = std::min(search_from, Text_.size());
+    // than a block is scanned once here, not again line by line (unless
+    // quotes are counted on the way).
+    if (!TrackQuotes_) ScanNext_ = std::min(search_from, Text_.size());
   } else {
     Text_ = Decoder_->Decode(WindowData(), Cut_, Decoded_);
   }

@@ -106,7 +106,13 @@ class TBlockTextReader {
   // True when the current line holds an odd number of double quotes: code
   // units U+0022 of the source (in UTF-16 aligned units; in every other
   // encoding the byte 0x22, which is never part of another character).
-  bool CurrentLineQuotesOdd() const;
+  // After TrackQuotes this was worked out while the line was looked for.
+  bool CurrentLineQuotesOdd() const { return TrackQuotes_ ? LineQuotesOdd_ : CountCurrentLineQuotesOdd(); }
+  // Counts the quotes of every line as its line end is looked for, in the
+  // same pass over the text. Call before the first line.
+  void TrackQuotes() { TrackQuotes_ = true; }
+  // CurrentLineQuotesOdd by a pass of its own over the line.
+  bool CountCurrentLineQuotesOdd() const;
   // Closes the file and releases the buffers; no line is left to read.
   void Close();
   // Raises EReadError when bytes of the current block vanished from the file
@@ -153,6 +159,8 @@ class TBlockTextReader {
     if (start >= size) return false;
     const char* text = Text_.data();
     const size_t end = NextLineEnd(start);
+    if (TrackQuotes_) [[unlikely]]
+      TakeLineQuotes(end);
     line = std::string_view(text + start, end - start);
     if (end >= size)
       LineStart_ = size;
@@ -193,7 +201,27 @@ class TBlockTextReader {
     ScanNext_ = 0;
     EndChunk_ = 0;
     EndMask_ = 0;
+    ScanQuotesOdd_ = 0;
+    EndChunkQuotesOdd_ = 0;
+    EndChunkQuotes_ = 0;
+    LineStartQuotesOdd_ = 0;
   }
+  // With TrackQuotes: the parity of the quotes from the block's start to
+  // the line end at End (in the chunk at EndChunk_, or the block's end)
+  // settles the current line's.
+  void TakeLineQuotes(size_t end) {
+    uint64_t before_end = ScanQuotesOdd_;
+    if (end < Text_.size()) {
+      const uint64_t below = (uint64_t{1} << (end - EndChunk_)) - 1;
+      before_end = EndChunkQuotesOdd_ ^ static_cast<uint64_t>(__builtin_parityll(EndChunkQuotes_ & below));
+    }
+    LineQuotesOdd_ = (before_end ^ LineStartQuotesOdd_) != 0;
+    LineStartQuotesOdd_ = before_end;  // a line end holds no quote
+  }
+  // Bit i set where the 64-byte chunk at Chunk (or the Size < 64 bytes of a
+  // block's tail) holds a quote code unit at byte i.
+  uint64_t QuotesOfChunk(const char* chunk) const;
+  uint64_t QuotesOfTail(const char* tail, size_t size) const;
   [[gnu::noinline]] void NextFromNewBlock();
   void ResetReading();
 
@@ -232,6 +260,15 @@ class TBlockTextReader {
   size_t ScanNext_ = 0;
   size_t EndChunk_ = 0;
   uint64_t EndMask_ = 0;
+  // With TrackQuotes_: parities (0 or 1) of the quotes in the block before
+  // ScanNext_, before EndChunk_, and before the current line; the quotes of
+  // the chunk at EndChunk_.
+  bool TrackQuotes_ = false;
+  bool LineQuotesOdd_ = false;
+  uint64_t ScanQuotesOdd_ = 0;
+  uint64_t EndChunkQuotesOdd_ = 0;
+  uint64_t EndChunkQuotes_ = 0;
+  uint64_t LineStartQuotesOdd_ = 0;
   bool FirstLinePending_ = true;
   std::string_view CurrentLine_;
 };

@@ -423,3 +423,36 @@ TEST(BlockTextReader, MappedSourcesReadTheSameAcrossSpans) {
     EXPECT_TRUE(ReadAll(reader) == expected) << "block " << block;
   }
 }
+
+// Quotes counted while line ends are looked for give every line the parity
+// that counting its own bytes gives, wherever chunks and blocks end.
+TEST(BlockTextReader, TrackedQuoteParityIsEachLinesOwn) {
+  std::mt19937 rng(20261208);
+  std::string text;
+  static const char* const kPieces[] = {"\"", "\"\"", "a", "xyz,", "\n", "\r\n", "\r", "\u0416", "   "};
+  while (text.size() < 5000) {
+    text += kPieces[rng() % std::size(kPieces)];
+    if (rng() % 50 == 0) text += std::string(rng() % 200, 'w');
+  }
+  TTempDir dir;
+  for (const char* key : {"utf8", "ucs2le", "ucs2be", "cp1251"}) {
+    const std::string bytes = ConvertEncoding(text, "utf8", key);
+    WriteFile(dir / "f.txt", bytes);
+    for (int64_t block : {int64_t{7}, int64_t{64}, int64_t{1000}}) {
+      for (bool keep : {true, false}) {
+        TBlockTextReader reader(block, block == 64 ? 1 << 20 : 0);
+        reader.Open(dir / "f.txt");
+        reader.SetEncodingName(key);
+        if (keep) reader.KeepSourceBytes();
+        reader.TrackQuotes();
+        int odd = 0;
+        while (reader.HasNext()) {
+          reader.Next();
+          ASSERT_EQ(reader.CurrentLineQuotesOdd(), reader.CountCurrentLineQuotesOdd()) << key << ", block " << block;
+          odd += reader.CurrentLineQuotesOdd();
+        }
+        EXPECT_GT(odd, 10) << key;
+      }
+    }
+  }
+}
