@@ -57,8 +57,8 @@ def lines_of(text):
     return parts[:-1] if parts[-1] == "" else parts
 
 
-def run(binary, work, settings, limit=None):
-    task = os.path.join(work, "job.sft")
+def run(binary, work, settings, limit=None, kind="sft"):
+    task = os.path.join(work, "job." + kind)
     with open(task, "w") as f:
         f.write("[Split]\n" + "".join("%s=%s\n" % kv for kv in settings.items()))
     log = os.path.join(work, "job.log")
@@ -136,6 +136,23 @@ def check(binary, work, encoding, rule, kind, rng, limit=None):
     assert count == len(records) - (1 if header is not None else 0), "%s: summary says %s records" % (label, count)
 
 
+def check_batch(binary, work, rng):
+    """A batch task hands the setting on to the split of each file."""
+    text, records = source_text(rng, "closed")
+    folder = os.path.join(work, "in")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "orders.csv"), "wb") as f:
+        f.write(text.encode("utf-8"))
+    out = os.path.join(work, "batch")
+    count = run(binary, work, {"SourceFolder": folder, "SourceMask": "*.csv", "SourceEncoding": "UTF-8",
+                               "DestFolder": out, "SplitByType": "Lines", "MaxLines": "7", "QuotedFields": "1"},
+                kind="bst")
+    got = pieces(os.path.join(out, "orders_split"), "utf-8", b"")
+    for piece in got:
+        assert len(list(csv.reader(io.StringIO(piece, newline=""), strict=True))) <= 7, "batch: a piece too large"
+    assert count == len(records), "batch: summary says %s records" % count
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--bin", required=True)
@@ -154,6 +171,7 @@ def main():
                 for kind in ("closed", "open"):
                     check(args.bin, work, encoding, rule, kind, rng)
             check(args.bin, work, encoding, {"SplitByType": "Lines", "MaxLines": "60"}, "closed", rng, limit=12000)
+        check_batch(args.bin, work, rng)
     print("quoted fields: all cases passed")
 
 
