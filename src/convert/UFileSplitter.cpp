@@ -175,20 +175,8 @@ void TFileSplitter::AppendRecordRest() {
 }
 
 void TFileSplitter::MoveRecordToNextPiece(size_t offset) {
-  if (offset > 0 && Output_.IsOpen()) {
-    try {
-      Reader_->CheckIntact();
-      WriteToPiece(std::string_view(Pending_.get(), offset));
-    } catch (const EQuillmereError&) {
-      FailPending();
-      throw;
-    }
-  } else if (offset > 0) {
-    Status().ErrorCount += PendingLines_ - 1;  // whole records that reach no piece
-  }
-  const size_t rest = static_cast<size_t>(PendingBytes_) - offset;
-  std::memmove(Pending_.get(), Pending_.get() + offset, rest);
-  PendingBytes_ = static_cast<int64_t>(rest);
+  // The size rule places records in a piece it has opened.
+  WritePendingHead(offset, offset);
   PendingRecordsEnd_ = RecordOpen_ ? 0 : PendingBytes_;
   PendingHasMultiLine_ = true;
   PendingLines_ = 1;
@@ -265,18 +253,27 @@ void TFileSplitter::FlushPending() {
     EmptyPending();
     return;
   }
-  try {
-    // Text taken from a source that shrank meanwhile is never written.
-    Reader_->CheckIntact();
-    // Rules flush between records; a CSV record still open at that moment
-    // has no line pending yet.
-    const size_t size = static_cast<size_t>(PendingBytes_);
-    if (size > 0) WriteToPiece(std::string_view(Pending_.get(), size), Quoted_ ? PendingRecordsEnd_ : size);
-  } catch (const EQuillmereError&) {
-    FailPending();
-    throw;
-  }
+  // Rules flush between records; a CSV record still open at that moment
+  // has no line pending yet.
+  const size_t size = static_cast<size_t>(PendingBytes_);
+  WritePendingHead(size, Quoted_ ? static_cast<size_t>(PendingRecordsEnd_) : size);
   EmptyPending();
+}
+
+void TFileSplitter::WritePendingHead(size_t size, size_t whole) {
+  if (size > 0) {
+    try {
+      // Text taken from a source that shrank meanwhile is never written.
+      Reader_->CheckIntact();
+      WriteToPiece(std::string_view(Pending_.get(), size), whole);
+    } catch (const EQuillmereError&) {
+      FailPending();
+      throw;
+    }
+  }
+  const size_t rest = static_cast<size_t>(PendingBytes_) - size;
+  std::memmove(Pending_.get(), Pending_.get() + size, rest);
+  PendingBytes_ = static_cast<int64_t>(rest);
 }
 
 void TFileSplitter::FailPending() {
@@ -321,19 +318,9 @@ void TFileSplitter::FlushPendingRecords() {
   }
   // Whole records, or the open record's lines when it is all there is.
   const size_t whole = static_cast<size_t>(PendingRecordsEnd_);
-  const size_t size = whole > 0 ? whole : static_cast<size_t>(PendingBytes_);
-  try {
-    Reader_->CheckIntact();
-    WriteToPiece(std::string_view(Pending_.get(), size), whole);
-  } catch (const EQuillmereError&) {
-    FailPending();
-    throw;
-  }
-  const size_t rest = static_cast<size_t>(PendingBytes_) - size;
-  std::memmove(Pending_.get(), Pending_.get() + size, rest);
-  PendingBytes_ = static_cast<int64_t>(rest);
+  WritePendingHead(whole > 0 ? whole : static_cast<size_t>(PendingBytes_), whole);
   PendingRecordsEnd_ = 0;
-  PendingHasMultiLine_ = rest > 0;
+  PendingHasMultiLine_ = PendingBytes_ > 0;
   // Still pending: the open record, whether its lines were written or not.
   PendingLines_ = RecordOpen_ && CurrentLinePending_ ? 1 : 0;
   CurrentLinePending_ = PendingLines_ > 0;
@@ -354,21 +341,12 @@ void TFileSplitter::FlushPendingHead() {
     FlushPending();
     return;
   }
-  char* pending = Pending_.get();
   const size_t rest = static_cast<size_t>(PendingBytes_ - head);
-  const size_t whole = PendingLinesEnd(static_cast<size_t>(head));
-  try {
-    Reader_->CheckIntact();
-    WriteToPiece(std::string_view(pending, static_cast<size_t>(head)), whole);
-  } catch (const EQuillmereError&) {
-    FailPending();
-    throw;
-  }
   // Still pending: the lines that end in the rest; the current line, which
   // ends the text, is one of them.
-  PendingLines_ = PendingLineEnds(static_cast<size_t>(head), rest);
-  std::memmove(pending, pending + head, rest);
-  PendingBytes_ = static_cast<int64_t>(rest);
+  const int64_t rest_lines = PendingLineEnds(static_cast<size_t>(head), rest);
+  WritePendingHead(static_cast<size_t>(head), PendingLinesEnd(static_cast<size_t>(head)));
+  PendingLines_ = rest_lines;
   PendingRecordsEnd_ = PendingBytes_;  // records of one line: the rest ends with one
 }
 

@@ -181,6 +181,10 @@ class TFileSplitter : public TIterativeConverter {
     if (Quoted_ && !RecordOpen_) [[unlikely]]
       PendingRecordsEnd_ = PendingBytes_;
   }
+  // Writes the first Size bytes of Pending to the open piece (the first
+  // Whole of them end in a line or record end) and keeps the rest pending.
+  // A failed write counts every pending record but the current one failed.
+  void WritePendingHead(size_t size, size_t whole);
   // FlushPendingHead for CSV records: writes the whole records pending, or,
   // when only the open record is, all of it.
   void FlushPendingRecords();

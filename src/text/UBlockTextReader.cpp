@@ -199,44 +199,15 @@ std::string_view TBlockTextReader::DecodeCurrentEdge(size_t count, bool tail) {
 }
 
 bool TBlockTextReader::CountCurrentLineQuotesOdd() const {
-  // The parity of a count is that of the XOR of its bits: the quotes'
-  // compare masks are XORed together and their parity taken once (through
-  // the processor's parity flag; a bit count would be a library call).
+  // Plainly, code unit by code unit: the reference the tracked count is
+  // held to.
   const char* line = CurrentLine_.data();
-  const size_t size = CurrentLine_.size();
-  uint64_t bits = 0;
-  size_t i = 0;
-  if (!Wide_) {
-    const __m128i quote = _mm_set1_epi8('"');
-    auto quotes_at = [&](size_t at) {
-      return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at)), quote);
-    };
-    __m128i quotes = _mm_setzero_si128();
-    for (; i + 16 <= size; i += 16) quotes = _mm_xor_si128(quotes, quotes_at(i));
-    if (i < size && size >= 16) {
-      // The bytes left are the last of the line's last sixteen: read those
-      // sixteen, keep the bytes not counted yet.
-      static const unsigned char kLast[32] = {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-                                              0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-      const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLast + (size - i)));
-      quotes = _mm_xor_si128(quotes, _mm_and_si128(quotes_at(size - 16), keep));
-    } else {
-      for (; i < size; ++i) bits ^= line[i] == '"';
-    }
-    bits ^= static_cast<uint64_t>(_mm_movemask_epi8(quotes));
-  } else {
-    // Lines of UTF-16 begin on a unit; a unit is a quote where its low byte
-    // is 0x22 and its high byte zero.
-    for (; i + 64 <= size; i += 64) {
-      const uint64_t quotes = ByteMask64(line + i, '"');
-      const uint64_t zeros = ByteMask64(line + i, '\0');
-      bits ^= BigEndian_ ? (quotes >> 1) & zeros & kUnitStarts : quotes & (zeros >> 1) & kUnitStarts;
-    }
-    const size_t low = BigEndian_ ? 1 : 0;
-    for (; i + 2 <= size; i += 2) bits ^= line[i + low] == '"' && line[i + 1 - low] == '\0';
-  }
-  return __builtin_parityll(bits);
+  const size_t unit = Wide_ ? 2 : 1;
+  const size_t low = BigEndian_ ? 1 : 0;
+  bool odd = false;
+  for (size_t i = 0; i + unit <= CurrentLine_.size(); i += unit)
+    if (unit == 1 ? line[i] == '"' : line[i + low] == '"' && line[i + 1 - low] == '\0') odd = !odd;
+  return odd;
 }
 
 size_t TBlockTextReader::CodeUnitSize() const { return Decoder_ ? Decoder_->CodeUnitSize() : 1; }
@@ -253,47 +224,26 @@ void TBlockTextReader::NextFromNewBlock() {
   if (!TakeLine(CurrentLine_)) CurrentLine_ = {};
 }
 
-uint64_t TBlockTextReader::LineEndsOfChunk(const char* chunk) const {
-  const uint64_t ends = LineEndMask64(chunk);
+uint64_t TBlockTextReader::CodeUnitsOf(uint64_t bytes, const char* chunk) const {
   if (!Wide_) [[likely]]
-    return ends;
-  // A code unit LF or CR: that byte where the unit's low byte lies, and a
-  // zero high byte beside it; only units that start on even offsets.
+    return bytes;
+  // A code unit: the byte where the unit's low byte lies, and a zero high
+  // byte beside it; only units that start on even offsets.
   const uint64_t zeros = ByteMask64(chunk, '\0');
-  return BigEndian_ ? (ends >> 1) & zeros & kUnitStarts : ends & (zeros >> 1) & kUnitStarts;
+  return BigEndian_ ? (bytes >> 1) & zeros & kUnitStarts : bytes & (zeros >> 1) & kUnitStarts;
 }
 
-uint64_t TBlockTextReader::QuotesOfChunk(const char* chunk) const {
-  const uint64_t quotes = ByteMask64(chunk, '"');
-  if (!Wide_) return quotes;
-  const uint64_t zeros = ByteMask64(chunk, '\0');
-  return BigEndian_ ? (quotes >> 1) & zeros & kUnitStarts : quotes & (zeros >> 1) & kUnitStarts;
-}
-
-uint64_t TBlockTextReader::QuotesOfTail(const char* tail, size_t size) const {
+uint64_t TBlockTextReader::CodeUnitsOfTail(const char* tail, size_t size, char one, char other) const {
   uint64_t mask = 0;
   if (!Wide_) {
     for (size_t i = 0; i < size; ++i)
-      if (tail[i] == '"') mask |= uint64_t{1} << i;
-    return mask;
-  }
-  const size_t high = BigEndian_ ? 0 : 1;
-  for (size_t i = 0; i + 1 < size; i += 2)
-    if (tail[i + high] == '\0' && tail[i + 1 - high] == '"') mask |= uint64_t{1} << i;
-  return mask;
-}
-
-uint64_t TBlockTextReader::LineEndsOfTail(const char* tail, size_t size) const {
-  uint64_t mask = 0;
-  if (!Wide_) {
-    for (size_t i = 0; i < size; ++i)
-      if (tail[i] == '\n' || tail[i] == '\r') mask |= uint64_t{1} << i;
+      if (tail[i] == one || tail[i] == other) mask |= uint64_t{1} << i;
     return mask;
   }
   const size_t high = BigEndian_ ? 0 : 1;
   for (size_t i = 0; i + 1 < size; i += 2) {
     const char low = tail[i + 1 - high];
-    if (tail[i + high] == '\0' && (low == '\n' || low == '\r')) mask |= uint64_t{1} << i;
+    if (tail[i + high] == '\0' && (low == one || low == other)) mask |= uint64_t{1} << i;
   }
   return mask;
 }
@@ -307,19 +257,20 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
     uint64_t quotes = 0;
     if (size - chunk >= 64) {
       __builtin_prefetch(text + chunk + kPrefetchDistance);
-      mask = LineEndsOfChunk(text + chunk);
+      mask = CodeUnitsOf(LineEndMask64(text + chunk), text + chunk);
       if (TrackQuotes_) [[unlikely]]
-        quotes = QuotesOfChunk(text + chunk);
+        quotes = CodeUnitsOf(ByteMask64(text + chunk, '"'), text + chunk);
       ScanNext_ = chunk + 64;
     } else {
       // The block's last bytes; never read past them, they may end a mapping.
-      mask = LineEndsOfTail(text + chunk, size - chunk);
+      mask = CodeUnitsOfTail(text + chunk, size - chunk, '\n', '\r');
       if (TrackQuotes_) [[unlikely]]
-        quotes = QuotesOfTail(text + chunk, size - chunk);
+        quotes = CodeUnitsOfTail(text + chunk, size - chunk, '"', '"');
       ScanNext_ = size;
     }
     const uint64_t quotes_before = ScanQuotesOdd_;
-    ScanQuotesOdd_ ^= static_cast<uint64_t>(__builtin_parityll(quotes));
+    if (TrackQuotes_) [[unlikely]]
+      ScanQuotesOdd_ ^= static_cast<uint64_t>(__builtin_parityll(quotes));
     // The LF of a CR LF that ended the previous line may open the chunk.
     if (from > chunk) mask &= from - chunk >= 64 ? 0 : ~uint64_t{0} << (from - chunk);
     if (mask != 0) {

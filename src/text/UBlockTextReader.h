@@ -14,7 +14,6 @@
 
 class TTextDecoder;
 
-
 // Reads a text file in large blocks, decodes each block into UTF-8 and hands
 // its lines out one at a time. LF, CR and CR LF each end a line; line ends are
 // not part of the lines, and a text that ends with a line end has no empty
@@ -193,10 +192,12 @@ class TBlockTextReader {
   }
   // Scans the next 64-byte chunks of Text_ for line ends.
   size_t ScanLineEnd(size_t from);
-  // Bit i set where the 64-byte chunk at Chunk holds a line end at byte i.
-  uint64_t LineEndsOfChunk(const char* chunk) const;
-  // The same for the last Size (< 64) bytes of a block.
-  uint64_t LineEndsOfTail(const char* tail, size_t size) const;
+  // Of Bytes, the byte mask of the 64-byte chunk at Chunk, the bits where
+  // a code unit of the source starts (all of them but in UTF-16).
+  uint64_t CodeUnitsOf(uint64_t bytes, const char* chunk) const;
+  // Bit i set where the last Size (< 64) bytes of a block hold the code
+  // unit One or Other at byte i.
+  uint64_t CodeUnitsOfTail(const char* tail, size_t size, char one, char other) const;
   void ResetScan() {
     ScanNext_ = 0;
     EndChunk_ = 0;
@@ -218,10 +219,6 @@ class TBlockTextReader {
     LineQuotesOdd_ = (before_end ^ LineStartQuotesOdd_) != 0;
     LineStartQuotesOdd_ = before_end;  // a line end holds no quote
   }
-  // Bit i set where the 64-byte chunk at Chunk (or the Size < 64 bytes of a
-  // block's tail) holds a quote code unit at byte i.
-  uint64_t QuotesOfChunk(const char* chunk) const;
-  uint64_t QuotesOfTail(const char* tail, size_t size) const;
   [[gnu::noinline]] void NextFromNewBlock();
   void ResetReading();
 
