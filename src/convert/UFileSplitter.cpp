@@ -272,7 +272,7 @@ void TFileSplitter::WritePendingHead(size_t size, size_t whole) {
     }
   }
   const size_t rest = static_cast<size_t>(PendingBytes_) - size;
-  std::memmove(Pending_.get(), Pending_.get() + size, rest);
+  if (rest > 0) std::memmove(Pending_.get(), Pending_.get() + size, rest);  // the buffer may not exist yet
   PendingBytes_ = static_cast<int64_t>(rest);
 }
 
