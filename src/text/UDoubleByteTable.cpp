@@ -54,6 +54,19 @@ const TDoubleByteTable* TDoubleByteTable::Of(std::string_view charset) {
 
 void ReleaseDoubleByteTables() { Tables().clear(); }
 
+namespace {
+
+// The table's entry for a character's UTF-8; false when it has none (held
+// back by iconv, or longer than any character of the basic plane).
+bool EntryOf(const std::string& utf8, char (&bytes)[3], uint8_t& length) {
+  if (utf8.empty() || utf8.size() > sizeof(bytes)) return false;
+  std::memcpy(bytes, utf8.data(), utf8.size());
+  length = static_cast<uint8_t>(utf8.size());
+  return true;
+}
+
+}  // namespace
+
 bool TDoubleByteTable::Build(std::string_view charset) {
   iconv_t cd = iconv_open("UTF-8", std::string(charset).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
@@ -65,22 +78,25 @@ bool TDoubleByteTable::Build(std::string_view charset) {
   TEntry replacement{};
   std::memcpy(replacement.Bytes, kReplacementUtf8.data(), 3);
   replacement.Length = 3;
-  auto entry_of = [](const std::string& utf8, TEntry& entry) {
-    if (utf8.empty() || utf8.size() > sizeof(entry.Bytes)) return false;  // held back, or longer than any BMP character
-    std::memcpy(entry.Bytes, utf8.data(), utf8.size());
-    entry.Length = static_cast<uint8_t>(utf8.size());
-    return true;
-  };
-
-  std::string utf8;
   size_t leads = 0;
+  if (!BuildSingles(cd, replacement, leads) || leads == 0) return false;  // none: a single-byte character set
+  if (!BuildPairs(cd, replacement, leads)) return false;
+  AsciiIdentity_ = true;
+  for (int byte = 0; byte < 0x80; ++byte)
+    if (LeadIndex_[byte] != kNotLead || Single_[byte].Length != 1 || Single_[byte].Bytes[0] != static_cast<char>(byte))
+      AsciiIdentity_ = false;
+  return true;
+}
+
+bool TDoubleByteTable::BuildSingles(iconv_t cd, const TEntry& replacement, size_t& leads) {
+  std::string utf8;
   for (int byte = 0; byte < 256; ++byte) {
     const unsigned char b = static_cast<unsigned char>(byte);
     LeadIndex_[byte] = kNotLead;
     Single_[byte] = replacement;
     switch (Probe(cd, &b, 1, utf8)) {
       case TProbe::Decoded:
-        if (!entry_of(utf8, Single_[byte])) return false;
+        if (!EntryOf(utf8, Single_[byte].Bytes, Single_[byte].Length)) return false;
         break;
       case TProbe::Refused:
         break;
@@ -92,8 +108,11 @@ bool TDoubleByteTable::Build(std::string_view charset) {
         return false;
     }
   }
-  if (leads == 0) return false;  // a single-byte character set
+  return true;
+}
 
+bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t leads) {
+  std::string utf8;
   Pairs_ = std::make_unique<TEntry[]>(leads * 256);
   for (int lead = 0; lead < 256; ++lead) {
     if (LeadIndex_[lead] == kNotLead) continue;
@@ -103,7 +122,7 @@ bool TDoubleByteTable::Build(std::string_view charset) {
       entry = TEntry{};
       switch (Probe(cd, pair, 2, utf8)) {
         case TProbe::Decoded:
-          if (!entry_of(utf8, entry)) return false;
+          if (!EntryOf(utf8, entry.Bytes, entry.Length)) return false;
           break;
         case TProbe::Refused:
           break;  // Length 0: the lead byte alone is undecodable
@@ -115,10 +134,6 @@ bool TDoubleByteTable::Build(std::string_view charset) {
       }
     }
   }
-  AsciiIdentity_ = true;
-  for (int byte = 0; byte < 0x80; ++byte)
-    if (LeadIndex_[byte] != kNotLead || Single_[byte].Length != 1 || Single_[byte].Bytes[0] != static_cast<char>(byte))
-      AsciiIdentity_ = false;
   return true;
 }
 

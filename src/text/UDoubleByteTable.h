@@ -44,6 +44,11 @@ class TDoubleByteTable {
   };
   TDoubleByteTable() = default;
   bool Build(std::string_view charset);
+  // The entries of single bytes; numbers the lead bytes in LeadIndex_ and
+  // counts them in Leads. Cd is an iconv descriptor to UTF-8.
+  bool BuildSingles(void* cd, const TEntry& replacement, size_t& leads);
+  // The entries of every lead byte followed by every byte.
+  bool BuildPairs(void* cd, const TEntry& replacement, size_t leads);
   // Decodes the character at Data[I] (I < Size), writing at O; returns the
   // input position after it.
   size_t DecodeOne(const unsigned char* data, size_t size, size_t i, char*& o) const {
@@ -69,10 +74,10 @@ class TDoubleByteTable {
   }
 
   static constexpr uint8_t kNotLead = 0xFF;
-  TEntry Single_[256];             // lead bytes hold U+FFFD
-  uint8_t LeadIndex_[256];         // row of a lead byte in Pairs_
+  TEntry Single_[256];      // lead bytes hold U+FFFD
+  uint8_t LeadIndex_[256];  // row of a lead byte in Pairs_
   std::unique_ptr<TEntry[]> Pairs_;
-  bool AsciiIdentity_ = false;     // bytes below 0x80 decode to themselves
+  bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
 };
 
 // Frees the tables built so far (module shutdown).
