@@ -1,5 +1,6 @@
 #include "tasks/USplitSettings.h"
 
+#include <iterator>
 #include <span>
 #include <utility>
 
