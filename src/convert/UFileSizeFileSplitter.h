@@ -33,7 +33,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
     if (IsPieceOpen() && !RecordContinues()) [[likely]] {
       const std::string_view line = CurrentLine();
       const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
-      if (size <= SizeLimit(Session->MaxFileSize) && !IsLastLine()) [[likely]] {
+      if (size <= SizeLimit(Session->Settings.MaxFileSize) && !IsLastLine()) [[likely]] {
         AppendLine(line);
         if (PendingOverThreshold()) [[unlikely]]
           FlushPendingHead();

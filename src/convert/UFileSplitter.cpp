@@ -45,7 +45,7 @@ TFileSplitter::~TFileSplitter() = default;
 void TFileSplitter::Prepare() {
   DestinationTouched_ = false;
   Extension_ = FileExtension(Session->SourceFile);
-  OutputEncoding_ = NormalizeEncodingName(Session->SourceEncoding);
+  OutputEncoding_ = NormalizeEncodingName(Session->Settings.SourceEncoding);
   Reader_ = Sizes_.ReaderBlockSize > 0
                 ? std::make_unique<TBlockTextReader>(Sizes_.ReaderBlockSize, Sizes_.ReaderMemoryLimit)
                 : std::make_unique<TBlockTextReader>();
@@ -60,20 +60,20 @@ void TFileSplitter::InitSplit() {
   PendingBytes_ = 0;
   PendingLines_ = 0;
   CurrentLinePending_ = false;
-  Quoted_ = Session->QuotedFields;
+  Quoted_ = Session->Settings.QuotedFields;
   RecordOpen_ = false;
   PendingRecordsEnd_ = 0;
   PendingHasMultiLine_ = false;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
-  Reader_->SetEncodingName(Session->SourceEncoding);
+  Reader_->SetEncodingName(Session->Settings.SourceEncoding);
   // The pieces are written in the encoding the source is read in, so each
   // line is written as its own bytes: nothing a round trip through UTF-8
   // would change (undefined bytes, lone surrogates, characters with two
   // codes) is lost. Only detection may read UTF-16 and write UTF-8 (the
   // task then names no encoding to write); those lines are decoded.
-  const std::string& name = Session->SourceEncoding;
+  const std::string& name = Session->Settings.SourceEncoding;
   const bool detected = name.empty() || IsAutoDetect(name);
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
   if (!detected_utf16) Reader_->KeepSourceBytes();
@@ -86,7 +86,7 @@ void TFileSplitter::InitSplit() {
 }
 
 void TFileSplitter::ReportUnconvertedEncoding() {
-  const std::string& name = Session->SourceEncoding;
+  const std::string& name = Session->Settings.SourceEncoding;
   if (name.empty() || IsAutoDetect(name)) return;
   std::string why;
   if (!IsKnownEncoding(NormalizeEncodingName(name)))

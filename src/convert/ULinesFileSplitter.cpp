@@ -7,8 +7,8 @@
 #include <cstdint>
 
 void TLinesFileSplitter::InitSplit() {
-  if (Session->MaxLines < 1)
-    throw EQuillmereError("Invalid MaxLines " + std::to_string(Session->MaxLines) +
+  if (Session->Settings.MaxLines < 1)
+    throw EQuillmereError("Invalid MaxLines " + std::to_string(Session->Settings.MaxLines) +
                           ": a piece must hold at least 1 line.");
   TFileSplitter::InitSplit();
   NextPieceAt_ = 0;
@@ -17,7 +17,7 @@ void TLinesFileSplitter::InitSplit() {
 
 void TLinesFileSplitter::ReadHeader() {
   Header_.clear();
-  if (!Session->KeepHeader || !Reader().HasNext()) return;
+  if (!Session->Settings.KeepHeader || !Reader().HasNext()) return;
   // The header is no record of its own: LineIndex stays at -1.
   Reader().Next();
   StartRecordAtCurrentLine();
@@ -31,11 +31,11 @@ void TLinesFileSplitter::ReadHeader() {
 }
 
 void TLinesFileSplitter::WriteHeader() {
-  if (Session->KeepHeader && !Header_.empty()) WriteText(Header_);
+  if (Session->Settings.KeepHeader && !Header_.empty()) WriteText(Header_);
 }
 
 void TLinesFileSplitter::StartPiece() {
-  const int64_t max_lines = Session->MaxLines;
+  const int64_t max_lines = Session->Settings.MaxLines;
   NextPieceAt_ = NextPieceAt_ > INT64_MAX - max_lines ? INT64_MAX : NextPieceAt_ + max_lines;
   OpenNextPiece();
   WriteHeader();

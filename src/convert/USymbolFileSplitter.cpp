@@ -8,13 +8,13 @@ inline char AsciiUpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast
 }  // namespace
 
 void TSymbolFileSplitter::InitSplit() {
-  IgnoreCase_ = Session->IgnoreCase;
-  Symbol_ = IgnoreCase_ ? AsciiUpper(Session->SymbolValue) : Session->SymbolValue;
-  const std::string& type = Session->SymbolType;
-  Kind_ = type == "Separator"    ? TKind::Separator
-          : type == "Start With" ? TKind::StartWith
-          : type == "End With"   ? TKind::EndWith
-                                 : TKind::None;
+  IgnoreCase_ = Session->Settings.IgnoreCase;
+  Symbol_ = IgnoreCase_ ? AsciiUpper(Session->Settings.SymbolValue) : Session->Settings.SymbolValue;
+  const TSymbolType type = Session->Settings.SymbolType.Value();
+  Kind_ = type == stSeparator   ? TKind::Separator
+          : type == stStartWith ? TKind::StartWith
+          : type == stEndWith   ? TKind::EndWith
+                                : TKind::None;
   TFileSplitter::InitSplit();
 }
 

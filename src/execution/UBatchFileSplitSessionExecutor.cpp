@@ -20,19 +20,8 @@ TBatchFileSplitSessionExecutor::~TBatchFileSplitSessionExecutor() = default;
 bool TBatchFileSplitSessionExecutor::Execute() {
   BatchSession_ = dynamic_cast<TBatchFileSplitSession*>(Session);
   if (BatchSession_ == nullptr) throw EInvalidCast();
-  FileSession_->SourceEncoding = BatchSession_->SourceEncoding;
-  FileSession_->SplitByType = BatchSession_->SplitByType;
-  FileSession_->MaxLines = BatchSession_->MaxLines;
-  FileSession_->KeepHeader = BatchSession_->KeepHeader;
-  FileSession_->MaxFileSize = BatchSession_->MaxFileSize;
-  FileSession_->SymbolType = BatchSession_->SymbolType;
-  FileSession_->SymbolValue = BatchSession_->SymbolValue;
-  FileSession_->IgnoreCase = BatchSession_->IgnoreCase;
-  FileSession_->QuotedFields = BatchSession_->QuotedFields;
-  Splitter_ = CreateSplitter(FileSession_->SplitByType);
-  if (!Splitter_)
-    throw EQuillmereError("Unknown split rule \"" + FileSession_->SplitByType +
-                          "\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");
+  FileSession_->Settings = BatchSession_->Settings;
+  Splitter_ = CreateSplitter(FileSession_->Settings.SplitByType);
   Splitter_->Session = FileSession_.get();
   auto* outputer = dynamic_cast<TConvertOutputer*>(Outputer);
   if (outputer == nullptr) throw EInvalidCast();

@@ -10,11 +10,19 @@
 #include "tasks/UFileSplitSession.h"
 #include "util/UErrors.h"
 
-std::unique_ptr<TFileSplitter> CreateSplitter(const std::string& split_by_type, const TSplitterSizes& sizes) {
-  if (split_by_type == "Lines") return std::make_unique<TLinesFileSplitter>(sizes);
-  if (split_by_type == "File Size") return std::make_unique<TFileSizeFileSplitter>(sizes);
-  if (split_by_type == "Symbol") return std::make_unique<TSymbolFileSplitter>(sizes);
-  return nullptr;
+std::unique_ptr<TFileSplitter> CreateSplitter(const TNamedChoice<TSplitRule>& rule, const TSplitterSizes& sizes) {
+  switch (rule.Value()) {
+    case srLines:
+      return std::make_unique<TLinesFileSplitter>(sizes);
+    case srFileSize:
+      return std::make_unique<TFileSizeFileSplitter>(sizes);
+    case srSymbol:
+      return std::make_unique<TSymbolFileSplitter>(sizes);
+    case srUnknown:
+      break;
+  }
+  throw EQuillmereError("Unknown split rule \"" + rule.Text() +
+                        "\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");
 }
 
 TFileSplitSessionExecutor::TFileSplitSessionExecutor() = default;
@@ -24,10 +32,7 @@ TFileSplitSessionExecutor::~TFileSplitSessionExecutor() = default;
 bool TFileSplitSessionExecutor::Execute() {
   auto* session = dynamic_cast<TFileSplitSession*>(Session);
   if (session == nullptr) throw EInvalidCast();
-  Splitter_ = CreateSplitter(session->SplitByType, SplitterSizes);
-  if (!Splitter_)
-    throw EQuillmereError("Unknown split rule \"" + session->SplitByType +
-                          "\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");
+  Splitter_ = CreateSplitter(session->Settings.SplitByType, SplitterSizes);
   Splitter_->Session = session;
   auto* outputer = dynamic_cast<TConvertOutputer*>(Outputer);
   if (outputer == nullptr) throw EInvalidCast();

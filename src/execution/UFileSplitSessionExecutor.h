@@ -8,10 +8,11 @@
 #include "execution/USessionExecutor.h"
 
 #include "convert/UFileSplitter.h"
+#include "tasks/USplitSettings.h"
 
-// A new splitter for the rule name ("Lines", "File Size", "Symbol", compared
-// exactly), or nullptr for any other name.
-std::unique_ptr<TFileSplitter> CreateSplitter(const std::string& split_by_type, const TSplitterSizes& sizes = {});
+// A new splitter for the rule. A name of no rule raises EQuillmereError,
+// before any file is touched.
+std::unique_ptr<TFileSplitter> CreateSplitter(const TNamedChoice<TSplitRule>& rule, const TSplitterSizes& sizes = {});
 
 class TFileSplitSessionExecutor : public TSessionExecutor {
  public:

@@ -12,6 +12,10 @@ void TTaskSession::SaveToFile(const std::string& file_name) {
   FileName = file_name;
   // The backup is a courtesy: a save must not fail because it could not be made.
   if (FileExists(file_name)) CopyFileContent(file_name, file_name + ".bak");
+  WriteToIni(file_name);
 }
 
-void TTaskSession::LoadFromFile(const std::string& file_name) { FileName = file_name; }
+void TTaskSession::LoadFromFile(const std::string& file_name) {
+  FileName = file_name;
+  ReadFromIni(file_name);
+}

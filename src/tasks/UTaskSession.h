@@ -14,11 +14,11 @@ class TTaskSession {
 
   // FileName := FileName. When a file exists there, it is first copied to
   // FileName + ".bak", replacing an earlier backup; a copy that fails is
-  // skipped silently. Each kind then writes its keys with WriteToIni, whose
-  // errors propagate (FileName keeps the new value).
+  // skipped silently. Then WriteToIni writes the kind's keys; its errors
+  // propagate (FileName keeps the new value).
   virtual void SaveToFile(const std::string& file_name);
-  // FileName := FileName; each kind then reads its keys with ReadFromIni. A
-  // missing file reads as all defaults without error.
+  // FileName := FileName; then ReadFromIni reads the kind's keys. A missing
+  // file reads as all defaults without error.
   virtual void LoadFromFile(const std::string& file_name);
 
   // True when every setting equals that of Other. Raises EInvalidCast when

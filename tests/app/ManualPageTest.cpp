@@ -93,9 +93,9 @@ std::vector<std::string> KeysWritten(TTaskSession& session) {
 TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
   // QuotedFields is written only when set: every key is, so.
   TFileSplitSession split;
-  split.QuotedFields = true;
+  split.Settings.QuotedFields = true;
   TBatchFileSplitSession batch;
-  batch.QuotedFields = true;
+  batch.Settings.QuotedFields = true;
   EXPECT_EQ(DocumentedKeys("Split task (.sft)"), KeysWritten(split));
   EXPECT_EQ(DocumentedKeys("Batch task (.bst)"), KeysWritten(batch));
 }

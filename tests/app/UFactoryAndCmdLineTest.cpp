@@ -26,7 +26,7 @@ TEST(SessionObjectFactory, BuildsTheObjectsOfEachKind) {
   TFileSplitSessionObjectFactory factory;
   auto batch = factory.CreateSession(dir / "a.bst");
   ASSERT_NE(dynamic_cast<TBatchFileSplitSession*>(batch.get()), nullptr);
-  EXPECT_EQ(dynamic_cast<TBatchFileSplitSession*>(batch.get())->MaxLines, 7);
+  EXPECT_EQ(dynamic_cast<TBatchFileSplitSession*>(batch.get())->Settings.MaxLines, 7);
   EXPECT_NE(dynamic_cast<TBatchFileSplitSessionExecutor*>(factory.CreateExecutor(dir / "a.bst").get()), nullptr);
   EXPECT_NE(dynamic_cast<TFileSplitSession*>(factory.CreateSession(dir / "missing.sft").get()), nullptr);
   EXPECT_NE(dynamic_cast<TFileSplitSessionExecutor*>(factory.CreateExecutor("x.sft").get()), nullptr);

@@ -36,11 +36,16 @@ struct TRule {
 };
 
 const TRule kRules[] = {
-    {"lines with header", [](TFileSplitSession& s) { s.SplitByType = "Lines", s.MaxLines = 7, s.KeepHeader = true; },
+    {"lines with header",
+     [](TFileSplitSession& s) {
+       s.Settings.SplitByType = srLines, s.Settings.MaxLines = 7, s.Settings.KeepHeader = true;
+     },
      {.KeepHeader = true}},
-    {"file size", [](TFileSplitSession& s) { s.SplitByType = "File Size", s.MaxFileSize = 0; }, {}},
+    {"file size", [](TFileSplitSession& s) { s.Settings.SplitByType = srFileSize, s.Settings.MaxFileSize = 0; }, {}},
     {"separator",
-     [](TFileSplitSession& s) { s.SplitByType = "Symbol", s.SymbolType = "Separator", s.SymbolValue = "--"; },
+     [](TFileSplitSession& s) {
+       s.Settings.SplitByType = srSymbol, s.Settings.SymbolType = stSeparator, s.Settings.SymbolValue = "--";
+     },
      {.HasSeparator = true, .Separator = "--"}},
 };
 
@@ -52,9 +57,9 @@ class SplitterFault : public ::testing::Test {
   std::vector<TLogEntry> Execute(const TRule& rule, THookedOutputer& outputer, bool* result = nullptr) {
     TFileSplitSession session;
     session.SourceFile = Source();
-    session.SourceEncoding = "UTF-8";
+    session.Settings.SourceEncoding = "UTF-8";
     session.DestFolder = Dir / "out";
-    session.MaxFileSize = 100;
+    session.Settings.MaxFileSize = 100;
     rule.settings(session);
     std::filesystem::remove_all(Dir / "out");
     std::filesystem::remove(Dir / "run.log");

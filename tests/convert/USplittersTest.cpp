@@ -38,11 +38,11 @@ TSplitResult Split(const std::string& source, const std::string& rule,
   WriteFile(dir / "src.txt", source);
   TFileSplitSession session;
   session.SourceFile = dir / "src.txt";
-  session.SourceEncoding = "UTF-8";
+  session.Settings.SourceEncoding = "UTF-8";
   session.DestFolder = dir / "out";
-  session.SplitByType = rule;
-  session.MaxFileSize = 100;
-  session.SymbolType = "Separator";
+  session.Settings.SplitByType = TNamedChoice<TSplitRule>(rule);
+  session.Settings.MaxFileSize = 100;
+  session.Settings.SymbolType = stSeparator;
   settings(session);
   auto splitter = MakeSplitter(rule, {.FlushThreshold = flush_threshold});
   splitter->Session = &session;
@@ -97,8 +97,8 @@ TEST(LinesSplitter, PiecesOfMaxLinesWithOptionalHeader) {
   };
   for (const Case& c : cases) {
     TSplitResult r = Split(c.source, "Lines", [&](TFileSplitSession& s) {
-      s.MaxLines = c.max_lines;
-      s.KeepHeader = c.header;
+      s.Settings.MaxLines = c.max_lines;
+      s.Settings.KeepHeader = c.header;
     });
     EXPECT_EQ(r.Pieces, c.pieces) << c.name;
     EXPECT_EQ(r.Converted, c.records) << c.name;
@@ -107,7 +107,7 @@ TEST(LinesSplitter, PiecesOfMaxLinesWithOptionalHeader) {
 
 TEST(LinesSplitter, SourceLongerThanItsLineCountIsSplitWhole) {
   // Lines ended by CR alone count as one line, yet every line is split.
-  TSplitResult r = Split("p\rq\rr\r", "Lines", [](TFileSplitSession& s) { s.MaxLines = 2; });
+  TSplitResult r = Split("p\rq\rr\r", "Lines", [](TFileSplitSession& s) { s.Settings.MaxLines = 2; });
   EXPECT_EQ(r.Pieces, (TPieces{CrLf({"p", "q"}), CrLf({"r"})}));
   EXPECT_EQ(r.Converted, 3);
 }
@@ -115,7 +115,7 @@ TEST(LinesSplitter, SourceLongerThanItsLineCountIsSplitWhole) {
 TEST(LinesSplitter, SmallFlushesGiveTheSameContent) {
   std::string source;
   for (int i = 0; i < 500; ++i) source += "line number " + std::to_string(i) + "\n";
-  auto settings = [](TFileSplitSession& s) { s.MaxLines = 170; s.KeepHeader = true; };
+  auto settings = [](TFileSplitSession& s) { s.Settings.MaxLines = 170; s.Settings.KeepHeader = true; };
   EXPECT_EQ(Split(source, "Lines", settings, 7).Pieces, Split(source, "Lines", settings).Pieces);
 }
 
@@ -126,7 +126,7 @@ TEST(LinesSplitter, MaxLinesBelowOneRaisesBeforeTouchingTheDestination) {
   TFileSplitSession session;
   session.SourceFile = dir / "src.txt";
   session.DestFolder = dir / "out";
-  session.MaxLines = 0;
+  session.Settings.MaxLines = 0;
   TLinesFileSplitter splitter;
   splitter.Session = &session;
   EXPECT_THROW(splitter.Run(), EQuillmereError);
@@ -137,26 +137,26 @@ TEST(FileSizeSplitter, LimitRules) {
   std::string line(1022, 'x');  // 1024 bytes with CR LF
   std::string exact;
   for (int i = 0; i < 1025; ++i) exact += line + "\n";
-  TSplitResult r = Split(exact, "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 1; });
+  TSplitResult r = Split(exact, "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = 1; });
   ASSERT_EQ(r.Pieces.size(), 2u);
   EXPECT_EQ(r.Pieces[0].size(), 1048576u);  // a line of exactly the remaining room fits
   EXPECT_EQ(r.Pieces[1].size(), 1024u);
 
   r = Split(exact, "File Size", [](TFileSplitSession& s) {
-    s.MaxFileSize = 1;
-    s.SourceEncoding = "UTF-8BOM";
+    s.Settings.MaxFileSize = 1;
+    s.Settings.SourceEncoding = "UTF-8BOM";
   });
   ASSERT_EQ(r.Pieces.size(), 2u);
   EXPECT_EQ(r.Pieces[0].size(), 3u + 1023 * 1024);  // the byte-order mark counts
 
-  r = Split(Lines({"a", "b"}), "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 0; });
+  r = Split(Lines({"a", "b"}), "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = 0; });
   EXPECT_EQ(r.Pieces, (TPieces{"", CrLf({"a"}), CrLf({"b"})}));
 
   std::string huge(1048576, 'y');
-  r = Split(huge + "\nz\n", "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 1; });
+  r = Split(huge + "\nz\n", "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = 1; });
   EXPECT_EQ(r.Pieces, (TPieces{"", huge + "\r\n", "z\r\n"}));
 
-  r = Split(Lines({"a", "b", "c"}), "File Size", [](TFileSplitSession& s) { s.MaxFileSize = INT64_MAX / 2; });
+  r = Split(Lines({"a", "b", "c"}), "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = INT64_MAX / 2; });
   EXPECT_EQ(r.Pieces, (TPieces{CrLf({"a", "b", "c"})}));  // no wrap-around into a tiny limit
   EXPECT_EQ(TFileSizeFileSplitter::SizeLimit(INT64_MAX), INT64_MAX);
   EXPECT_EQ(TFileSizeFileSplitter::SizeLimit(-1), -1048576);
@@ -182,8 +182,8 @@ TEST(FileSizeSplitter, PiecesFillTheLimitOnDiskWhateverTheFlushes) {
   for (const Case& c : cases) {
     const std::string source = ConvertEncoding(text, "utf8", NormalizeEncodingName(c.encoding));
     auto settings = [&](TFileSplitSession& s) {
-      s.SourceEncoding = c.encoding;
-      s.MaxFileSize = 1;
+      s.Settings.SourceEncoding = c.encoding;
+      s.Settings.MaxFileSize = 1;
     };
     const TPieces pieces = Split(source, "File Size", settings).Pieces;
     ASSERT_GE(pieces.size(), 3u) << c.encoding;
@@ -231,9 +231,9 @@ TEST(SymbolSplitter, Rules) {
   };
   for (const Case& c : cases) {
     TSplitResult r = Split(c.source, "Symbol", [&](TFileSplitSession& s) {
-      s.SymbolType = c.type;
-      s.SymbolValue = c.value;
-      s.IgnoreCase = c.ignore_case;
+      s.Settings.SymbolType = TNamedChoice<TSymbolType>(c.type);
+      s.Settings.SymbolValue = c.value;
+      s.Settings.IgnoreCase = c.ignore_case;
     });
     EXPECT_EQ(r.Pieces, c.pieces) << c.type << " '" << c.value << "' over " << c.source;
   }
@@ -242,8 +242,8 @@ TEST(SymbolSplitter, Rules) {
 TEST(FileSplitter, OutputEncodingsAndByteOrderMarks) {
   auto with = [](const char* encoding) {
     return [encoding](TFileSplitSession& s) {
-      s.MaxLines = 10;
-      s.SourceEncoding = encoding;
+      s.Settings.MaxLines = 10;
+      s.Settings.SourceEncoding = encoding;
     };
   };
   EXPECT_EQ(Split("\xEF\xBB\xBF" "a\nb\n", "Lines", with("utf8bom")).Pieces, (TPieces{"\xEF\xBB\xBF" "a\r\nb\r\n"}));
@@ -276,10 +276,10 @@ TEST(FileSplitter, PiecesInTheSourceEncodingHoldTheSourceBytes) {
   };
   for (const Case& c : cases) {
     auto settings = [&](TFileSplitSession& s) {
-      s.SourceEncoding = c.encoding;
-      s.MaxLines = 100;
-      s.SymbolType = "Start With";
-      s.SymbolValue = "#";
+      s.Settings.SourceEncoding = c.encoding;
+      s.Settings.MaxLines = 100;
+      s.Settings.SymbolType = stStartWith;
+      s.Settings.SymbolValue = "#";
     };
     for (const char* rule : {"Lines", "File Size", "Symbol"})
       EXPECT_EQ(Split(c.source, rule, settings).Pieces, TPieces{c.piece}) << c.encoding << ", " << rule;
@@ -299,8 +299,8 @@ TEST(FileSplitter, AnEncodingItCannotConvertIsReportedBeforeTheSplit) {
   };
   for (const Case& c : cases) {
     TSplitResult r = Split("a\nb\n", "Lines", [&](TFileSplitSession& s) {
-      s.SourceEncoding = c.encoding;
-      s.MaxLines = 5;
+      s.Settings.SourceEncoding = c.encoding;
+      s.Settings.MaxLines = 5;
     });
     const std::vector<std::string> expected = {
         "The encoding \"" + std::string(c.encoding) + "\" is unknown: the source is split as bytes, without conversion."};
@@ -337,14 +337,14 @@ TEST(FileSplitter, RandomSourcesLoseNothing) {
     int rule = round % 3;
     TSplitResult r;
     if (rule == 0) {
-      r = Split(source, "Lines", [&](TFileSplitSession& s) { s.MaxLines = 1 + rng() % 7; }, 1 + rng() % 40);
+      r = Split(source, "Lines", [&](TFileSplitSession& s) { s.Settings.MaxLines = 1 + rng() % 7; }, 1 + rng() % 40);
     } else if (rule == 1) {
-      r = Split(source, "File Size", [](TFileSplitSession& s) { s.MaxFileSize = 1; }, 1 + rng() % 40);
+      r = Split(source, "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = 1; }, 1 + rng() % 40);
     } else {
       r = Split(source, "Symbol", [&](TFileSplitSession& s) {
-        s.SymbolType = round % 2 ? "Start With" : "End With";
-        s.SymbolValue = round % 4 ? "#" : "end";
-        s.IgnoreCase = true;
+        s.Settings.SymbolType = round % 2 ? stStartWith : stEndWith;
+        s.Settings.SymbolValue = round % 4 ? "#" : "end";
+        s.Settings.IgnoreCase = true;
       }, 1 + rng() % 40);
     }
     std::string joined;
@@ -370,49 +370,40 @@ TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
     TPieces pieces;
     int64_t records;
   } cases[] = {
-      {"lines", "Lines", csv, [](auto& s) { s.MaxLines = 2; },
+      {"lines", "Lines", csv, [](auto& s) { s.Settings.MaxLines = 2; },
        {CrLf({"id,note", "1,\"a", "b\""}), CrLf({"2,x", "3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})}, 5},
       {"header of two lines", "Lines", "\"h\n1\",h2\n1,\"a\nb\"\n2,x\n3,y\n",
        [](auto& s) {
-         s.MaxLines = 2;
-         s.KeepHeader = true;
+         s.Settings.MaxLines = 2;
+         s.Settings.KeepHeader = true;
        },
        {CrLf({"\"h", "1\",h2", "1,\"a", "b\"", "2,x"}), CrLf({"\"h", "1\",h2", "3,y"})}, 3},
-      {"quote open at the end", "Lines", "a\n\"b\nc\nd", [](auto& s) { s.MaxLines = 1; },
+      {"quote open at the end", "Lines", "a\n\"b\nc\nd", [](auto& s) { s.Settings.MaxLines = 1; },
        {CrLf({"a"}), CrLf({"\"b", "c", "d"})}, 2},
-      {"every record alone", "File Size", csv, [](auto& s) { s.MaxFileSize = 0; },
+      {"every record alone", "File Size", csv, [](auto& s) { s.Settings.MaxFileSize = 0; },
        {"", CrLf({"id,note"}), CrLf({"1,\"a", "b\""}), CrLf({"2,x"}), CrLf({"3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})},
        5},
       // 600 KB, then a record of 600 KB that does not fit after it, then
       // one that does, then one larger than the limit, alone.
-      {"records placed whole", "File Size", sized, [](auto& s) { s.MaxFileSize = 1; },
+      {"records placed whole", "File Size", sized, [](auto& s) { s.Settings.MaxFileSize = 1; },
        {big + big + "\r\n", "\"" + big + "\r\n" + big + "\"\r\nz\r\n",
         "\"" + big + "\r\n" + big + "\r\n" + big + big + "\r\n" + big + "\"\r\n", "end\r\n"},
        5},
       {"start lines inside a record", "Symbol", "#1\na,\"x\n#inner\"\n#2\nb\n",
-       [](auto& s) {
-         s.SymbolType = "Start With";
-         s.SymbolValue = "#";
-       },
+       [](auto& s) { s.Settings.SymbolType = stStartWith, s.Settings.SymbolValue = "#"; },
        {CrLf({"#1", "a,\"x", "#inner\""}), CrLf({"#2", "b"})}, 4},
       {"end lines inside a record", "Symbol", "a,\"x;\ny\";\nb;\nc\n",
-       [](auto& s) {
-         s.SymbolType = "End With";
-         s.SymbolValue = ";";
-       },
+       [](auto& s) { s.Settings.SymbolType = stEndWith, s.Settings.SymbolValue = ";"; },
        {CrLf({"a,\"x;", "y\";"}), CrLf({"b;"}), CrLf({"c"})}, 3},
       {"separators inside a record", "Symbol", "a\n\"--\n--\"\n--\nb\n",
-       [](auto& s) {
-         s.SymbolType = "Separator";
-         s.SymbolValue = "--";
-       },
+       [](auto& s) { s.Settings.SymbolType = stSeparator, s.Settings.SymbolValue = "--"; },
        {CrLf({"a", "\"--", "--\""}), CrLf({"b"})}, 4},
   };
   for (const Case& c : cases) {
     for (int64_t flush : {int64_t{0}, int64_t{5}}) {
       TSplitResult r = Split(c.source, c.rule, [&](TFileSplitSession& s) {
         c.settings(s);
-        s.QuotedFields = true;
+        s.Settings.QuotedFields = true;
       }, flush);
       EXPECT_TRUE(r.Pieces == c.pieces) << c.label << ", flush " << flush;
       EXPECT_EQ(r.Converted, c.records) << c.label;

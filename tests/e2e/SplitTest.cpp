@@ -85,6 +85,7 @@ TEST_F(Split, UnknownRuleFailsBeforeTheDestinationIsTouched) {
   EXPECT_EQ(log[2].Tag, "error");
   EXPECT_EQ(log[2].Text, "Exception on Execute Task.");
   EXPECT_EQ(log[3].Tag, "error");
+  EXPECT_EQ(log[3].Text, "Unknown split rule \"lines\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");
   EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"old.txt", "old"}}));
 }
 

@@ -4,17 +4,14 @@
 
 #include <functional>
 
+#include "support/SettingsText.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 std::string Dump(const TBatchFileSplitSession& s) {
-  return "SourceFolder=" + s.SourceFolder + "|SourceEncoding=" + s.SourceEncoding +
-         "|SourceIncludeSub=" + std::to_string(s.SourceIncludeSub) + "|SourceMask=" + s.SourceMask +
-         "|DestFolder=" + s.DestFolder + "|SplitByType=" + s.SplitByType + "|MaxLines=" + std::to_string(s.MaxLines) +
-         "|KeepHeader=" + std::to_string(s.KeepHeader) + "|MaxFileSize=" + std::to_string(s.MaxFileSize) +
-         "|SymbolType=" + s.SymbolType + "|SymbolValue=" + s.SymbolValue +
-         "|IgnoreCase=" + std::to_string(s.IgnoreCase);
+  return "SourceFolder=" + s.SourceFolder + "|SourceIncludeSub=" + std::to_string(s.SourceIncludeSub) +
+         "|SourceMask=" + s.SourceMask + "|DestFolder=" + s.DestFolder + "|" + SettingsText(s.Settings);
 }
 
 std::unique_ptr<TBatchFileSplitSession> Loaded(const TTempDir& dir, const std::string& text) {
@@ -48,20 +45,21 @@ TEST(BatchFileSplitSession, ReadsEachKeyWithItsDefault) {
        "SymbolType=Separator\nSymbolValue=--\nIgnoreCase=1\n",
        [](auto& s) {
          s.SourceFolder = "/no/such/in";
-         s.SourceEncoding = "utf8";
+         s.Settings.SourceEncoding = "utf8";
          s.SourceIncludeSub = true;
          s.SourceMask = "*.csv";
          s.DestFolder = "/out";
-         s.SplitByType = "Symbol";
-         s.MaxLines = 7;
-         s.KeepHeader = true;
-         s.MaxFileSize = 5000000000LL;
-         s.SymbolType = "Separator";
-         s.SymbolValue = "--";
-         s.IgnoreCase = true;
+         s.Settings.SplitByType = srSymbol;
+         s.Settings.MaxLines = 7;
+         s.Settings.KeepHeader = true;
+         s.Settings.MaxFileSize = 5000000000LL;
+         s.Settings.SymbolType = stSeparator;
+         s.Settings.SymbolValue = "--";
+         s.Settings.IgnoreCase = true;
        }},
       {"no SourceFile key in a batch", "[Split]\nSourceFile=/x.csv\n", [](auto&) {}},
-      {"MaxLines at the 32-bit bounds", "[Split]\nMaxLines=-2147483648\n", [](auto& s) { s.MaxLines = INT32_MIN; }},
+      {"MaxLines at the 32-bit bounds", "[Split]\nMaxLines=-2147483648\n",
+       [](auto& s) { s.Settings.MaxLines = INT32_MIN; }},
       {"MaxLines beyond 32 bits reads as 0", "[Split]\nMaxLines=2147483648\n", [](auto&) {}},
       {"MaxLines not an integer reads as 0", "[Split]\nMaxLines=12x\n", [](auto&) {}},
   };
@@ -69,8 +67,8 @@ TEST(BatchFileSplitSession, ReadsEachKeyWithItsDefault) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TBatchFileSplitSession expected;
-    expected.SplitByType = "Lines";
-    expected.MaxFileSize = 100;  // SymbolType stays empty, unlike a split task.
+    expected.Settings.SplitByType = srLines;
+    expected.Settings.MaxFileSize = 100;  // SymbolType stays empty, unlike a split task.
     c.expect(expected);
     EXPECT_EQ(Dump(*Loaded(dir, c.text)), Dump(expected));
   }
@@ -80,13 +78,13 @@ TEST(BatchFileSplitSession, WritesEveryKeyInOrder) {
   TTempDir dir;
   TBatchFileSplitSession s;
   s.SourceFolder = "/in";
-  s.SourceEncoding = "UTF-8";
+  s.Settings.SourceEncoding = "UTF-8";
   s.SourceIncludeSub = true;
   s.SourceMask = "*.csv";
   s.DestFolder = "/out";
-  s.SplitByType = "File Size";
-  s.MaxLines = INT32_MAX;
-  s.MaxFileSize = 5000000000LL;
+  s.Settings.SplitByType = srFileSize;
+  s.Settings.MaxLines = INT32_MAX;
+  s.Settings.MaxFileSize = 5000000000LL;
   s.SaveToFile(dir / "job.bst");
   EXPECT_EQ(ReadFile(dir / "job.bst"),
             "[Split]\nSourceFolder=/in\nSourceEncoding=UTF-8\nSourceIncludeSub=1\nSourceMask=*.csv\nDestFolder=/out\n"
@@ -124,9 +122,10 @@ TEST(BatchFileSplitSession, DetectsTheEncodingOfTheFirstMatchingFile) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + in + "\n" + c.keys)->SourceEncoding, c.encoding);
+    EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + in + "\n" + c.keys)->Settings.SourceEncoding, c.encoding);
   }
-  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + dir / "missing" + "\nSourceMask=*.*\n")->SourceEncoding, "");
+  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + dir / "missing" + "\nSourceMask=*.*\n")->Settings.SourceEncoding,
+            "");
 }
 
 TEST(BatchFileSplitSession, DescribesTheFolderAndTheRule) {
@@ -135,36 +134,29 @@ TEST(BatchFileSplitSession, DescribesTheFolderAndTheRule) {
   s.SourceMask = "*.csv";
   s.SourceIncludeSub = true;
   s.DestFolder = "/out";
-  s.SplitByType = "Lines";
-  s.MaxLines = 20;
+  s.Settings.SplitByType = srLines;
+  s.Settings.MaxLines = 20;
   std::string text;
   s.GetDescription(text);
   EXPECT_EQ(text, "From : /in\r\nTo : /out\r\nMax Lines per Split File: 20\r\nKeep Header: False");
-  s.SplitByType = "Symbol";
-  s.SymbolValue = "--";
-  s.IgnoreCase = true;
+  s.Settings.SplitByType = srSymbol;
+  s.Settings.SymbolValue = "--";
+  s.Settings.IgnoreCase = true;
   s.GetDescription(text);
   EXPECT_EQ(text, "From : /in\r\nTo : /out\r\n: --\r\nIgnore Case: True");
 }
 
 TEST(BatchFileSplitSession, IsSameAsComparesEverySetting) {
-  std::function<void(TBatchFileSplitSession&)> changes[] = {
+  std::vector<std::function<void(TBatchFileSplitSession&)>> changes = {
       [](auto& s) { s.SourceFolder = "x"; },
-      [](auto& s) { s.SourceEncoding = "x"; },
       [](auto& s) { s.SourceIncludeSub = true; },
       [](auto& s) { s.SourceMask = "x"; },
       [](auto& s) { s.DestFolder = "x"; },
-      [](auto& s) { s.SplitByType = "x"; },
-      [](auto& s) { s.MaxLines = 1; },
-      [](auto& s) { s.KeepHeader = true; },
-      [](auto& s) { s.MaxFileSize = 1; },
-      [](auto& s) { s.SymbolType = "x"; },
-      [](auto& s) { s.SymbolValue = "x"; },
-      [](auto& s) { s.IgnoreCase = true; },
   };
+  for (const auto& change : SettingChanges()) changes.push_back([change](auto& s) { change(s.Settings); });
   TBatchFileSplitSession base;
   EXPECT_TRUE(base.IsSameAs(TBatchFileSplitSession()));
-  for (size_t i = 0; i < std::size(changes); ++i) {
+  for (size_t i = 0; i < changes.size(); ++i) {
     TBatchFileSplitSession other;
     changes[i](other);
     EXPECT_FALSE(base.IsSameAs(other)) << "setting " << i;

@@ -4,23 +4,20 @@
 
 #include <functional>
 
+#include "support/SettingsText.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 std::string Dump(const TFileSplitSession& s) {
-  return "SourceFile=" + s.SourceFile + "|SourceEncoding=" + s.SourceEncoding + "|DestFolder=" + s.DestFolder +
-         "|SplitByType=" + s.SplitByType + "|MaxLines=" + std::to_string(s.MaxLines) +
-         "|KeepHeader=" + std::to_string(s.KeepHeader) + "|MaxFileSize=" + std::to_string(s.MaxFileSize) +
-         "|SymbolType=" + s.SymbolType + "|SymbolValue=" + s.SymbolValue +
-         "|IgnoreCase=" + std::to_string(s.IgnoreCase);
+  return "SourceFile=" + s.SourceFile + "|DestFolder=" + s.DestFolder + "|" + SettingsText(s.Settings);
 }
 
 // The settings a file without any key reads as.
 void SetDefaults(TFileSplitSession& s) {
-  s.SplitByType = "Lines";
-  s.MaxFileSize = 100;
-  s.SymbolType = "Separator";
+  s.Settings.SplitByType = srLines;
+  s.Settings.MaxFileSize = 100;
+  s.Settings.SymbolType = stSeparator;
 }
 
 std::unique_ptr<TFileSplitSession> Loaded(const TTempDir& dir, const std::string& text) {
@@ -46,24 +43,24 @@ TEST(FileSplitSession, ReadsEachKeyWithItsDefault) {
        "KeepHeader=1\nMaxFileSize=-2\nSymbolType=End With\nSymbolValue=--\nIgnoreCase=1\n",
        [](auto& s) {
          s.SourceFile = "/a b.csv";
-         s.SourceEncoding = "cp1251";
+         s.Settings.SourceEncoding = "cp1251";
          s.DestFolder = "/out";
-         s.SplitByType = "Symbol";
-         s.MaxLines = 7;
-         s.KeepHeader = true;
-         s.MaxFileSize = -2;
-         s.SymbolType = "End With";
-         s.SymbolValue = "--";
-         s.IgnoreCase = true;
+         s.Settings.SplitByType = srSymbol;
+         s.Settings.MaxLines = 7;
+         s.Settings.KeepHeader = true;
+         s.Settings.MaxFileSize = -2;
+         s.Settings.SymbolType = stEndWith;
+         s.Settings.SymbolValue = "--";
+         s.Settings.IgnoreCase = true;
        }},
       {"Booleans: only a leading 1 is true", "[Split]\nKeepHeader=true\nIgnoreCase=10\n",
-       [](auto& s) { s.IgnoreCase = true; }},
+       [](auto& s) { s.Settings.IgnoreCase = true; }},
       {"non-integers read as the defaults", "[Split]\nMaxLines=12x\nMaxFileSize=\n", [](auto&) {}},
-      {"MaxLines is 64-bit", "[Split]\nMaxLines=3000000000\n", [](auto& s) { s.MaxLines = 3000000000LL; }},
+      {"MaxLines is 64-bit", "[Split]\nMaxLines=3000000000\n", [](auto& s) { s.Settings.MaxLines = 3000000000LL; }},
       {"rule names stay as written", "[Split]\nSplitByType=lines\nSymbolType=start with\n",
        [](auto& s) {
-         s.SplitByType = "lines";
-         s.SymbolType = "start with";
+         s.Settings.SplitByType = TNamedChoice<TSplitRule>("lines");
+         s.Settings.SymbolType = TNamedChoice<TSymbolType>("start with");
        }},
   };
   TTempDir dir;
@@ -80,13 +77,13 @@ TEST(FileSplitSession, WritesEveryKeyInOrder) {
   TTempDir dir;
   TFileSplitSession s;
   s.SourceFile = "/data/big.csv";
-  s.SourceEncoding = "UTF-8";
+  s.Settings.SourceEncoding = "UTF-8";
   s.DestFolder = "/data/big_parts";
-  s.SplitByType = "Lines";
-  s.MaxLines = 100000;
-  s.KeepHeader = true;
-  s.MaxFileSize = 100;
-  s.SymbolType = "Separator";
+  s.Settings.SplitByType = srLines;
+  s.Settings.MaxLines = 100000;
+  s.Settings.KeepHeader = true;
+  s.Settings.MaxFileSize = 100;
+  s.Settings.SymbolType = stSeparator;
   s.SaveToFile(dir / "job.sft");
   EXPECT_EQ(ReadFile(dir / "job.sft"),
             "[Split]\nSourceFile=/data/big.csv\nSourceEncoding=UTF-8\nDestFolder=/data/big_parts\nSplitByType=Lines\n"
@@ -100,12 +97,12 @@ TEST(FileSplitSession, SavingOverAFileKeepsItsOtherContent) {
   TTempDir dir;
   WriteFile(dir / "job.sft", "; mine\n[Split]\nExtra=keep me\nMaxLines=5\n\n[Other]\nMaxLines=9\n");
   auto s = Loaded(dir, ReadFile(dir / "job.sft"));
-  s->MaxLines = 6;
+  s->Settings.MaxLines = 6;
   s->SaveToFile(dir / "job.sft");
   std::string text = ReadFile(dir / "job.sft");
   EXPECT_EQ(text.substr(0, text.find("SourceFile")), "; mine\n[Split]\nExtra=keep me\nMaxLines=6\n");
   EXPECT_NE(text.find("\n[Other]\nMaxLines=9\n"), std::string::npos);
-  EXPECT_EQ(Loaded(dir, text)->MaxLines, 6);
+  EXPECT_EQ(Loaded(dir, text)->Settings.MaxLines, 6);
 }
 
 TEST(FileSplitSession, DetectsTheEncodingOfAnExistingSource) {
@@ -114,14 +111,15 @@ TEST(FileSplitSession, DetectsTheEncodingOfAnExistingSource) {
                                          "a\0\n\0",
                                          6));
   auto s = Loaded(dir, "[Split]\nSourceFile=" + dir / "src.txt" + "\n");
-  EXPECT_EQ(s->SourceEncoding, "UCS-2LE (Unicode Little Endian)");
+  EXPECT_EQ(s->Settings.SourceEncoding, "UCS-2LE (Unicode Little Endian)");
   s->SaveToFile(dir / "job.sft");  // The detected name is written back.
   EXPECT_NE(ReadFile(dir / "job.sft").find("SourceEncoding=UCS-2LE (Unicode Little Endian)\n"), std::string::npos);
 
-  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFile=" + dir / "src.txt" + "\nSourceEncoding=Auto Detect\n")->SourceEncoding,
-            "Auto Detect");
-  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFile=" + dir / "missing.txt" + "\n")->SourceEncoding, "");
-  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFile=" + dir.Path() + "\n")->SourceEncoding, "");
+  EXPECT_EQ(
+      Loaded(dir, "[Split]\nSourceFile=" + dir / "src.txt" + "\nSourceEncoding=Auto Detect\n")->Settings.SourceEncoding,
+      "Auto Detect");
+  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFile=" + dir / "missing.txt" + "\n")->Settings.SourceEncoding, "");
+  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFile=" + dir.Path() + "\n")->Settings.SourceEncoding, "");
 }
 
 TEST(FileSplitSession, DescribesTheRuleItNames) {
@@ -139,12 +137,12 @@ TEST(FileSplitSession, DescribesTheRuleItNames) {
     TFileSplitSession s;
     s.SourceFile = "/data/big.csv";
     s.DestFolder = "/data/big_parts";
-    s.SplitByType = c.rule;
-    s.MaxLines = 100000;
-    s.KeepHeader = true;
-    s.MaxFileSize = -5;
-    s.SymbolType = "Start With";
-    s.SymbolValue = "##";
+    s.Settings.SplitByType = TNamedChoice<TSplitRule>(c.rule);
+    s.Settings.MaxLines = 100000;
+    s.Settings.KeepHeader = true;
+    s.Settings.MaxFileSize = -5;
+    s.Settings.SymbolType = stStartWith;
+    s.Settings.SymbolValue = "##";
     std::string text;
     s.GetDescription(text);
     EXPECT_EQ(text, "From : /data/big.csv\r\nTo : /data/big_parts\r\n" + c.tail);
@@ -152,16 +150,14 @@ TEST(FileSplitSession, DescribesTheRuleItNames) {
 }
 
 TEST(FileSplitSession, IsSameAsComparesEverySetting) {
-  std::function<void(TFileSplitSession&)> changes[] = {
-      [](auto& s) { s.SourceFile = "x"; },  [](auto& s) { s.SourceEncoding = "x"; },
-      [](auto& s) { s.DestFolder = "x"; },  [](auto& s) { s.SplitByType = "x"; },
-      [](auto& s) { s.MaxLines = 1; },      [](auto& s) { s.KeepHeader = true; },
-      [](auto& s) { s.MaxFileSize = 1; },   [](auto& s) { s.SymbolType = "x"; },
-      [](auto& s) { s.SymbolValue = "x"; }, [](auto& s) { s.IgnoreCase = true; },
+  std::vector<std::function<void(TFileSplitSession&)>> changes = {
+      [](auto& s) { s.SourceFile = "x"; },
+      [](auto& s) { s.DestFolder = "x"; },
   };
+  for (const auto& change : SettingChanges()) changes.push_back([change](auto& s) { change(s.Settings); });
   TFileSplitSession base;
   EXPECT_TRUE(base.IsSameAs(TFileSplitSession()));
-  for (size_t i = 0; i < std::size(changes); ++i) {
+  for (size_t i = 0; i < changes.size(); ++i) {
     TFileSplitSession other;
     changes[i](other);
     EXPECT_FALSE(base.IsSameAs(other)) << "setting " << i;

@@ -24,10 +24,10 @@ struct TKind {
 const TKind kKinds[] = {
     {"split", [] { return std::make_unique<TFileSplitSession>(); },
      [](TTaskSession& s, const std::string& dest) { dynamic_cast<TFileSplitSession&>(s).DestFolder = dest; },
-     [](TTaskSession& s) -> bool& { return dynamic_cast<TFileSplitSession&>(s).QuotedFields; }},
+     [](TTaskSession& s) -> bool& { return dynamic_cast<TFileSplitSession&>(s).Settings.QuotedFields; }},
     {"batch", [] { return std::make_unique<TBatchFileSplitSession>(); },
      [](TTaskSession& s, const std::string& dest) { dynamic_cast<TBatchFileSplitSession&>(s).DestFolder = dest; },
-     [](TTaskSession& s) -> bool& { return dynamic_cast<TBatchFileSplitSession&>(s).QuotedFields; }},
+     [](TTaskSession& s) -> bool& { return dynamic_cast<TBatchFileSplitSession&>(s).Settings.QuotedFields; }},
 };
 
 // Failure messages name the kind rather than dump the struct's bytes.

@@ -1,0 +1,38 @@
+// Split settings in tests: as one line of text, so that a failed comparison
+// shows every value (gtest prints TSplitSettings through PrintTo), and one
+// change of each setting, for the tests of every comparison that holds them.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tasks/USplitSettings.h"
+
+inline std::string SettingsText(const TSplitSettings& s) {
+  return "SourceEncoding=" + s.SourceEncoding + "|SplitByType=" + s.SplitByType.Text() +
+         "|MaxLines=" + std::to_string(s.MaxLines) + "|KeepHeader=" + std::to_string(s.KeepHeader) +
+         "|MaxFileSize=" + std::to_string(s.MaxFileSize) + "|SymbolType=" + s.SymbolType.Text() +
+         "|SymbolValue=" + s.SymbolValue + "|IgnoreCase=" + std::to_string(s.IgnoreCase) +
+         "|QuotedFields=" + std::to_string(s.QuotedFields);
+}
+
+inline void PrintTo(const TSplitSettings& s, std::ostream* out) { *out << SettingsText(s); }
+
+// One function per setting, each moving it away from its zero value. The
+// rule and the symbol type get a name of none, which must still differ from
+// the empty one.
+inline std::vector<std::function<void(TSplitSettings&)>> SettingChanges() {
+  return {
+      [](TSplitSettings& s) { s.SourceEncoding = "x"; },
+      [](TSplitSettings& s) { s.SplitByType = TNamedChoice<TSplitRule>("x"); },
+      [](TSplitSettings& s) { s.MaxLines = 1; },
+      [](TSplitSettings& s) { s.KeepHeader = true; },
+      [](TSplitSettings& s) { s.MaxFileSize = 1; },
+      [](TSplitSettings& s) { s.SymbolType = TNamedChoice<TSymbolType>("x"); },
+      [](TSplitSettings& s) { s.SymbolValue = "x"; },
+      [](TSplitSettings& s) { s.IgnoreCase = true; },
+      [](TSplitSettings& s) { s.QuotedFields = true; },
+  };
+}
