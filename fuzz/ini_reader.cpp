@@ -56,7 +56,9 @@ void LoadSaveReload(const std::string& bytes) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   mkdir(kFolder.c_str(), 0755);
   mkdir((kFolder + "/sub.d").c_str(), 0755);
-  WriteWholeFile(kFolder + "/src.csv", std::string("\xFF\xFE" "a\0,\0b\0\n\0", 10));
+  WriteWholeFile(kFolder + "/src.csv", std::string("\xFF\xFE"
+                                                   "a\0,\0b\0\n\0",
+                                                   10));
   WriteWholeFile(kFolder + "/sub.d/x.csv", "x\n");
   TaskPath = kFolder + "/task-" + std::to_string(getpid());
   return 0;

@@ -48,5 +48,6 @@ void TApp::Run() {
 bool TApp::RunCommandLine() { return false; }
 
 void TApp::GetSystemInfo(std::string& info) const {
-  info = "App Arch Version: " + TDebugHelper::GetPlatformName() + "\r\n" + "OS Version: " + TDebugHelper::GetOSVersion();
+  info =
+      "App Arch Version: " + TDebugHelper::GetPlatformName() + "\r\n" + "OS Version: " + TDebugHelper::GetOSVersion();
 }

@@ -108,8 +108,7 @@ void TFileSplitter::PrepareDestination() {
     ClearFolder(dest);
   else
     ForceFolder(dest);
-  if (!DirectoryExists(dest))
-    throw EInOutError("Cannot create destination folder \"" + dest + "\"");
+  if (!DirectoryExists(dest)) throw EInOutError("Cannot create destination folder \"" + dest + "\"");
 }
 
 void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {

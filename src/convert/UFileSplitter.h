@@ -26,7 +26,7 @@ class TFileSplitSession;
 // Sizes a splitter works with; 0 takes the usual one. Tests pass small ones
 // so that faults meet sources of many blocks and pieces written in parts.
 struct TSplitterSizes {
-  int64_t ReaderBlockSize = 0;    // with ReaderMemoryLimit: the reader's sizes
+  int64_t ReaderBlockSize = 0;  // with ReaderMemoryLimit: the reader's sizes
   int64_t ReaderMemoryLimit = 0;
   int64_t FlushThreshold = 0;
 };
@@ -224,8 +224,8 @@ class TFileSplitter : public TIterativeConverter {
   size_t PendingCapacity_ = 0;
   int64_t PendingLines_ = 0;  // records begun in Pending and not yet written whole
   bool CurrentLinePending_ = false;
-  bool Quoted_ = false;       // Session->QuotedFields, read at the start of a run
-  bool RecordOpen_ = false;   // the current record goes on past the current line
+  bool Quoted_ = false;            // Session->QuotedFields, read at the start of a run
+  bool RecordOpen_ = false;        // the current record goes on past the current line
   int64_t PendingRecordsEnd_ = 0;  // with Quoted_: where the last whole record in Pending ends
   // Pending may hold a record of several lines: not every line end in it
   // ends a record, so it is written up to whole records only.

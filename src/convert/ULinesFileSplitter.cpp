@@ -1,10 +1,10 @@
 #include "convert/ULinesFileSplitter.h"
 
+#include <cstdint>
+
 #include "tasks/UFileSplitSession.h"
 #include "text/UBlockTextReader.h"
 #include "util/UErrors.h"
-
-#include <cstdint>
 
 void TLinesFileSplitter::InitSplit() {
   if (Session->Settings.MaxLines < 1)

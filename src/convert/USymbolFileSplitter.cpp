@@ -34,8 +34,7 @@ bool TSymbolFileSplitter::MatchSeparator(std::string_view line) const {
 }
 
 bool TSymbolFileSplitter::MatchStartWith(std::string_view line) const {
-  return Kind_ == TKind::StartWith && line.size() >= Symbol_.size() &&
-         SameBytes(line.substr(0, Symbol_.size()));
+  return Kind_ == TKind::StartWith && line.size() >= Symbol_.size() && SameBytes(line.substr(0, Symbol_.size()));
 }
 
 bool TSymbolFileSplitter::MatchEndWith(std::string_view line) const {

@@ -63,7 +63,7 @@ class TSymbolFileSplitter final : public TFileSplitter {
   enum class TKind { None, Separator, StartWith, EndWith };
 
   bool AtSeparator_ = false, AtStart_ = false, AtEnd_ = false, AtFirst_ = false, AtLast_ = false;
-  std::string Symbol_;  // SymbolValue, upper-cased with IgnoreCase
+  std::string Symbol_;        // SymbolValue, upper-cased with IgnoreCase
   TKind Kind_ = TKind::None;  // SymbolType, compared once per run
   bool IgnoreCase_ = false;
 };

@@ -5,9 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "execution/USessionExecutor.h"
-
 #include "convert/UFileSplitter.h"
+#include "execution/USessionExecutor.h"
 #include "tasks/USplitSettings.h"
 
 // A new splitter for the rule. A name of no rule raises EQuillmereError,

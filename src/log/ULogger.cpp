@@ -6,11 +6,16 @@
 
 std::string_view LogLevelTag(uint32_t level) {
   switch (level) {
-    case llInfo: return "[info]\t";
-    case llWarn: return "[warn]\t";
-    case llError: return "[error]\t";
-    case llFatal: return "[fatal]\t";
-    default: return "[debug]\t";
+    case llInfo:
+      return "[info]\t";
+    case llWarn:
+      return "[warn]\t";
+    case llError:
+      return "[error]\t";
+    case llFatal:
+      return "[fatal]\t";
+    default:
+      return "[debug]\t";
   }
 }
 

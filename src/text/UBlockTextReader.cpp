@@ -52,8 +52,8 @@ uint64_t LineEndMask64(const char* text) {
   uint64_t mask = 0;
   for (int i = 0; i < 4; ++i) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * i));
-    uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, line_feed), _mm_cmpeq_epi8(bytes, carriage_return))));
+    uint32_t hits = static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, line_feed), _mm_cmpeq_epi8(bytes, carriage_return))));
     mask |= static_cast<uint64_t>(hits) << (16 * i);
   }
   return mask;
@@ -288,8 +288,8 @@ size_t TBlockTextReader::ScanLineEnd(size_t from) {
 size_t TBlockTextReader::AfterWideLineEnd(size_t end) const {
   const char* text = Text_.data();
   const size_t low = BigEndian_ ? 1 : 0;
-  const bool cr_lf = text[end + low] == '\r' && end + 4 <= Text_.size() && text[end + 2 + low] == '\n' &&
-                     text[end + 3 - low] == '\0';
+  const bool cr_lf =
+      text[end + low] == '\r' && end + 4 <= Text_.size() && text[end + 2 + low] == '\n' && text[end + 3 - low] == '\0';
   return end + (cr_lf ? 4 : 2);
 }
 
@@ -332,8 +332,7 @@ void TBlockTextReader::MapWindow(size_t size) {
   const int64_t map_end = MapStart_ + static_cast<int64_t>(Map_.Size());
   if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && window_end <= map_end) return;
   const int64_t start = WindowStart_ / kMapAlign * kMapAlign;
-  if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && WindowStart_ < map_end &&
-      window_end - start > kMapSpan) {
+  if (Map_.Data() != nullptr && WindowStart_ >= MapStart_ && WindowStart_ < map_end && window_end - start > kMapSpan) {
     // A window larger than a span holds a long line: the mapping doubles
     // in place, so a line of any length is mapped once.
     const int64_t doubled = std::min(FileSize_, MapStart_ + 2 * static_cast<int64_t>(Map_.Size()));

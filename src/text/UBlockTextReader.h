@@ -231,7 +231,7 @@ class TBlockTextReader {
   TFileStream File_;
   std::unique_ptr<char[]> MemoryCopy_;  // the whole file, when it is small
   bool Mapped_ = false;                 // windows are mapped from the file
-  TMappedRegion Map_;     // holds the window, from file offset MapStart_ on
+  TMappedRegion Map_;                   // holds the window, from file offset MapStart_ on
   int64_t MapStart_ = 0;
   std::unique_ptr<TTextDecoder> Decoder_;
 
@@ -244,8 +244,8 @@ class TBlockTextReader {
   size_t Cut_ = 0;
   int64_t ReadPosition_ = 0;  // file offset of the next byte to read
 
-  TCodecBuffer Decoded_;   // the current block's text when it needs decoding
-  TCodecBuffer LineText_;  // the current line's text, decoded by CurrentText
+  TCodecBuffer Decoded_;      // the current block's text when it needs decoding
+  TCodecBuffer LineText_;     // the current line's text, decoded by CurrentText
   bool SourceBytes_ = false;  // set by KeepSourceBytes
   bool DecodeLines_ = false;  // source bytes that CurrentText decodes
   bool Wide_ = false;         // source bytes of UTF-16: lines end at 16-bit units

@@ -36,8 +36,6 @@ const TCountLineResult& TFileLineCountCache::GetLineCount(const std::string& fil
   return found->second.Result;
 }
 
-void TFileLineCountCache::StartUp() {
-  CountTable = std::make_unique<TCountTable>();
-}
+void TFileLineCountCache::StartUp() { CountTable = std::make_unique<TCountTable>(); }
 
 void TFileLineCountCache::ShutDown() { CountTable.reset(); }

@@ -50,9 +50,9 @@ __m128i LoadUnits(const unsigned char* data) {
 
 // Lanes of Units whose bits under Mask are not all zero: all ones there.
 __m128i AnyBits(__m128i units, uint16_t mask) {
-  return _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(mask))),
-                                       _mm_setzero_si128()),
-                       _mm_set1_epi32(-1));
+  return _mm_xor_si128(
+      _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(mask))), _mm_setzero_si128()),
+      _mm_set1_epi32(-1));
 }
 
 // Mask ? A : B, lane by lane.
@@ -72,7 +72,8 @@ char* PutBmpUnits(__m128i units, char* o) {
   const __m128i continuation = _mm_set1_epi16(0x80);
   // Two bytes: 110xxxxx 10xxxxxx; three: 1110xxxx 10xxxxxx 10xxxxxx.
   const __m128i last = _mm_or_si128(_mm_and_si128(units, low_six), continuation);
-  const __m128i two = _mm_or_si128(_mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0)), _mm_slli_epi16(last, 8));
+  const __m128i two =
+      _mm_or_si128(_mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0)), _mm_slli_epi16(last, 8));
   const __m128i middle = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(units, 6), low_six), continuation);
   const __m128i three =
       _mm_or_si128(_mm_or_si128(_mm_srli_epi16(units, 12), _mm_set1_epi16(0xE0)), _mm_slli_epi16(middle, 8));
@@ -147,9 +148,8 @@ char* DecodeUtf16Units(const unsigned char* data, size_t units, char* o) {
       i += 8;
       continue;
     }
-    const __m128i surrogates =
-        _mm_cmpeq_epi16(_mm_and_si128(first, _mm_set1_epi16(static_cast<short>(0xF800))),
-                        _mm_set1_epi16(static_cast<short>(0xD800)));
+    const __m128i surrogates = _mm_cmpeq_epi16(_mm_and_si128(first, _mm_set1_epi16(static_cast<short>(0xF800))),
+                                               _mm_set1_epi16(static_cast<short>(0xD800)));
     if (_mm_movemask_epi8(surrogates) == 0) {
       o = PutBmpUnits(first, o);
       i += 8;

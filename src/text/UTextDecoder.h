@@ -94,8 +94,8 @@ class TTextDecoder {
   TMode Mode_ = TMode::PassThrough;
   std::unique_ptr<TTableEntry[]> Table_;
   const TDoubleByteTable* DoubleByte_ = nullptr;  // shared, kept by its cache
-  size_t MaxLength_ = 1;        // longest table entry
-  bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
+  size_t MaxLength_ = 1;                          // longest table entry
+  bool AsciiIdentity_ = false;                    // bytes below 0x80 decode to themselves
   bool ConverterMissing_ = false;
   iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
   std::string IconvText_;  // what iconv decodes, before it goes to a buffer

@@ -125,9 +125,7 @@ void TFileStream::WriteAll(const void* data, size_t count) {
 
 void TFileStream::Seek(int64_t position) { ::lseek(Fd_, position, SEEK_SET); }
 
-bool TFileStream::Truncate(int64_t size) {
-  return ::ftruncate(Fd_, size) == 0 && ::lseek(Fd_, size, SEEK_SET) == size;
-}
+bool TFileStream::Truncate(int64_t size) { return ::ftruncate(Fd_, size) == 0 && ::lseek(Fd_, size, SEEK_SET) == size; }
 
 void TFileStream::Close() {
   if (Fd_ < 0) return;

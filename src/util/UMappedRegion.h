@@ -11,7 +11,6 @@
 #include <sys/types.h>
 
 #include <csignal>
-
 #include <cstddef>
 #include <cstdint>
 
@@ -44,6 +43,6 @@ class TMappedRegion {
   size_t Length_ = 0;     // length of the mapping
   const char* Data_ = nullptr;
   size_t Size_ = 0;
-  int Slot_ = -1;  // entry in the guard's table
+  int Slot_ = -1;                                     // entry in the guard's table
   const volatile sig_atomic_t* FaultFlag_ = nullptr;  // that entry's flag
 };

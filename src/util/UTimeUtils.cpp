@@ -24,8 +24,8 @@ static std::string LocalTimestamp(const char* format) {
   tm local;
   localtime_r(&ts.tv_sec, &local);
   char buffer[64];
-  std::snprintf(buffer, sizeof(buffer), format, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
+  std::snprintf(buffer, sizeof(buffer), format, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                local.tm_min, local.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
   return buffer;
 }
 

@@ -1,7 +1,6 @@
-#include "app/UApp.h"
-
 #include <gtest/gtest.h>
 
+#include "app/UApp.h"
 #include "app/UModules.h"
 #include "app/UQuillmereCmd.h"
 #include "app/UUIAgent.h"

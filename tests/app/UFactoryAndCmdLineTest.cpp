@@ -14,9 +14,9 @@ TEST(SessionObjectFactory, ExtensionDecidesTheKindExactly) {
   struct Case {
     const char* name;
     bool task;
-  } cases[] = {{"job.sft", true},  {"/x/job.bst", true},     {"job.SFT", false},         {"job.sft.txt", false},
-               {"job", false},     {".sft", false},          {"/a/old.data/job", false}, {"/a/b.sft/job", false},
-               {"a.b.sft", true},  {"job.sft~", false}};
+  } cases[] = {{"job.sft", true}, {"/x/job.bst", true}, {"job.SFT", false},         {"job.sft.txt", false},
+               {"job", false},    {".sft", false},      {"/a/old.data/job", false}, {"/a/b.sft/job", false},
+               {"a.b.sft", true}, {"job.sft~", false}};
   for (const Case& c : cases) EXPECT_EQ(factory.IsTaskFile(c.name), c.task) << c.name;
 }
 

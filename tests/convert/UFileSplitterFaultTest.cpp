@@ -126,9 +126,7 @@ TEST_F(SplitterFault, SourceThatGrowsWhileSplitKeepsTheLinesItHadAtOpen) {
     WriteFile(Snapshot(), text);
     THookedOutputer outputer;
     outputer.AfterRecord = 150;
-    outputer.Action = [&] {
-      std::ofstream(Source(), std::ios::app) << NumberedLines(50);
-    };
+    outputer.Action = [&] { std::ofstream(Source(), std::ios::app) << NumberedLines(50); };
     auto log = Execute(rule, outputer);
     ASSERT_EQ(log.size(), 3u);
     EXPECT_TRUE(NothingLost(Snapshot(), Dir / "out", rule.shape, SummaryOf(log)));

@@ -1,10 +1,9 @@
-#include "convert/UIterativeConverter.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 
+#include "convert/UIterativeConverter.h"
 #include "log/ULog.h"
 #include "log/ULogAppender.h"
 #include "log/ULogger.h"

@@ -3,6 +3,7 @@
 #include <functional>
 #include <random>
 
+#include "convert/UConvertStatus.h"
 #include "convert/UFileSizeFileSplitter.h"
 #include "convert/ULinesFileSplitter.h"
 #include "convert/USymbolFileSplitter.h"
@@ -11,7 +12,6 @@
 #include "text/UEncodingConverter.h"
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
-#include "convert/UConvertStatus.h"
 #include "util/UErrors.h"
 
 namespace {
@@ -83,12 +83,25 @@ TEST(LinesSplitter, PiecesOfMaxLinesWithOptionalHeader) {
     TPieces pieces;
     int64_t records;
   } cases[] = {
-      {"ten by three", Lines({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}), 3, false,
-       {CrLf({"1", "2", "3"}), CrLf({"4", "5", "6"}), CrLf({"7", "8", "9"}), CrLf({"10"})}, 10},
-      {"exact multiple", Lines({"1", "2", "3", "4", "5", "6"}), 3, false, {CrLf({"1", "2", "3"}), CrLf({"4", "5", "6"})}, 6},
+      {"ten by three",
+       Lines({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}),
+       3,
+       false,
+       {CrLf({"1", "2", "3"}), CrLf({"4", "5", "6"}), CrLf({"7", "8", "9"}), CrLf({"10"})},
+       10},
+      {"exact multiple",
+       Lines({"1", "2", "3", "4", "5", "6"}),
+       3,
+       false,
+       {CrLf({"1", "2", "3"}), CrLf({"4", "5", "6"})},
+       6},
       {"one per piece with header", Lines({"h", "a", "b"}), 1, true, {CrLf({"h", "a"}), CrLf({"h", "b"})}, 2},
-      {"header seven lines", Lines({"H", "1", "2", "3", "4", "5", "6"}), 3, true,
-       {CrLf({"H", "1", "2", "3"}), CrLf({"H", "4", "5", "6"})}, 6},
+      {"header seven lines",
+       Lines({"H", "1", "2", "3", "4", "5", "6"}),
+       3,
+       true,
+       {CrLf({"H", "1", "2", "3"}), CrLf({"H", "4", "5", "6"})},
+       6},
       {"only the header", Lines({"H"}), 3, true, {}, 0},
       {"empty header line", Lines({"", "A", "B", "C"}), 2, true, {CrLf({"", "A", "B"}), CrLf({"", "C"})}, 3},
       {"header off", Lines({"H", "1", "2"}), 2, false, {CrLf({"H", "1"}), CrLf({"2"})}, 3},
@@ -115,7 +128,10 @@ TEST(LinesSplitter, SourceLongerThanItsLineCountIsSplitWhole) {
 TEST(LinesSplitter, SmallFlushesGiveTheSameContent) {
   std::string source;
   for (int i = 0; i < 500; ++i) source += "line number " + std::to_string(i) + "\n";
-  auto settings = [](TFileSplitSession& s) { s.Settings.MaxLines = 170; s.Settings.KeepHeader = true; };
+  auto settings = [](TFileSplitSession& s) {
+    s.Settings.MaxLines = 170;
+    s.Settings.KeepHeader = true;
+  };
   EXPECT_EQ(Split(source, "Lines", settings, 7).Pieces, Split(source, "Lines", settings).Pieces);
 }
 
@@ -206,10 +222,21 @@ TEST(SymbolSplitter, Rules) {
     std::string source;
     TPieces pieces;
   } cases[] = {
-      {"Separator", "---", false, Lines({"a", "b", "---", "c", "---", "d"}), {CrLf({"a", "b"}), CrLf({"c"}), CrLf({"d"})}},
-      {"Separator", "end", true, Lines({"a", "END", "b", "End", "c", " end", "ending"}),
+      {"Separator",
+       "---",
+       false,
+       Lines({"a", "b", "---", "c", "---", "d"}),
+       {CrLf({"a", "b"}), CrLf({"c"}), CrLf({"d"})}},
+      {"Separator",
+       "end",
+       true,
+       Lines({"a", "END", "b", "End", "c", " end", "ending"}),
        {CrLf({"a"}), CrLf({"b"}), CrLf({"c", " end", "ending"})}},
-      {"Start With", "#", false, Lines({"x", "#1", "y", "#2", "z"}), {CrLf({"x"}), CrLf({"#1", "y"}), CrLf({"#2", "z"})}},
+      {"Start With",
+       "#",
+       false,
+       Lines({"x", "#1", "y", "#2", "z"}),
+       {CrLf({"x"}), CrLf({"#1", "y"}), CrLf({"#2", "z"})}},
       {"Start With", "#", false, Lines({"#1", "y", "#2", "z"}), {CrLf({"#1", "y"}), CrLf({"#2", "z"})}},
       {"End With", ";", false, Lines({"a", "b;", "c", "d;"}), {CrLf({"a", "b;"}), CrLf({"c", "d;"})}},
       {"End With", ";", false, Lines({"a", "b;", "c"}), {CrLf({"a", "b;"}), CrLf({"c"})}},
@@ -227,7 +254,11 @@ TEST(SymbolSplitter, Rules) {
       {"End With", "xy", false, Lines({"a", "bxy", "c", "y", "dxy"}), {CrLf({"a", "bxy"}), CrLf({"c", "y", "dxy"})}},
       {"End With", "Xy", true, Lines({"a", "bxY", "c"}), {CrLf({"a", "bxY"}), CrLf({"c"})}},
       {"Separator", "end", true, Lines({"a", "end", "b"}), {CrLf({"a"}), CrLf({"b"})}},
-      {"Separator", "\xC3\xA9nd", true, Lines({"a", "\xC3\x89ND", "\xC3\xA9ND", "b"}), {CrLf({"a", "\xC3\x89ND"}), CrLf({"b"})}},
+      {"Separator",
+       "\xC3\xA9nd",
+       true,
+       Lines({"a", "\xC3\x89ND", "\xC3\xA9ND", "b"}),
+       {CrLf({"a", "\xC3\x89ND"}), CrLf({"b"})}},
   };
   for (const Case& c : cases) {
     TSplitResult r = Split(c.source, "Symbol", [&](TFileSplitSession& s) {
@@ -246,11 +277,24 @@ TEST(FileSplitter, OutputEncodingsAndByteOrderMarks) {
       s.Settings.SourceEncoding = encoding;
     };
   };
-  EXPECT_EQ(Split("\xEF\xBB\xBF" "a\nb\n", "Lines", with("utf8bom")).Pieces, (TPieces{"\xEF\xBB\xBF" "a\r\nb\r\n"}));
-  EXPECT_EQ(Split("\xEF\xBB\xBF" "a\n", "Lines", with("Auto Detect")).Pieces, (TPieces{"a\r\n"}));
-  std::string utf16("\xFF\xFE" "a\0\n\0", 6);
-  EXPECT_EQ(Split(utf16, "Lines", with("UCS-2LE (Unicode Little Endian)")).Pieces,
-            (TPieces{std::string("\xFF\xFE" "a\0\r\0\n\0", 8)}));
+  EXPECT_EQ(Split("\xEF\xBB\xBF"
+                  "a\nb\n",
+                  "Lines", with("utf8bom"))
+                .Pieces,
+            (TPieces{"\xEF\xBB\xBF"
+                     "a\r\nb\r\n"}));
+  EXPECT_EQ(Split("\xEF\xBB\xBF"
+                  "a\n",
+                  "Lines", with("Auto Detect"))
+                .Pieces,
+            (TPieces{"a\r\n"}));
+  std::string utf16(
+      "\xFF\xFE"
+      "a\0\n\0",
+      6);
+  EXPECT_EQ(Split(utf16, "Lines", with("UCS-2LE (Unicode Little Endian)")).Pieces, (TPieces{std::string("\xFF\xFE"
+                                                                                                        "a\0\r\0\n\0",
+                                                                                                        8)}));
   EXPECT_EQ(Split(utf16, "Lines", with("")).Pieces, (TPieces{"a\r\n"}));  // detected, written as UTF-8
   EXPECT_EQ(Split("caf\xE9\n", "Lines", with("CP1252 (Western European)")).Pieces, (TPieces{"caf\xE9\r\n"}));
 }
@@ -293,17 +337,25 @@ TEST(FileSplitter, AnEncodingItCannotConvertIsReportedBeforeTheSplit) {
     const char* encoding;
     bool notice;
   } cases[] = {
-      {"UTF-16LE", true}, {"windows-1251", true}, {"CP1251 (Cyrillic)", false}, {"koi8r", false},
-      {"KOI8-U", false},  {"koi8ru", false},      {"KOI-8 (Cyrillic)", false},  {"Auto Detect", false},
-      {"", false},        {"ansi", false},        {"ucs2le", false},
+      {"UTF-16LE", true},
+      {"windows-1251", true},
+      {"CP1251 (Cyrillic)", false},
+      {"koi8r", false},
+      {"KOI8-U", false},
+      {"koi8ru", false},
+      {"KOI-8 (Cyrillic)", false},
+      {"Auto Detect", false},
+      {"", false},
+      {"ansi", false},
+      {"ucs2le", false},
   };
   for (const Case& c : cases) {
     TSplitResult r = Split("a\nb\n", "Lines", [&](TFileSplitSession& s) {
       s.Settings.SourceEncoding = c.encoding;
       s.Settings.MaxLines = 5;
     });
-    const std::vector<std::string> expected = {
-        "The encoding \"" + std::string(c.encoding) + "\" is unknown: the source is split as bytes, without conversion."};
+    const std::vector<std::string> expected = {"The encoding \"" + std::string(c.encoding) +
+                                               "\" is unknown: the source is split as bytes, without conversion."};
     EXPECT_EQ(r.Messages, c.notice ? expected : std::vector<std::string>{}) << c.encoding;
     if (c.notice) {
       EXPECT_EQ(r.Pieces, TPieces{"a\r\nb\r\n"}) << c.encoding;  // the bytes as they are
@@ -315,8 +367,18 @@ TEST(FileSplitter, AnEncodingItCannotConvertIsReportedBeforeTheSplit) {
 
 TEST(FileSplitter, RandomSourcesLoseNothing) {
   std::mt19937 rng(20261207);
-  const std::vector<std::string> tokens = {"a", "xyz", "Gr\xC3\xBC\xC3\x9F" "e", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", " ",
-                                           "#", ";", "END", "end", "--"};
+  const std::vector<std::string> tokens = {"a",
+                                           "xyz",
+                                           "Gr\xC3\xBC\xC3\x9F"
+                                           "e",
+                                           "\xE2\x82\xAC",
+                                           "\xF0\x9F\x98\x80",
+                                           " ",
+                                           "#",
+                                           ";",
+                                           "END",
+                                           "end",
+                                           "--"};
   const std::vector<std::string> ends = {"\n", "\r\n", "\r"};
   for (int round = 0; round < 40; ++round) {
     std::vector<std::string> lines;
@@ -337,15 +399,20 @@ TEST(FileSplitter, RandomSourcesLoseNothing) {
     int rule = round % 3;
     TSplitResult r;
     if (rule == 0) {
-      r = Split(source, "Lines", [&](TFileSplitSession& s) { s.Settings.MaxLines = 1 + rng() % 7; }, 1 + rng() % 40);
+      r = Split(
+          source, "Lines", [&](TFileSplitSession& s) { s.Settings.MaxLines = 1 + rng() % 7; }, 1 + rng() % 40);
     } else if (rule == 1) {
-      r = Split(source, "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = 1; }, 1 + rng() % 40);
+      r = Split(
+          source, "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = 1; }, 1 + rng() % 40);
     } else {
-      r = Split(source, "Symbol", [&](TFileSplitSession& s) {
-        s.Settings.SymbolType = round % 2 ? stStartWith : stEndWith;
-        s.Settings.SymbolValue = round % 4 ? "#" : "end";
-        s.Settings.IgnoreCase = true;
-      }, 1 + rng() % 40);
+      r = Split(
+          source, "Symbol",
+          [&](TFileSplitSession& s) {
+            s.Settings.SymbolType = round % 2 ? stStartWith : stEndWith;
+            s.Settings.SymbolValue = round % 4 ? "#" : "end";
+            s.Settings.IgnoreCase = true;
+          },
+          1 + rng() % 40);
     }
     std::string joined;
     for (const std::string& piece : r.Pieces) joined += piece;
@@ -370,41 +437,70 @@ TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
     TPieces pieces;
     int64_t records;
   } cases[] = {
-      {"lines", "Lines", csv, [](auto& s) { s.Settings.MaxLines = 2; },
-       {CrLf({"id,note", "1,\"a", "b\""}), CrLf({"2,x", "3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})}, 5},
-      {"header of two lines", "Lines", "\"h\n1\",h2\n1,\"a\nb\"\n2,x\n3,y\n",
+      {"lines",
+       "Lines",
+       csv,
+       [](auto& s) { s.Settings.MaxLines = 2; },
+       {CrLf({"id,note", "1,\"a", "b\""}), CrLf({"2,x", "3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})},
+       5},
+      {"header of two lines",
+       "Lines",
+       "\"h\n1\",h2\n1,\"a\nb\"\n2,x\n3,y\n",
        [](auto& s) {
          s.Settings.MaxLines = 2;
          s.Settings.KeepHeader = true;
        },
-       {CrLf({"\"h", "1\",h2", "1,\"a", "b\"", "2,x"}), CrLf({"\"h", "1\",h2", "3,y"})}, 3},
-      {"quote open at the end", "Lines", "a\n\"b\nc\nd", [](auto& s) { s.Settings.MaxLines = 1; },
-       {CrLf({"a"}), CrLf({"\"b", "c", "d"})}, 2},
-      {"every record alone", "File Size", csv, [](auto& s) { s.Settings.MaxFileSize = 0; },
+       {CrLf({"\"h", "1\",h2", "1,\"a", "b\"", "2,x"}), CrLf({"\"h", "1\",h2", "3,y"})},
+       3},
+      {"quote open at the end",
+       "Lines",
+       "a\n\"b\nc\nd",
+       [](auto& s) { s.Settings.MaxLines = 1; },
+       {CrLf({"a"}), CrLf({"\"b", "c", "d"})},
+       2},
+      {"every record alone",
+       "File Size",
+       csv,
+       [](auto& s) { s.Settings.MaxFileSize = 0; },
        {"", CrLf({"id,note"}), CrLf({"1,\"a", "b\""}), CrLf({"2,x"}), CrLf({"3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})},
        5},
       // 600 KB, then a record of 600 KB that does not fit after it, then
       // one that does, then one larger than the limit, alone.
-      {"records placed whole", "File Size", sized, [](auto& s) { s.Settings.MaxFileSize = 1; },
+      {"records placed whole",
+       "File Size",
+       sized,
+       [](auto& s) { s.Settings.MaxFileSize = 1; },
        {big + big + "\r\n", "\"" + big + "\r\n" + big + "\"\r\nz\r\n",
         "\"" + big + "\r\n" + big + "\r\n" + big + big + "\r\n" + big + "\"\r\n", "end\r\n"},
        5},
-      {"start lines inside a record", "Symbol", "#1\na,\"x\n#inner\"\n#2\nb\n",
+      {"start lines inside a record",
+       "Symbol",
+       "#1\na,\"x\n#inner\"\n#2\nb\n",
        [](auto& s) { s.Settings.SymbolType = stStartWith, s.Settings.SymbolValue = "#"; },
-       {CrLf({"#1", "a,\"x", "#inner\""}), CrLf({"#2", "b"})}, 4},
-      {"end lines inside a record", "Symbol", "a,\"x;\ny\";\nb;\nc\n",
+       {CrLf({"#1", "a,\"x", "#inner\""}), CrLf({"#2", "b"})},
+       4},
+      {"end lines inside a record",
+       "Symbol",
+       "a,\"x;\ny\";\nb;\nc\n",
        [](auto& s) { s.Settings.SymbolType = stEndWith, s.Settings.SymbolValue = ";"; },
-       {CrLf({"a,\"x;", "y\";"}), CrLf({"b;"}), CrLf({"c"})}, 3},
-      {"separators inside a record", "Symbol", "a\n\"--\n--\"\n--\nb\n",
+       {CrLf({"a,\"x;", "y\";"}), CrLf({"b;"}), CrLf({"c"})},
+       3},
+      {"separators inside a record",
+       "Symbol",
+       "a\n\"--\n--\"\n--\nb\n",
        [](auto& s) { s.Settings.SymbolType = stSeparator, s.Settings.SymbolValue = "--"; },
-       {CrLf({"a", "\"--", "--\""}), CrLf({"b"})}, 4},
+       {CrLf({"a", "\"--", "--\""}), CrLf({"b"})},
+       4},
   };
   for (const Case& c : cases) {
     for (int64_t flush : {int64_t{0}, int64_t{5}}) {
-      TSplitResult r = Split(c.source, c.rule, [&](TFileSplitSession& s) {
-        c.settings(s);
-        s.Settings.QuotedFields = true;
-      }, flush);
+      TSplitResult r = Split(
+          c.source, c.rule,
+          [&](TFileSplitSession& s) {
+            c.settings(s);
+            s.Settings.QuotedFields = true;
+          },
+          flush);
       EXPECT_TRUE(r.Pieces == c.pieces) << c.label << ", flush " << flush;
       EXPECT_EQ(r.Converted, c.records) << c.label;
     }

@@ -101,11 +101,12 @@ TEST_F(Batch, FileThatFailsBeforeItsFolderIsTouchedDoesNotHoldIt) {
 
 TEST_F(Batch, EmptySourceFolderListsNothingAndEmptyDestUsesWorkingDirectory) {
   WriteFile(Work("in/a.txt"), "a\n");
-  auto log = RunTask(WriteBatch({"SourceFolder=", "SourceMask=*", "DestFolder=" + Work("out"), "SplitByType=Lines",
-                                 "MaxLines=5"}));
+  auto log = RunTask(
+      WriteBatch({"SourceFolder=", "SourceMask=*", "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=5"}));
   EXPECT_EQ(log.size(), 2u);
   EXPECT_FALSE(PathExists(Work("out")));
-  RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceMask=*.txt", "DestFolder=", "SplitByType=Lines", "MaxLines=5"}));
+  RunTask(
+      WriteBatch({"SourceFolder=" + Work("in"), "SourceMask=*.txt", "DestFolder=", "SplitByType=Lines", "MaxLines=5"}));
   EXPECT_EQ(FilesIn(Work("a_split")), (TPieces{{"1.txt", "a\r\n"}}));
 }
 

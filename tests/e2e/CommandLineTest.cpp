@@ -17,7 +17,8 @@ class CommandLine : public TSandbox {
     EXPECT_EQ(FilesIn(Work("out")), (std::map<std::string, std::string>{{"1.txt", "a\r\nb\r\n"}, {"2.txt", "c\r\n"}}));
   }
   std::string Description() const {
-    return "From : " + Work("src.txt") + "\r\nTo : " + Work("out") + "\r\nMax Lines per Split File: 2\r\nKeep Header: False";
+    return "From : " + Work("src.txt") + "\r\nTo : " + Work("out") +
+           "\r\nMax Lines per Split File: 2\r\nKeep Header: False";
   }
   std::string Task;
 };

@@ -80,10 +80,15 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
       {"lines", {"SplitByType=Lines", "MaxLines=5000"}, {}, 12000, 0},
       {"lines with header, utf-16",
        {"SplitByType=Lines", "MaxLines=3000", "KeepHeader=1", "SourceEncoding=UCS-2LE (Unicode Little Endian)"},
-       {.Encoding = "UCS-2LE (Unicode Little Endian)", .KeepHeader = true}, 12000, 0},
+       {.Encoding = "UCS-2LE (Unicode Little Endian)", .KeepHeader = true},
+       12000,
+       0},
       {"file size", {"SplitByType=File Size", "MaxFileSize=1"}, {}, 40000, 0},
-      {"separator", {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=--"},
-       {.HasSeparator = true, .Separator = "--"}, 12000, 5000},
+      {"separator",
+       {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=--"},
+       {.HasSeparator = true, .Separator = "--"},
+       12000,
+       5000},
       // Lines longer than the pending text's flush go to the piece directly.
       {"long lines", {"SplitByType=Lines", "MaxLines=1"}, {}, 4, 0, 300000},
   };
@@ -127,8 +132,11 @@ TEST_F(Fault, PieceThatCannotBeCreatedCountsItsLinesAsFailed) {
       {"file size", {"SplitByType=File Size", "MaxFileSize=0"}, {}, 13, 1},
       {"start with", {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#"}, {}, 11, 3},
       {"end with", {"SplitByType=Symbol", "SymbolType=End With", "SymbolValue=;"}, {}, 9, 5},
-      {"separator", {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=--"},
-       {.HasSeparator = true, .Separator = "--"}, 10, 4},
+      {"separator",
+       {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=--"},
+       {.HasSeparator = true, .Separator = "--"},
+       10,
+       4},
   };
   const std::string text = "h\n#1\na;\n--\n#2\nb\nc;\n--\n#3\nd\ne;\n--\n#4\nf\n";
   for (const Case& c : cases) {
@@ -167,8 +175,8 @@ TEST_F(Fault, MissingConfigurationFolderIsNeverCreatedAndTheLogStillReports) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Log);
     std::filesystem::remove_all(Work("out"));
-    std::string task = WriteTask("job.sft", {"SourceFile=" + c.source, "DestFolder=" + Work("out"),
-                                             "SplitByType=Lines", "MaxLines=2"});
+    std::string task = WriteTask(
+        "job.sft", {"SourceFile=" + c.source, "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=2"});
     Run({"task=" + task, "logfile=" + Log}, "", c.env);
     auto log = ParseLog(ReadFile(Log));
     if (c.source == Work("src.txt")) {
@@ -322,8 +330,8 @@ TEST_F(Fault, SymbolicLinksInTheDestinationAreNeverFollowed) {
   fs::create_symlink("..", Work("out/sub.d/up.d"));
   fs::create_symlink(Work("outside/one"), Work("out/1"));
   fs::create_symlink(Work("outside/two"), Work("out/2"));  // dangling
-  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("src"), "DestFolder=" + Work("out"),
-                                           "SplitByType=Lines", "MaxLines=1"}));
+  auto log = RunTask(WriteTask(
+      "job.sft", {"SourceFile=" + Work("src"), "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=1"}));
   EXPECT_TRUE(NothingLost(Work("src"), Work("out"), {}, SummaryOf(log)));
   EXPECT_EQ(ReadFile(Work("outside/f.txt")), "f");
   EXPECT_EQ(ReadFile(Work("outside/d/x.txt")), "x");

@@ -29,7 +29,8 @@ TEST_F(Program, StartedThroughALinkKeepsTheConfigurationFolder) {
   MakeDirs(Dir / "xdg/quillmere");
   std::filesystem::create_symlink(QUILLMERE_BIN, Dir / "bin/quillmere");
   std::string task = WriteTask("job.sft", {"SourceFile=" + Work("nope.txt"), "SplitByType=Lines", "MaxLines=1"});
-  TProgramResult result = RunProgram(Dir / "bin/quillmere", {"task=" + task, "logfile=" + Log}, Work(""), Environment());
+  TProgramResult result =
+      RunProgram(Dir / "bin/quillmere", {"task=" + task, "logfile=" + Log}, Work(""), Environment());
   EXPECT_EQ(result.ExitStatus, 0);
   EXPECT_EQ(ParseLog(ReadFile(ConfigFolder() + "/exception.log")).size(), 1u);
   EXPECT_TRUE(FilesIn(Dir / "xdg/quillmere").empty());

@@ -32,17 +32,29 @@ TEST_F(Split, EachRuleWritesItsPieces) {
     std::vector<std::string> settings;
     TPieces pieces;
   } cases[] = {
-      {"lines with header", "h\n1\n2\n3\n4\n5\n6\n", {"SplitByType=Lines", "MaxLines=3", "KeepHeader=1"},
+      {"lines with header",
+       "h\n1\n2\n3\n4\n5\n6\n",
+       {"SplitByType=Lines", "MaxLines=3", "KeepHeader=1"},
        {{"1.txt", "h\r\n1\r\n2\r\n3\r\n"}, {"2.txt", "h\r\n4\r\n5\r\n6\r\n"}}},
-      {"file size", "aaaa\nbbbb\ncccc\n", {"SplitByType=File Size", "MaxFileSize=0"},
+      {"file size",
+       "aaaa\nbbbb\ncccc\n",
+       {"SplitByType=File Size", "MaxFileSize=0"},
        {{"1.txt", ""}, {"2.txt", "aaaa\r\n"}, {"3.txt", "bbbb\r\n"}, {"4.txt", "cccc\r\n"}}},
-      {"separator", "a\nb\n---\nc\n---\nd", {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=---"},
+      {"separator",
+       "a\nb\n---\nc\n---\nd",
+       {"SplitByType=Symbol", "SymbolType=Separator", "SymbolValue=---"},
        {{"1.txt", "a\r\nb\r\n"}, {"2.txt", "c\r\n"}, {"3.txt", "d\r\n"}}},
-      {"start with", "x\n#1\ny\n#2\nz\n", {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#"},
+      {"start with",
+       "x\n#1\ny\n#2\nz\n",
+       {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#"},
        {{"1.txt", "x\r\n"}, {"2.txt", "#1\r\ny\r\n"}, {"3.txt", "#2\r\nz\r\n"}}},
-      {"end with, mixed line ends", "a\r\nb;\rc\nd;\n", {"SplitByType=Symbol", "SymbolType=End With", "SymbolValue=;"},
+      {"end with, mixed line ends",
+       "a\r\nb;\rc\nd;\n",
+       {"SplitByType=Symbol", "SymbolType=End With", "SymbolValue=;"},
        {{"1.txt", "a\r\nb;\r\n"}, {"2.txt", "c\r\nd;\r\n"}}},
-      {"utf-16 output", "\xFF\xFEh\0i\0\n\0", {"SplitByType=Lines", "MaxLines=5", "SourceEncoding=UCS-2LE (Unicode Little Endian)"},
+      {"utf-16 output",
+       "\xFF\xFEh\0i\0\n\0",
+       {"SplitByType=Lines", "MaxLines=5", "SourceEncoding=UCS-2LE (Unicode Little Endian)"},
        {{"1.txt", std::string("\xFF\xFEh\0i\0\r\0\n\0", 10)}}},
   };
   for (Case& c : cases) {
@@ -91,8 +103,8 @@ TEST_F(Split, UnknownRuleFailsBeforeTheDestinationIsTouched) {
 
 TEST_F(Split, MissingSourceIsReportedInBothLogs) {
   WriteFile(Work("out/old.txt"), "old");
-  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("nope.txt"), "DestFolder=" + Work("out"),
-                                           "SplitByType=Lines", "MaxLines=2"}));
+  auto log = RunTask(WriteTask(
+      "job.sft", {"SourceFile=" + Work("nope.txt"), "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=2"}));
   ASSERT_EQ(log.size(), 3u);
   std::string prefix = "Unable to open file \"" + Work("nope.txt") + "\": ";
   EXPECT_EQ(log[2].Text.rfind(prefix, 0), 0u) << log[2].Text;
@@ -116,8 +128,8 @@ TEST_F(Split, MissingConfigFolderIsNeverCreated) {
 
 TEST_F(Split, MissingConfigFolderAddsNoSecondFailure) {
   std::filesystem::remove_all(ConfigFolder());
-  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("nope.txt"), "DestFolder=" + Work("out"),
-                                           "SplitByType=Lines", "MaxLines=2"}));
+  auto log = RunTask(WriteTask(
+      "job.sft", {"SourceFile=" + Work("nope.txt"), "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=2"}));
   ASSERT_EQ(log.size(), 3u);  // task path, description, the failure itself
   EXPECT_EQ(log[2].Text.rfind("Unable to open file", 0), 0u) << log[2].Text;
   EXPECT_FALSE(PathExists(ConfigFolder()));
@@ -132,13 +144,13 @@ TEST_F(Split, SourceInsideTheDestinationIsNeverDeletedOrOverwritten) {
     std::vector<std::pair<std::string, std::string>> links;  // link, target
     bool refused;
   } cases[] = {
-      {"out/orders.csv", "out", {}, false},       // beside its pieces
-      {"out/sub.d/data.csv", "out", {}, false},   // subfolders are never cleared
-      {"out/3.txt", "out", {}, true},             // cleared away
-      {"out/2.csv", "out/", {}, true},            // spelt with a trailing slash
-      {"out/3", "out", {}, true},                 // overwritten by piece 3
+      {"out/orders.csv", "out", {}, false},                                   // beside its pieces
+      {"out/sub.d/data.csv", "out", {}, false},                               // subfolders are never cleared
+      {"out/3.txt", "out", {}, true},                                         // cleared away
+      {"out/2.csv", "out/", {}, true},                                        // spelt with a trailing slash
+      {"out/3", "out", {}, true},                                             // overwritten by piece 3
       {"elsewhere/a.txt", "out", {{"out/7.txt", "elsewhere/a.txt"}}, false},  // only the link goes
-      {"out/7.txt", "out", {{"out/7.txt", "elsewhere/a.txt"}}, true},          // the source's own path goes
+      {"out/7.txt", "out", {{"out/7.txt", "elsewhere/a.txt"}}, true},         // the source's own path goes
       {"elsewhere/b.txt", "out", {{"elsewhere/b.txt", "../out/4.txt"}, {"out/4.txt", "elsewhere/a.txt"}}, true},
       {"out/link.txt", "out", {{"out/link.txt", "elsewhere/a.txt"}}, false},
       {"elsewhere/7", "out", {{"out/1", "elsewhere/7"}}, true},  // piece 1 would write over it
@@ -159,8 +171,8 @@ TEST_F(Split, SourceInsideTheDestinationIsNeverDeletedOrOverwritten) {
       std::filesystem::create_symlink(target[0] == '.' ? target : Work(target), Work(link));
     }
     if (!PathExists(Work(c.source))) WriteFile(Work(c.source), lines);
-    auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work(c.source), "DestFolder=" + Work(c.dest),
-                                             "SplitByType=Lines", "MaxLines=1"}));
+    auto log = RunTask(WriteTask(
+        "job.sft", {"SourceFile=" + Work(c.source), "DestFolder=" + Work(c.dest), "SplitByType=Lines", "MaxLines=1"}));
     EXPECT_EQ(ReadFile(Work(c.source)), lines);
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[2].Text.find("The source file"), c.refused ? 0u : std::string::npos) << log[2].Text;
@@ -184,7 +196,8 @@ TEST_F(Split, DestinationThatCannotBeCreatedFailsTheRun) {
 // non-ASCII letter was dropped).
 TEST_F(Split, EncodingsThatDoNotConvertAreSaidOrKeepEveryByte) {
   const std::string source = "abc \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n#x\n";
-  auto log = SplitWith(source, {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#", "SourceEncoding=UTF-16LE"});
+  auto log =
+      SplitWith(source, {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#", "SourceEncoding=UTF-16LE"});
   EXPECT_EQ(FilesIn(Work("out")),
             (TPieces{{"1.txt", "abc \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\r\n"}, {"2.txt", "#x\r\n"}}));
   ASSERT_EQ(log.size(), 6u);  // task, description, notice, From, To, summary
@@ -197,9 +210,9 @@ TEST_F(Split, EncodingsThatDoNotConvertAreSaidOrKeepEveryByte) {
   env.erase("LC_ALL");
   env["LC_CTYPE"] = "C.UTF-8";
   env["LANG"] = "ru_RU.KOI8-R";
-  Run({"task=" + WriteTask("ansi.sft", {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("ansi"),
-                                         "SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#",
-                                         "SourceEncoding=ANSI"}),
+  Run({"task=" +
+           WriteTask("ansi.sft", {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("ansi"), "SplitByType=Symbol",
+                                  "SymbolType=Start With", "SymbolValue=#", "SourceEncoding=ANSI"}),
        "logfile=" + Log},
       "", env);
   EXPECT_EQ(FilesIn(Work("ansi")),

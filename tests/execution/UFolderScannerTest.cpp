@@ -1,11 +1,9 @@
-#include "execution/UFolderScanner.h"
-
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 
+#include "execution/UFolderScanner.h"
 #include "support/TestSupport.h"
 #include "util/UPathUtils.h"
 

@@ -1,10 +1,9 @@
-#include "execution/ULogConvertOutputer.h"
-
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "convert/UConvertStatus.h"
+#include "execution/ULogConvertOutputer.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,11 +1,10 @@
-#include "log/ULogger.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
 #include "log/ULog.h"
 #include "log/ULogAppender.h"
+#include "log/ULogger.h"
 #include "support/TestSupport.h"
 #include "util/UErrors.h"
 
@@ -34,7 +33,7 @@ TEST(Logger, DispatchesByThresholdWithTags) {
   logger.Log(llFatal, "f");
   logger.Log(7, "odd");
   EXPECT_EQ(all.Lines, (std::vector<std::string>{"[debug]\td", "[info]\ti", "[warn]\tw", "[error]\t", "[fatal]\tf",
-                                                  "[debug]\todd"}));
+                                                 "[debug]\todd"}));
   // A level above fatal is tagged as debug but still compared by its number.
   EXPECT_EQ(errors.Lines, (std::vector<std::string>{"[error]\t", "[fatal]\tf", "[debug]\todd"}));
 }

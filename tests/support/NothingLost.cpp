@@ -195,8 +195,8 @@ TSummary SummaryOf(const std::vector<TLogEntry>& log) {
   for (size_t i = 0; i < written.Lines.size(); ++i) {
     while (at < expected.Lines.size() && expected.Lines[at] != written.Lines[i]) ++at;
     if (at == expected.Lines.size())
-      return ::testing::AssertionFailure() << "line " << i + 1 << " of the pieces, " << Quote(written.Lines, i)
-                                           << ", is no source line in order";
+      return ::testing::AssertionFailure()
+             << "line " << i + 1 << " of the pieces, " << Quote(written.Lines, i) << ", is no source line in order";
     ++at;
   }
   if (count != nullptr) *count = static_cast<int64_t>(written.Lines.size());
@@ -214,8 +214,7 @@ TSummary SummaryOf(const std::vector<TLogEntry>& log) {
   const TExpected expected = ExpectedLines(source_path, shape);
   if (summary.Converted > written + expected.Separators)
     return ::testing::AssertionFailure() << "the summary claims " << summary.Converted << " records, the pieces hold "
-                                         << written << " lines and the source " << expected.Separators
-                                         << " separators";
+                                         << written << " lines and the source " << expected.Separators << " separators";
   const int64_t records = expected.Records();
   if (summary.Converted + summary.Failed != records)
     return ::testing::AssertionFailure() << summary.Converted << " converted and " << summary.Failed

@@ -18,9 +18,8 @@ std::string ReadAll(int fd) {
 }
 }  // namespace
 
-TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& cwd, const std::map<std::string, std::string>& env,
-                          const TRunLimits& limits) {
+TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& cwd,
+                          const std::map<std::string, std::string>& env, const TRunLimits& limits) {
   char out_name[] = "/tmp/qm_out_XXXXXX";
   char err_name[] = "/tmp/qm_err_XXXXXX";
   int out = mkstemp(out_name);

@@ -21,6 +21,5 @@ struct TRunLimits {
 };
 
 // Runs Program with Arguments in Cwd; Env replaces the environment entirely.
-TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& cwd, const std::map<std::string, std::string>& env,
-                          const TRunLimits& limits = {});
+TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& cwd,
+                          const std::map<std::string, std::string>& env, const TRunLimits& limits = {});

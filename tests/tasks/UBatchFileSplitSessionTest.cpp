@@ -1,11 +1,10 @@
-#include "tasks/UBatchFileSplitSession.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "support/SettingsText.h"
 #include "support/TestSupport.h"
+#include "tasks/UBatchFileSplitSession.h"
 
 namespace {
 

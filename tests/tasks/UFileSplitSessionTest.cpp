@@ -1,11 +1,10 @@
-#include "tasks/UFileSplitSession.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "support/SettingsText.h"
 #include "support/TestSupport.h"
+#include "tasks/UFileSplitSession.h"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "tasks/USplitSettings.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,7 @@
 
 #include "support/SettingsText.h"
 #include "support/TestSupport.h"
+#include "tasks/USplitSettings.h"
 #include "util/UIniFile.h"
 
 namespace {

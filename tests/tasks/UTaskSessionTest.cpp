@@ -1,7 +1,5 @@
 // What both task kinds inherit from the session base: file name, backup
 // copy, new sessions. Each case runs for both kinds.
-#include "tasks/UTaskSession.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,6 +7,7 @@
 #include "support/TestSupport.h"
 #include "tasks/UBatchFileSplitSession.h"
 #include "tasks/UFileSplitSession.h"
+#include "tasks/UTaskSession.h"
 #include "util/UErrors.h"
 
 namespace {

@@ -164,8 +164,10 @@ TEST(BlockTextReader, LinesEqualAOneShotDecodeForEveryBlockSize) {
   // fall on every offset of a scanned chunk.
   std::string every_offset;
   for (int length = 0; length < 200; ++length)
-    every_offset += std::string(static_cast<size_t>(length), static_cast<char>('a' + length % 26)) +
-                    (length % 3 == 0 ? "\n" : length % 3 == 1 ? "\r" : "\r\n");
+    every_offset +=
+        std::string(static_cast<size_t>(length), static_cast<char>('a' + length % 26)) + (length % 3 == 0   ? "\n"
+                                                                                          : length % 3 == 1 ? "\r"
+                                                                                                            : "\r\n");
   struct Case {
     const char* label;
     std::string bytes, encoding;
@@ -311,9 +313,7 @@ TLines ReferenceSourceLines(const std::string& bytes, const std::string& encodin
   TTextDecoder decoder(encoding);
   const size_t unit = decoder.CodeUnitSize();
   const size_t low = decoder.IsBigEndian() ? 1 : 0;
-  auto unit_is = [&](size_t at, char c) {
-    return bytes[at + low] == c && (unit == 1 || bytes[at + 1 - low] == '\0');
-  };
+  auto unit_is = [&](size_t at, char c) { return bytes[at + low] == c && (unit == 1 || bytes[at + 1 - low] == '\0'); };
   TLines lines;
   size_t start = 0, at = 0;
   const size_t end = bytes.size() / unit * unit;
@@ -354,7 +354,9 @@ TLines ReferenceSourceLines(const std::string& bytes, const std::string& encodin
 // the line that reading the whole block into UTF-8 gives.
 TEST(BlockTextReader, SourceBytesAreTheSourcesLinesAndDecodeAsBlocksDo) {
   std::mt19937 rng(20261208);
-  std::string bytes = "\xFF\xFE" "x\n\x81\x98\na\r\x81\x98\nb\n";
+  std::string bytes =
+      "\xFF\xFE"
+      "x\n\x81\x98\na\r\x81\x98\nb\n";
   for (int round = 0; round < 3; ++round) {
     for (int i = 0; i < 512; ++i) {
       bytes += static_cast<char>(rng() % 256);

@@ -1,11 +1,9 @@
-#include "text/UFileLineCountCache.h"
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <gtest/gtest.h>
-
 #include "support/TestSupport.h"
+#include "text/UFileLineCountCache.h"
 #include "util/UErrors.h"
 
 namespace {

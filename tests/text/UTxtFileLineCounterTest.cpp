@@ -1,10 +1,9 @@
-#include "text/UTxtFileLineCounter.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "support/TestSupport.h"
+#include "text/UTxtFileLineCounter.h"
 #include "util/UErrors.h"
 
 namespace {

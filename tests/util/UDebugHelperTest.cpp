@@ -1,8 +1,7 @@
-#include "util/UDebugHelper.h"
-
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
+#include "util/UDebugHelper.h"
 #include "util/USettings.h"
 
 TEST(AppConfigFolder, FollowsEnvironmentAndProgramName) {

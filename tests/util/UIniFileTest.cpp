@@ -1,9 +1,8 @@
-#include "util/UIniFile.h"
-
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
 #include "util/UErrors.h"
+#include "util/UIniFile.h"
 
 namespace {
 TIniFile Load(const TTempDir& dir, const std::string& text) {
@@ -51,7 +50,8 @@ TEST(IniFile, WritingKeepsOtherLinesAndReplacesInPlace) {
   ini.WriteString("Split", "Added", "v");
   ini.WriteBool("Third", "Flag", true);
   ini.UpdateFile();
-  EXPECT_EQ(ReadFile(dir / "t.ini"), "; top\n[Split]\nExtra=keep\nkey=new\nAdded=v\n\n[Other]\nX=1\n\n[Third]\nFlag=1\n");
+  EXPECT_EQ(ReadFile(dir / "t.ini"),
+            "; top\n[Split]\nExtra=keep\nkey=new\nAdded=v\n\n[Other]\nX=1\n\n[Third]\nFlag=1\n");
 }
 
 TEST(IniFile, PaddedOrQuotedValuesSurviveARoundTrip) {

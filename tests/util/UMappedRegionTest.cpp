@@ -1,5 +1,3 @@
-#include "util/UMappedRegion.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include "support/TestSupport.h"
 #include "text/UBlockTextReader.h"
 #include "util/UErrors.h"
+#include "util/UMappedRegion.h"
 
 TEST(MappedRegion, TruncatedPagesReadAsZerosAndAreReported) {
   TTempDir dir;

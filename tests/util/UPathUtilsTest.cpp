@@ -1,5 +1,3 @@
-#include "util/UPathUtils.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,17 +5,28 @@
 #include <filesystem>
 
 #include "support/TestSupport.h"
+#include "util/UPathUtils.h"
 
 TEST(WildcardMatch, Table) {
   struct Case {
     const char *name, *mask;
     bool match;
   } cases[] = {
-      {"a.txt", "*.txt", true},     {".hidden.txt", "*.txt", true}, {"a.txt.bak", "*.txt", false},
-      {"a.TXT", "*.txt", false},    {"README", "*.*", false},       {"a.b", "*.*", true},
-      {"abc", "a?c", true},         {"ac", "a?c", false},           {"", "*", true},
-      {"anything", "*", true},      {"a", "", false},               {"x.tar.gzip", "*.t*z", false},
-      {"x.tgz", "*.t*z", true},     {"aaab", "*a*b", true},         {"abcabd", "*abd", true},
+      {"a.txt", "*.txt", true},
+      {".hidden.txt", "*.txt", true},
+      {"a.txt.bak", "*.txt", false},
+      {"a.TXT", "*.txt", false},
+      {"README", "*.*", false},
+      {"a.b", "*.*", true},
+      {"abc", "a?c", true},
+      {"ac", "a?c", false},
+      {"", "*", true},
+      {"anything", "*", true},
+      {"a", "", false},
+      {"x.tar.gzip", "*.t*z", false},
+      {"x.tgz", "*.t*z", true},
+      {"aaab", "*a*b", true},
+      {"abcabd", "*abd", true},
       {"report.csv", "report.csv", true},
   };
   for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " vs " << c.mask;
@@ -62,8 +71,7 @@ TEST(FindFirstMatch, MaskWithAFolderPartLooksInThatFolderOfEachSearchedFolder) {
       {"x.d/sub.d/*.txt", false, dir / "in/x.d/sub.d/b.txt"},
       {"x.d/*", false, ""},  // a folder is never a match
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(FindFirstMatch(dir / "in", c.mask, c.include_subfolders), c.found) << c.mask;
+  for (const Case& c : cases) EXPECT_EQ(FindFirstMatch(dir / "in", c.mask, c.include_subfolders), c.found) << c.mask;
   WriteFile(dir / "in/sub.d/c.txt", "c");
   EXPECT_EQ(FindFirstMatch(dir / "in", "sub.d/*.txt", true), dir / "in/sub.d/c.txt");
 }
@@ -80,10 +88,9 @@ TEST(ClearFolder, DeletesOnlyEarlierPiecesDirectlyInTheFolder) {
     const char* path;
     bool kept;
   } cases[] = {
-      {"1.csv", false},      {"12.txt", false},     {"3.", false},          {"007.txt", false},
-      {"notes.txt", true},   {".hidden", true},     {"7", true},            {"1.2.csv", true},
-      {"1.csv.bak", true},   {"a1.csv", true},      {"1a.csv", true},       {".5", true},
-      {"sub.d/x.txt", true}, {"sub.d/2.txt", true}, {"4.d/5.txt", true},
+      {"1.csv", false},  {"12.txt", false}, {"3.", false},         {"007.txt", false},    {"notes.txt", true},
+      {".hidden", true}, {"7", true},       {"1.2.csv", true},     {"1.csv.bak", true},   {"a1.csv", true},
+      {"1a.csv", true},  {".5", true},      {"sub.d/x.txt", true}, {"sub.d/2.txt", true}, {"4.d/5.txt", true},
   };
   TTempDir dir;
   for (const Case& c : cases) WriteFile(dir / ("out/" + std::string(c.path)), "x");

@@ -1,17 +1,14 @@
-#include "util/UTextUtils.h"
-
 #include <gtest/gtest.h>
+
+#include "util/UTextUtils.h"
 
 TEST(SplitText, TrimsThenCutsKeepingEmptyEntries) {
   struct Case {
     std::string text, delimiter;
     std::vector<std::string> parts;
   } cases[] = {
-      {"  a,,b ", ",", {"a", "", "b"}},
-      {"", ",", {""}},
-      {"a", ",", {"a"}},
-      {"a::b::", "::", {"a", "b", ""}},
-      {"x", "", {"x"}},
+      {"  a,,b ", ",", {"a", "", "b"}}, {"", ",", {""}},  {"a", ",", {"a"}},
+      {"a::b::", "::", {"a", "b", ""}}, {"x", "", {"x"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> parts{"stale"};

@@ -1,10 +1,9 @@
-#include "util/UTimeUtils.h"
-
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "support/TestSupport.h"
+#include "util/UTimeUtils.h"
 
 TEST(FormatElapsedTime, RoundsWithoutCarrying) {
   struct Case {
@@ -12,9 +11,9 @@ TEST(FormatElapsedTime, RoundsWithoutCarrying) {
     bool with_ms;
     const char* text;
   } cases[] = {
-      {59600, false, "00:00:60"},         {3723456, true, "01:02:03.456"}, {0, false, "00:00:00"},
-      {999.6, true, "00:00:00.1000"},     {0, true, "00:00:00.000"},       {360000000, false, "100:00:00"},
-      {2500, false, "00:00:02"},          {3500, false, "00:00:04"},       {65123, true, "00:01:05.123"},
+      {59600, false, "00:00:60"},     {3723456, true, "01:02:03.456"}, {0, false, "00:00:00"},
+      {999.6, true, "00:00:00.1000"}, {0, true, "00:00:00.000"},       {360000000, false, "100:00:00"},
+      {2500, false, "00:00:02"},      {3500, false, "00:00:04"},       {65123, true, "00:01:05.123"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatElapsedTime(c.ms, c.with_ms), c.text) << c.ms;
 }
