@@ -35,11 +35,11 @@ class TSymbolFileSplitter final : public TFileSplitter {
     if (LineIndex() != 0 && !RecordContinues() && !MayMatch() && !IsLastLine()) [[likely]] {
       AtSeparator_ = AtStart_ = AtEnd_ = AtFirst_ = AtLast_ = false;
       AppendLine(CurrentLine());
-      if (PendingOverThreshold()) [[unlikely]]
-        FlushPendingHead();
+      if (Writer().OverThreshold()) [[unlikely]]
+        Writer().FlushHead();
       return;
     }
-    PlaceLine(CurrentText());
+    PlaceLine(Reader().CurrentText());
   }
 
  private:
