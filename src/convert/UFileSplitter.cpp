@@ -57,7 +57,6 @@ void TFileSplitter::InitSplit() {
   LineIndex_ = -1;
   PieceCount_ = 0;
   Quoted_ = Session->Settings.QuotedFields;
-  RecordOpen_ = false;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
@@ -72,7 +71,8 @@ void TFileSplitter::InitSplit() {
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
   if (!detected_utf16) Reader_->KeepSourceBytes();
   if (Quoted_) Reader_->TrackQuotes();
-  Writer_.Start(Reader_->CrLf(), Quoted_, [this] { Reader_->CheckIntact(); });
+  Writer_.Start(Reader_->CrLf(), Quoted_,
+                {.CheckSource = [this] { Reader_->CheckIntact(); }, .Lost = [this](int64_t n) { CountFailed(n); }});
   ReportUnconvertedEncoding();
   PrepareDestination();
 }
@@ -145,7 +145,7 @@ void TFileSplitter::CleanUp() {
 }
 
 void TFileSplitter::LineFailed(const EQuillmereError& error) {
-  CountFailed(1 + Writer_.TakeLost());
+  CountFailed(1);
   RecordError("Serial: " + std::to_string(LineIndex_ + 1), error);
   // The record's other lines fail with it; the next record begins after them.
   while (RecordContinues()) NextRecordLine();
@@ -153,8 +153,9 @@ void TFileSplitter::LineFailed(const EQuillmereError& error) {
 
 void TFileSplitter::NextRecordLine() {
   Reader_->Next();
-  if (Reader_->CurrentLineQuotesOdd()) RecordOpen_ = !RecordOpen_;
-  if (!Reader_->HasNext()) RecordOpen_ = false;  // a record still open ends with the source
+  bool goes_on = Writer_.RecordGoesOn() != Reader_->CurrentLineQuotesOdd();
+  if (!Reader_->HasNext()) goes_on = false;  // a record still open ends with the source
+  Writer_.SetRecordGoesOn(goes_on);
 }
 
 void TFileSplitter::AppendRecordRest() {

@@ -59,18 +59,15 @@ class TFileSplitter : public TIterativeConverter {
   virtual void InitSplit();
   virtual void SplitOneLine() = 0;
   // Places the current record with the rule's SplitOneLine, called directly
-  // when TRule is a final rule class. A failure counts the record as failed,
-  // and so do the records the writer lost.
+  // when TRule is a final rule class. A failure counts the record as failed
+  // (the records the writer loses are counted as it reports them).
   template <class TRule>
   void ConvertLine(TRule& rule) {
     try {
       rule.SplitOneLine();
     } catch (const EQuillmereError& e) {
       LineFailed(e);
-      return;
     }
-    if (Writer_.HasLost()) [[unlikely]]
-      CountFailed(Writer_.TakeLost());
   }
 
   // The current record: its first line, as it is written (the output
@@ -80,15 +77,15 @@ class TFileSplitter : public TIterativeConverter {
   int64_t LineIndex() const { return LineIndex_; }
   bool IsLastLine() const { return !Reader_->HasNext(); }
   // True while the current record goes on past the current line.
-  bool RecordContinues() const { return RecordOpen_; }
+  bool RecordContinues() const { return Writer_.RecordGoesOn(); }
   TBlockTextReader& Reader() { return *Reader_; }
 
   // Appends Line, the current record's first line, to the pending text.
-  void AppendLine(std::string_view line) { Writer_.AppendLine(line, !RecordOpen_); }
+  void AppendLine(std::string_view line) { Writer_.AppendLine(line); }
   // Makes the record's next line current and appends it.
   void AppendNextRecordLine() {
     NextRecordLine();
-    Writer_.AppendContinuation(Reader_->CurrentLine(), !RecordOpen_);
+    Writer_.AppendContinuation(Reader_->CurrentLine());
   }
   // Appends the rest of the current record line by line, writing pending
   // text as it grows (a record that never closes takes no more memory).
@@ -128,7 +125,7 @@ class TFileSplitter : public TIterativeConverter {
   // Starts a record at the current line.
   void StartRecordAtCurrentLine() {
     // A record still open ends with the source.
-    RecordOpen_ = Quoted_ && Reader_->CurrentLineQuotesOdd() && Reader_->HasNext();
+    Writer_.SetRecordGoesOn(Quoted_ && Reader_->CurrentLineQuotesOdd() && Reader_->HasNext());
   }
   // Makes the next line of the current record current.
   void NextRecordLine();
@@ -152,8 +149,7 @@ class TFileSplitter : public TIterativeConverter {
   int64_t TotalLines_ = 0;                    // the count cache's line count of the source
   int64_t LineIndex_ = -1;                    // of the current record, from 0; -1 before the first
   bool Quoted_ = false;                       // Session->Settings.QuotedFields, read at the start of a run
-  bool RecordOpen_ = false;                   // the current record goes on past the current line
   TSplitterSizes Sizes_;                      // as constructed
   std::unique_ptr<TBlockTextReader> Reader_;  // the source; from Prepare to CleanUp
-  TPieceWriter Writer_;                       // writes the pieces; open between OpenNextPiece and a close
+  TPieceWriter Writer_;                       // writes the pieces; knows whether the current record goes on
 };

@@ -28,17 +28,17 @@ TPieceWriter::TPieceWriter(int64_t flush_threshold)
 
 TPieceWriter::~TPieceWriter() = default;
 
-void TPieceWriter::Start(std::string_view crlf, bool records_span_lines, std::function<void()> check_source) {
+void TPieceWriter::Start(std::string_view crlf, bool records_span_lines, THooks hooks) {
   assert(crlf.size() == 2 || crlf.size() == 4);
   Sink_.reset();
   PieceBytes_ = 0;
   PieceWholeBytes_ = 0;
   Empty();
-  Lost_ = 0;
   RecordsSpanLines_ = records_span_lines;
+  RecordGoesOn_ = false;
   std::memcpy(CrLf_, crlf.data(), crlf.size());
   CrLfSize_ = static_cast<int64_t>(crlf.size());
-  CheckSource_ = std::move(check_source);
+  Hooks_ = std::move(hooks);
 }
 
 void TPieceWriter::Open(const std::string& path, std::string_view byte_order_mark) {
@@ -85,8 +85,9 @@ void TPieceWriter::WriteText(std::string_view text) {
 void TPieceWriter::Flush() {
   if (!Sink_) {
     // Dropped without a failure of their own: every one of them is lost.
-    Lost_ += PendingRecords_;
+    const int64_t lost = PendingRecords_;
     Empty();
+    Lose(lost);
     return;
   }
   // Rules flush between records; a CSV record still open at that moment
@@ -127,34 +128,36 @@ void TPieceWriter::FlushRecords() {
   }
   // Whole records, or the open record's lines when it is all there is.
   const size_t whole = static_cast<size_t>(PendingWholeEnd_);
-  const size_t size = static_cast<size_t>(PendingBytes_);
-  WriteHead(whole > 0 ? whole : size, whole);
+  WriteHead(whole > 0 ? whole : static_cast<size_t>(PendingBytes_), whole);
   PendingWholeEnd_ = 0;
   PendingMultiLine_ = PendingBytes_ > 0;
-  // Still not written whole: the open record, the current one, whether its
-  // head stays pending or all of it was written.
-  PendingRecords_ = whole < size ? 1 : 0;
+  // Still pending: the open record, whether its lines were written or not.
+  PendingRecords_ = RecordGoesOn_ && CurrentPending_ ? 1 : 0;
   CurrentPending_ = PendingRecords_ > 0;
 }
 
 void TPieceWriter::WriteRecordsBefore(size_t offset) {
   assert(offset <= static_cast<size_t>(PendingBytes_));
   WriteHead(offset, offset);
-  // The record left pending is whole when its last line has come.
-  PendingWholeEnd_ =
-      PendingWholeEnd_ > static_cast<int64_t>(offset) ? PendingWholeEnd_ - static_cast<int64_t>(offset) : 0;
+  PendingWholeEnd_ = RecordGoesOn_ ? 0 : PendingBytes_;
   PendingMultiLine_ = true;
   PendingRecords_ = 1;
+}
+
+void TPieceWriter::AppendRecordLine(std::string_view line) {
+  CopyRecordLine(line);
+  ++PendingRecords_;
+  CurrentPending_ = true;
 }
 
 void TPieceWriter::WriteLongLine(std::string_view line) {
   // The lines before it go first; if they fail, so does this one.
   Flush();
   if (!Sink_) {
-    ++Lost_;  // reaches no piece, as a pending line would not
+    Lose(1);  // reaches no piece, as a pending line would not
     return;
   }
-  if (CheckSource_) CheckSource_();
+  if (Hooks_.CheckSource) Hooks_.CheckSource();
   Put(line, 0);
   Put(CrLf(), CrLf().size());
 }
@@ -181,7 +184,7 @@ void TPieceWriter::WriteHead(size_t size, size_t whole) {
   if (size > 0) {
     try {
       // Text taken from a source that shrank meanwhile is never written.
-      if (CheckSource_) CheckSource_();
+      if (Hooks_.CheckSource) Hooks_.CheckSource();
       Put(std::string_view(Pending_.get(), size), whole);
     } catch (const EQuillmereError&) {
       Fail();
@@ -195,9 +198,10 @@ void TPieceWriter::WriteHead(size_t size, size_t whole) {
 
 void TPieceWriter::Fail() {
   // The current record is counted by the failure the caller raises.
-  Lost_ += PendingRecords_ - (CurrentPending_ ? 1 : 0);
+  const int64_t lost = PendingRecords_ - (CurrentPending_ ? 1 : 0);
   // Emptied so that no record is written twice by a later flush.
   Empty();
+  Lose(lost);
 }
 
 void TPieceWriter::Empty() {

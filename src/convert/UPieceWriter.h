@@ -7,19 +7,19 @@
 // ends, on disk and in the pending text: a failed write cuts the piece back
 // there, and so does closing a piece whose last record was written only in
 // part (a run that ends early). Records that a failure keeps from their
-// piece are counted as lost, for the caller to count as failed.
+// piece are reported as lost, for the caller to count as failed.
 //
 // Every byte of a piece goes through one sink, in one place (Put): the place
 // for a temporary name, compression, or a piece's size and checksum.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 
 class TPieceWriter {
  public:
@@ -51,14 +51,24 @@ class TPieceWriter {
   TPieceWriter& operator=(const TPieceWriter&) = delete;
   ~TPieceWriter();
 
-  // Begins a run: no piece open, nothing pending or lost. Lines end in CrLf
-  // (2 bytes, or 4 in UTF-16). With RecordsSpanLines a record may take
-  // several lines: pending text is then written up to whole records, and
-  // long lines are not written through (they may have to wait for the rest
-  // of their record). CheckSource, when given, runs before appended text is
-  // written and raises when that text may no longer be the source's (a
-  // mapped source that shrank); the write then fails.
-  void Start(std::string_view crlf, bool records_span_lines, std::function<void()> check_source = {});
+  // What the writer asks of whoever feeds it; either may be empty.
+  struct THooks {
+    // Runs before appended text is written; raises when that text may no
+    // longer be the source's (a mapped source that shrank), which fails the
+    // write.
+    std::function<void()> CheckSource = {};
+    // Told how many records were lost: they reach no piece, and no failure
+    // raised is theirs (the current record, when a failure is raised, is
+    // not among them: the caller counts it with the failure).
+    std::function<void(int64_t)> Lost = {};
+  };
+
+  // Begins a run: no piece open, nothing pending. Lines end in CrLf (2
+  // bytes, or 4 in UTF-16). With RecordsSpanLines a record may take several
+  // lines: pending text is then written up to whole records, and long lines
+  // are not written through (they may have to wait for the rest of their
+  // record).
+  void Start(std::string_view crlf, bool records_span_lines, THooks hooks);
 
   // Closes the open piece (as Close), then creates Path or empties the file
   // there; a symbolic link of that name is replaced, never written through.
@@ -76,23 +86,33 @@ class TPieceWriter {
 
   // The next line appended begins a new record, the current one.
   void StartRecord() { CurrentPending_ = false; }
-  // Appends the first (or only) line of the current record and CR LF; with
-  // EndsRecord false (records that span lines only) more lines follow. A
+  // Whether the current record goes on past its current line, the one
+  // appended next or last; only records that span lines ever do. The
+  // reader's owner says so as it moves through the record.
+  void SetRecordGoesOn(bool goes_on) { RecordGoesOn_ = goes_on; }
+  bool RecordGoesOn() const { return RecordGoesOn_; }
+  // Appends the first (or only) line of the current record and CR LF. A
   // line longer than the flush threshold is written straight to the piece
   // instead, after what is pending, so that a line of gigabytes is never
   // copied; the piece is the same.
-  void AppendLine(std::string_view line, bool ends_record) {
-    if (static_cast<int64_t>(line.size()) > FlushThreshold_ && !RecordsSpanLines_) [[unlikely]] {
+  void AppendLine(std::string_view line) {
+    if (RecordsSpanLines_) [[unlikely]] {
+      AppendRecordLine(line);
+      return;
+    }
+    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
       WriteLongLine(line);
       return;
     }
-    CopyIn(line, ends_record);
+    CopyIn(line);
     ++PendingRecords_;
     CurrentPending_ = true;
   }
-  // Appends a line of the current record after its first.
-  void AppendContinuation(std::string_view line, bool ends_record) {
-    CopyIn(line, ends_record);
+  // Appends a line of the current record after its first (records that
+  // span lines only).
+  void AppendContinuation(std::string_view line) {
+    assert(RecordsSpanLines_);
+    CopyRecordLine(line);
     PendingMultiLine_ = true;
   }
   // Writes Text (whole lines, a kept header) to the open piece at once;
@@ -118,24 +138,25 @@ class TPieceWriter {
   int64_t PieceSize() const { return PieceBytes_ + PendingBytes_; }
   int64_t PendingBytes() const { return PendingBytes_; }
   std::string_view CrLf() const { return {CrLf_, static_cast<size_t>(CrLfSize_)}; }
-  // Records lost since the last TakeLost: they reached no piece, and no
-  // failure raised for them.
-  bool HasLost() const { return Lost_ != 0; }
-  int64_t TakeLost() { return std::exchange(Lost_, 0); }
 
  private:
-  void CopyIn(std::string_view line, bool ends_record) {
+  void CopyIn(std::string_view line) {
     const size_t used = static_cast<size_t>(PendingBytes_);
     if (used + line.size() + sizeof(CrLf_) > Capacity_) Grow(used + line.size() + sizeof(CrLf_));
     char* out = Pending_.get() + used;
     std::memcpy(out, line.data(), line.size());
     std::memcpy(out + line.size(), CrLf_, sizeof(CrLf_));  // one store; only CrLfSize_ bytes count
     PendingBytes_ += static_cast<int64_t>(line.size()) + CrLfSize_;
-    if (RecordsSpanLines_ && ends_record) [[unlikely]]
-      PendingWholeEnd_ = PendingBytes_;
+  }
+  // CopyIn for records that span lines: notes where a record ends.
+  void CopyRecordLine(std::string_view line) {
+    CopyIn(line);
+    if (!RecordGoesOn_) PendingWholeEnd_ = PendingBytes_;
   }
   void Grow(size_t needed);
   [[gnu::noinline]] void WriteLongLine(std::string_view line);
+  // AppendLine for records that span lines.
+  [[gnu::noinline]] void AppendRecordLine(std::string_view line);
   // Writes Bytes to the open piece; the first Whole of them end in a record
   // end (or are a byte-order mark), the rest begin a record still pending.
   // A failed write cuts the piece back to its whole records and raises.
@@ -148,6 +169,9 @@ class TPieceWriter {
   void FlushRecords();
   // After a failure: the pending records but the current one are lost.
   void Fail();
+  void Lose(int64_t records) {
+    if (records > 0 && Hooks_.Lost) Hooks_.Lost(records);
+  }
   void Empty();
   // Offset just past the last line end in the first Size pending bytes; 0
   // when there is none. Lines hold no LF code unit: the reader cut them there.
@@ -168,9 +192,9 @@ class TPieceWriter {
   bool CurrentPending_ = false;        // the current record is one of PendingRecords_
   bool PendingMultiLine_ = false;      // a record of several lines is pending: not every line end ends one
   bool RecordsSpanLines_ = false;      // CSV records: set by Start
+  bool RecordGoesOn_ = false;          // the current record goes on past its current line; only with RecordsSpanLines_
   char CrLf_[4] = {'\r', '\n', 0, 0};  // CR LF in the output encoding, CrLfSize_ bytes of it
   int64_t CrLfSize_ = 2;               // 2, or 4 in UTF-16
   int64_t FlushThreshold_;             // positive
-  int64_t Lost_ = 0;                   // records lost and not yet taken
-  std::function<void()> CheckSource_;  // may be empty
+  THooks Hooks_;                       // from Start
 };
