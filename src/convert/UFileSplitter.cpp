@@ -56,6 +56,7 @@ void TFileSplitter::Prepare() {
 void TFileSplitter::InitSplit() {
   LineIndex_ = -1;
   PieceCount_ = 0;
+  OutOfRoom_ = false;
   Quoted_ = Session->Settings.QuotedFields;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
@@ -149,6 +150,29 @@ void TFileSplitter::LineFailed(const EQuillmereError& error) {
   RecordError("Serial: " + std::to_string(LineIndex_ + 1), error);
   // The record's other lines fail with it; the next record begins after them.
   while (RecordContinues()) NextRecordLine();
+}
+
+void TFileSplitter::RoomRanOut(const EOutOfRoom& error) {
+  LineFailed(error);
+  OutOfRoom_ = true;
+  try {
+    Writer_.Close();
+  } catch (const EQuillmereError&) {
+    // The failure that ends the split is the one reported.
+  }
+  EndLoop();
+}
+
+void TFileSplitter::DoAfterConvertAll() {
+  if (!OutOfRoom_) return;
+  // No piece takes them now; counted, so that the summary still accounts
+  // for every record of the source.
+  int64_t rest = 0;
+  for (; HasNext(); ++rest) {
+    Next();
+    while (RecordContinues()) NextRecordLine();
+  }
+  CountFailed(rest);
 }
 
 void TFileSplitter::NextRecordLine() {

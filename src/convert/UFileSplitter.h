@@ -60,11 +60,14 @@ class TFileSplitter : public TIterativeConverter {
   virtual void SplitOneLine() = 0;
   // Places the current record with the rule's SplitOneLine, called directly
   // when TRule is a final rule class. A failure counts the record as failed
-  // (the records the writer loses are counted as it reports them).
+  // (the records the writer loses are counted as it reports them); a write
+  // that finds no room ends the split.
   template <class TRule>
   void ConvertLine(TRule& rule) {
     try {
       rule.SplitOneLine();
+    } catch (const EOutOfRoom& e) {
+      RoomRanOut(e);
     } catch (const EQuillmereError& e) {
       LineFailed(e);
     }
@@ -121,6 +124,8 @@ class TFileSplitter : public TIterativeConverter {
   // progress and the summary only (lines ended by CR alone are not counted).
   bool IsTotalUncertain() override { return true; }
   void CalculateTotal() override;
+  // After a split that ran out of room: the records left in the source fail.
+  void DoAfterConvertAll() override;
 
   // Starts a record at the current line.
   void StartRecordAtCurrentLine() {
@@ -132,6 +137,10 @@ class TFileSplitter : public TIterativeConverter {
   // The current record failed: counted, reported, and its other lines
   // skipped.
   void LineFailed(const EQuillmereError& error);
+  // A write found no room: the record fails, the open piece is cut back to
+  // its whole records and closed, and the loop ends as at the error limit;
+  // no further piece is created.
+  [[gnu::noinline]] void RoomRanOut(const EOutOfRoom& error);
   // The one place where records are counted as failed.
   void CountFailed(int64_t records) { Status().ErrorCount += records; }
   // Refuses a destination whose preparation or pieces would delete or
@@ -148,6 +157,7 @@ class TFileSplitter : public TIterativeConverter {
   int32_t PieceCount_ = 0;                    // pieces opened (or tried) in this run; names the next
   int64_t TotalLines_ = 0;                    // the count cache's line count of the source
   int64_t LineIndex_ = -1;                    // of the current record, from 0; -1 before the first
+  bool OutOfRoom_ = false;                    // a write of this run found no room
   bool Quoted_ = false;                       // Session->Settings.QuotedFields, read at the start of a run
   TSplitterSizes Sizes_;                      // as constructed
   std::unique_ptr<TBlockTextReader> Reader_;  // the source; from Prepare to CleanUp
