@@ -14,7 +14,7 @@ void TFileSizeFileSplitter::PlaceLine() {
     Writer().Close();
     OpenNextPiece();
   }
-  AppendLine(line);
+  Writer().AppendLine(line);
   EndRecord();
 }
 
@@ -33,7 +33,7 @@ void TFileSizeFileSplitter::PlaceRecord() {
   // whether it fits the open piece: at most the limit is held.
   const size_t start = static_cast<size_t>(Writer().PendingBytes());
   bool moved = false;
-  AppendLine(CurrentLine());
+  Writer().AppendLine(CurrentLine());
   for (;;) {
     if (!moved && Writer().PieceSize() > limit) {
       MoveRecordToNextPiece(start);

@@ -33,7 +33,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
     if (Writer().IsOpen() && !RecordContinues()) [[likely]] {
       const std::string_view line = CurrentLine();
       if (Fits(line) && !IsLastLine()) [[likely]] {
-        AppendLine(line);
+        Writer().AppendLine(line);
         if (Writer().OverThreshold()) [[unlikely]]
           Writer().FlushHead();
         return;

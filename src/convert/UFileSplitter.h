@@ -83,8 +83,6 @@ class TFileSplitter : public TIterativeConverter {
   bool RecordContinues() const { return Writer_.RecordGoesOn(); }
   TBlockTextReader& Reader() { return *Reader_; }
 
-  // Appends Line, the current record's first line, to the pending text.
-  void AppendLine(std::string_view line) { Writer_.AppendLine(line); }
   // Makes the record's next line current and appends it.
   void AppendNextRecordLine() {
     NextRecordLine();
@@ -97,14 +95,15 @@ class TFileSplitter : public TIterativeConverter {
   // Text, every line ending in CR LF; false at the end of the source.
   bool ReadUncountedRecord(std::string& text);
   // Opens piece PieceCount + 1 and writes its byte-order mark (a piece
-  // still open is closed first). A piece that cannot be created raises; its number is
-  // used up.
+  // still open is closed first). A piece that cannot be created raises;
+  // its number is used up.
   void OpenNextPiece();
   // Writes the pending text before Offset (whole records) to the open
   // piece, closes it and opens the next; what follows Offset, the head of
   // the record being placed, stays pending for the new piece.
   void MoveRecordToNextPiece(size_t offset);
-  // The open piece and the pending text.
+  // The open piece and the pending text, where the rule appends the
+  // current record's first line (the base appends the record's others).
   TPieceWriter& Writer() { return Writer_; }
 
  private:

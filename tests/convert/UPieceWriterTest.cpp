@@ -176,28 +176,6 @@ TEST(PieceWriter, WritesWholeRecordsAndClosesCutBackToThem) {
   EXPECT_EQ(records.Bytes, "a\r\nb\r\n");
 }
 
-// The head of a record that does not fit its piece moves to the next one.
-TEST(PieceWriter, RecordsBeforeAnOffsetStayInTheirPieceAndTheRestMovesOn) {
-  TPiece first, second;
-  TPieceWriter writer(100);
-  int64_t lost = 0;
-  writer.Start("\r\n", true, {.Lost = [&](int64_t n) { lost += n; }});
-  writer.Open(std::make_unique<TMemorySink>(first), "");
-  writer.AppendLine("x");
-  writer.StartRecord();
-  writer.SetRecordGoesOn(true);
-  writer.AppendLine("a");
-  writer.WriteRecordsBefore(3);
-  writer.SetRecordGoesOn(false);
-  writer.AppendContinuation("b");
-  writer.Open(std::make_unique<TMemorySink>(second), "");
-  writer.Flush();
-  writer.Close();
-  EXPECT_EQ(first.Bytes, "x\r\n");
-  EXPECT_EQ(second.Bytes, "a\r\nb\r\n");
-  EXPECT_EQ(lost, 0);
-}
-
 // Records that reach no piece without an error of their own are lost; the
 // current record is left out when the failure is raised, since the caller
 // counts it.
