@@ -30,8 +30,9 @@ class TPieceWriter {
     TSink(const TSink&) = delete;
     TSink& operator=(const TSink&) = delete;
     virtual ~TSink() = default;
-    // Appends all of Bytes or raises EInOutError naming the piece; part of
-    // them may have landed.
+    // Appends all of Bytes or raises EInOutError naming the piece
+    // (EOutOfRoom when there is no room for them); part of them may have
+    // landed.
     virtual void Write(std::string_view bytes) = 0;
     // Cuts the piece back to its first Size bytes; the next write goes on
     // from there. Raises nothing: a piece that cannot be cut stays as it is.
