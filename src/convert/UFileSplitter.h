@@ -37,8 +37,7 @@ class TFileSplitter : public TIterativeConverter {
   explicit TFileSplitter(const TSplitterSizes& sizes = {});
   ~TFileSplitter() override;
 
-  // The split task; not owned. Set before Run.
-  TFileSplitSession* Session = nullptr;
+  TFileSplitSession* Session = nullptr;  // the split task, not owned; set before Run
 
   int32_t PieceCount() const { return PieceCount_; }
   int64_t TotalLines() const { return TotalLines_; }

@@ -181,6 +181,7 @@ void TPieceWriter::Put(std::string_view bytes, size_t whole) {
 
 void TPieceWriter::WriteHead(size_t size, size_t whole) {
   assert(whole <= size && size <= static_cast<size_t>(PendingBytes_));
+  assert(PendingWholeEnd_ <= PendingBytes_ && PendingRecords_ >= 0);
   if (size > 0) {
     try {
       // Text taken from a source that shrank meanwhile is never written.

@@ -148,6 +148,7 @@ class TPieceWriter {
     std::memcpy(out, line.data(), line.size());
     std::memcpy(out + line.size(), CrLf_, sizeof(CrLf_));  // one store; only CrLfSize_ bytes count
     PendingBytes_ += static_cast<int64_t>(line.size()) + CrLfSize_;
+    assert(static_cast<size_t>(PendingBytes_) <= Capacity_);
   }
   // CopyIn for records that span lines: notes where a record ends.
   void CopyRecordLine(std::string_view line) {
