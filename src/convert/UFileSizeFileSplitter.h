@@ -30,13 +30,12 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   // Once per line: a line that fits the open piece and is not the last only
   // joins the pending text; the rest is kept out of line.
   void SplitOneLine() override {
-    if (IsPieceOpen() && !RecordContinues()) [[likely]] {
+    if (Writer().IsOpen() && !RecordContinues()) [[likely]] {
       const std::string_view line = CurrentLine();
-      const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
-      if (size <= SizeLimit(Session->Settings.MaxFileSize) && !IsLastLine()) [[likely]] {
-        AppendLine(line);
-        if (PendingOverThreshold()) [[unlikely]]
-          FlushPendingHead();
+      if (Fits(line) && !IsLastLine()) [[likely]] {
+        Writer().AppendLine(line);
+        if (Writer().OverThreshold()) [[unlikely]]
+          Writer().FlushHead();
         return;
       }
     }
@@ -44,6 +43,15 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   }
 
  private:
+  // True when the open piece, as it will lie on disk, stays within the
+  // limit with Line and its CR LF.
+  bool Fits(std::string_view line) {
+    const int64_t size = Writer().PieceSize() + static_cast<int64_t>(line.size() + Writer().CrLf().size());
+    return size <= SizeLimit(Session->Settings.MaxFileSize);
+  }
+  // After a record: the last one ends the piece; otherwise pending text
+  // over the threshold is written.
+  void EndRecord();
   // The rule's steps in full, for any line.
   [[gnu::noinline]] void PlaceLine();
   // A CSV record of several lines, placed whole: measured while its lines

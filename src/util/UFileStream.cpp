@@ -116,7 +116,10 @@ void TFileStream::WriteAll(const void* data, size_t count) {
     ssize_t n = ::write(Fd_, in, count);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EInOutError("Cannot write to file \"" + Path_ + "\". " + SysErrorMessage(errno));
+      const int error = errno;
+      const std::string message = "Cannot write to file \"" + Path_ + "\". " + SysErrorMessage(error);
+      if (error == ENOSPC || error == EDQUOT || error == EFBIG) throw EOutOfRoom(message);
+      throw EInOutError(message);
     }
     in += n;
     count -= static_cast<size_t>(n);

@@ -39,7 +39,8 @@ class TFileStream {
   size_t ReadSome(void* buffer, size_t count);
   // Reads exactly Count bytes or raises EReadError ("Stream read error").
   void ReadExact(void* buffer, size_t count);
-  // Writes all Count bytes or raises EInOutError.
+  // Writes all Count bytes or raises EInOutError; EOutOfRoom when there is
+  // no room for them (no space, quota, file size limit).
   void WriteAll(const void* data, size_t count);
   void Seek(int64_t position);
   // Cuts the file to Size bytes and moves to its end; false when it cannot.

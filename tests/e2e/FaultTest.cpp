@@ -33,6 +33,10 @@ class Fault : public TSandbox {
       if (entry.Text.find(text) != std::string::npos) return true;
     return false;
   }
+  // The record failures reported in the log file.
+  static int64_t RecordErrors(const std::vector<TLogEntry>& log) {
+    return std::count_if(log.begin(), log.end(), [](const TLogEntry& e) { return e.Text.starts_with("Serial: "); });
+  }
   std::vector<TLogEntry> RunTaskWith(const std::string& task, const TRunLimits& limits = {}) {
     Run({"task=" + task, "logfile=" + Log}, "", Environment(), limits);
     return PathExists(Log) ? ParseLog(ReadFile(Log)) : std::vector<TLogEntry>{};
@@ -68,6 +72,7 @@ bool WaitForOpen(int inotify_fd) {
 
 // RLIMIT_FSIZE makes every write past 256 KiB fail with EFBIG, as a full
 // disk fails with ENOSPC: part of a write may land before the failure.
+// Either ends the split; the records that reach no piece count as failed.
 TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold) {
   const long long kLimit = 256 * 1024;
   struct Case {
@@ -112,7 +117,29 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
     EXPECT_TRUE(Mentions(log, "File too large")) << "no write failure in the log";
     EXPECT_TRUE(CountsAreHonest(Work("src.txt"), Work("out"), c.shape, summary));
     for (const auto& [name, content] : FilesIn(Work("out"))) EXPECT_LE(content.size(), kLimit) << name;
+    // The first write that finds no room ends the split: one record error,
+    // and no piece after the one it cut back.
+    EXPECT_EQ(RecordErrors(log), 1);
+    EXPECT_EQ(FilesIn(Work("out")).size(), 1u);
   }
+  // A batch goes on with its next file, which ends the same way.
+  std::filesystem::remove_all(Work("out"));
+  std::filesystem::remove(Log);
+  for (const char* name : {"a.txt", "b.txt"}) WriteFile(Work("in/") + name, NumberedLines(12000, 63));
+  auto log = RunTaskWith(WriteTask("job.bst", {"SourceFolder=" + Work("in"), "SourceMask=*.txt",
+                                               "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=5000"}),
+                         {.FileSizeLimit = kLimit});
+  EXPECT_EQ(RecordErrors(log), 2);
+  int summaries = 0;
+  for (const TLogEntry& entry : log) {
+    const TSummary summary = ParseSummary(entry.Text);
+    if (!summary.Found) continue;
+    ++summaries;
+    EXPECT_GT(summary.Failed, 0);
+    EXPECT_EQ(summary.Converted + summary.Failed, 12000);
+  }
+  EXPECT_EQ(summaries, 2);
+  for (const char* folder : {"out/a_split", "out/b_split"}) EXPECT_EQ(FilesIn(Work(folder)).size(), 1u) << folder;
 }
 
 // A piece that cannot be created (a folder of its name survives clearing):
