@@ -45,7 +45,6 @@ TFileSplitter::~TFileSplitter() = default;
 void TFileSplitter::Prepare() {
   DestinationTouched_ = false;
   Extension_ = FileExtension(Session->SourceFile);
-  OutputEncoding_ = NormalizeEncodingName(Session->Settings.SourceEncoding);
   Reader_ = Sizes_.ReaderBlockSize > 0
                 ? std::make_unique<TBlockTextReader>(Sizes_.ReaderBlockSize, Sizes_.ReaderMemoryLimit)
                 : std::make_unique<TBlockTextReader>();
@@ -67,13 +66,16 @@ void TFileSplitter::InitSplit() {
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
-  Reader_->SetEncodingName(Session->Settings.SourceEncoding);
+  const std::string head = ReadFileHead(Session->SourceFile, 8);
+  RefuseCompressedSource(head);
+  ChooseEncoding(head);
+  Reader_->SetEncodingName(SourceEncoding_);
   // The pieces are written in the encoding the source is read in, so each
   // line is written as its own bytes: nothing a round trip through UTF-8
   // would change (undefined bytes, lone surrogates, characters with two
   // codes) is lost. Only detection may read UTF-16 and write UTF-8 (the
   // task then names no encoding to write); those lines are decoded.
-  const std::string& name = Session->Settings.SourceEncoding;
+  const std::string& name = SourceEncoding_;
   const bool detected = name.empty() || IsAutoDetect(name);
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
   if (!detected_utf16) Reader_->KeepSourceBytes();
@@ -85,8 +87,26 @@ void TFileSplitter::InitSplit() {
   PrepareDestination();
 }
 
+void TFileSplitter::RefuseCompressedSource(std::string_view head) const {
+  const std::string_view format = CompressionFormatOf(head);
+  if (!format.empty())
+    throw EQuillmereError("The source \"" + Session->SourceFile + "\" is compressed (" + std::string(format) +
+                          "): it cannot be split as text.");
+}
+
+void TFileSplitter::ChooseEncoding(std::string_view head) {
+  const std::string& named = Session->Settings.SourceEncoding;
+  TSourceEncoding chosen = ChooseSourceEncoding(named, head);
+  SourceEncoding_ = std::move(chosen.Name);
+  OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
+  if (!chosen.MarkWins) return;
+  Status().Message = "The source begins with a byte-order mark of " + DisplayNameOf(SourceEncoding_) +
+                     ": it is read and written as such, not as " + named + ".";
+  Status().Raise(Status().OnMessage);
+}
+
 void TFileSplitter::ReportUnconvertedEncoding() {
-  const std::string& name = Session->Settings.SourceEncoding;
+  const std::string& name = SourceEncoding_;
   if (name.empty() || IsAutoDetect(name)) return;
   std::string why;
   if (!IsKnownEncoding(NormalizeEncodingName(name)))

@@ -197,6 +197,13 @@ class TFileSplitter : public TIterativeConverter {
   void WriteToPiece(std::string_view bytes, size_t whole);
   void WriteToPiece(std::string_view bytes) { WriteToPiece(bytes, bytes.size()); }
   void PrepareDestination();
+  // Refuses a source whose first bytes are the signature of a compressed
+  // format: its bytes are no text.
+  void RefuseCompressedSource(std::string_view head) const;
+  // Settles the encoding the source is read and written in from the task's
+  // name and the source's first bytes, and posts a notice when its
+  // byte-order mark overrides the name.
+  void ChooseEncoding(std::string_view head);
   // Posts a notice when the source encoding is one the program cannot
   // convert: an unknown name, or a converter this machine lacks.
   void ReportUnconvertedEncoding();
@@ -214,6 +221,7 @@ class TFileSplitter : public TIterativeConverter {
   TFileStream Output_;
   std::string OutputFileName_;
   std::string OutputEncoding_;
+  std::string SourceEncoding_;  // the encoding name the run reads and writes in
   TSplitterSizes Sizes_;
   char CrLf_[4] = {'\r', '\n', 0, 0};  // CR LF in the output encoding
   int64_t CrLfSize_ = 2;

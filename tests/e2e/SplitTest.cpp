@@ -197,11 +197,11 @@ TEST_F(Split, DestinationThatCannotBeCreatedFailsTheRun) {
 TEST_F(Split, EncodingsThatDoNotConvertAreSaidOrKeepEveryByte) {
   const std::string source = "abc \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n#x\n";
   auto log =
-      SplitWith(source, {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#", "SourceEncoding=UTF-16LE"});
+      SplitWith(source, {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=#", "SourceEncoding=UTF-7"});
   EXPECT_EQ(FilesIn(Work("out")),
             (TPieces{{"1.txt", "abc \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\r\n"}, {"2.txt", "#x\r\n"}}));
   ASSERT_EQ(log.size(), 6u);  // task, description, notice, From, To, summary
-  EXPECT_EQ(log[2].Text, "The encoding \"UTF-16LE\" is unknown: the source is split as bytes, without conversion.");
+  EXPECT_EQ(log[2].Text, "The encoding \"UTF-7\" is unknown: the source is split as bytes, without conversion.");
   EXPECT_EQ(log[3].Text, "From : " + Work("src.txt"));
 
   std::filesystem::remove(Log);
