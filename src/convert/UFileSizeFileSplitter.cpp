@@ -11,7 +11,7 @@ void TFileSizeFileSplitter::PlaceLine() {
   std::string_view line = CurrentLine();
   // The piece as it will lie on disk: every byte counted is one written.
   int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
-  if (SizeLimit(Session->Settings.MaxFileSize) < size) {
+  if (Session->Settings.MaxFileSizeBytes() < size) {
     FlushPending();
     ClosePiece();
     OpenNextPiece();
@@ -26,7 +26,7 @@ void TFileSizeFileSplitter::PlaceLine() {
 }
 
 void TFileSizeFileSplitter::PlaceRecord() {
-  const int64_t limit = SizeLimit(Session->Settings.MaxFileSize);
+  const int64_t limit = Session->Settings.MaxFileSizeBytes();
   // The record's lines wait in Pending from Start on until it is known
   // whether it fits the open piece: at most the limit is held.
   const size_t start = static_cast<size_t>(PendingBytes());

@@ -1,9 +1,8 @@
 // Split rule "File Size": lines go into a piece until the next one would
-// make it larger than MaxFileSize megabytes; lines are never cut.
+// make it larger than MaxFileSize; lines are never cut.
 #pragma once
 
 #include <cstdint>
-#include <limits>
 
 #include "convert/UFileSplitter.h"
 #include "tasks/UFileSplitSession.h"
@@ -15,14 +14,6 @@ class TFileSizeFileSplitter final : public TFileSplitter {
 
  public:
   using TFileSplitter::TFileSplitter;
-  // MaxFileSize x 1,048,576 bytes; a limit beyond 64 bits means no limit.
-  static int64_t SizeLimit(int64_t max_file_size) {
-    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-    if (max_file_size > (kMax >> 20)) return kMax;
-    if (max_file_size < (kMin >> 20)) return kMin;
-    return max_file_size * 1048576;
-  }
 
  protected:
   void RecordLoop() override { RunRecordLoop(*this); }
@@ -33,7 +24,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
     if (IsPieceOpen() && !RecordContinues()) [[likely]] {
       const std::string_view line = CurrentLine();
       const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
-      if (size <= SizeLimit(Session->Settings.MaxFileSize) && !IsLastLine()) [[likely]] {
+      if (size <= Session->Settings.MaxFileSizeBytes() && !IsLastLine()) [[likely]] {
         AppendLine(line);
         if (PendingOverThreshold()) [[unlikely]]
           FlushPendingHead();

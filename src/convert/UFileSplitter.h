@@ -48,6 +48,8 @@ class TFileSplitter : public TIterativeConverter {
   TFileSplitSession* Session = nullptr;
 
   int32_t PieceCount() const { return PieceCount_; }
+  // The pieces the last run created: PieceCount less those that could not be.
+  int32_t PiecesCreated() const { return PiecesCreated_; }
   int64_t TotalLines() const { return TotalLines_; }
   const std::string& OutputEncoding() const { return OutputEncoding_; }
   const std::string& Extension() const { return Extension_; }
@@ -169,6 +171,8 @@ class TFileSplitter : public TIterativeConverter {
   // Refuses a destination whose preparation or pieces would delete or
   // overwrite the source file.
   void CheckSourceIsSafe(const std::string& dest_folder) const;
+  // Tells the log file how many earlier pieces clearing deleted, if any.
+  void ReportCleared(int64_t count) const;
   void GrowPending(size_t needed);
   [[gnu::noinline]] void WriteLongLine(std::string_view line);
   void CopyToPending(std::string_view line) {
@@ -216,6 +220,7 @@ class TFileSplitter : public TIterativeConverter {
   std::string Extension_;
   bool DestinationTouched_ = false;
   int32_t PieceCount_ = 0;
+  int32_t PiecesCreated_ = 0;
   int64_t TotalLines_ = 0;
   std::unique_ptr<TBlockTextReader> Reader_;
   TFileStream Output_;

@@ -74,15 +74,6 @@ constexpr TEncodingAlias Aliases[] = {
     {"ASCII", "utf8"},
 };
 
-// Lower case without "-", "_" and spaces: how aliases are compared.
-std::string AliasForm(std::string_view name) {
-  std::string form;
-  form.reserve(name.size());
-  for (char c : name)
-    if (c != '-' && c != '_' && c != ' ') form += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return form;
-}
-
 }  // namespace
 
 void StartUpEncodings() {
@@ -151,9 +142,9 @@ std::string DisplayNameOf(std::string_view key) {
 std::span<const TEncodingAlias> EncodingAliases() { return Aliases; }
 
 std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key) {
-  const std::string form = AliasForm(name);
+  const std::string form = LooseForm(name);
   for (const TEncodingAlias& alias : Aliases) {
-    if (AliasForm(alias.Name) != form) continue;
+    if (LooseForm(alias.Name) != form) continue;
     if (!alias.Key.empty()) return std::string(alias.Key);
     return mark_key == "ucs2be" ? "ucs2be" : "ucs2le";
   }

@@ -28,7 +28,7 @@ TEST_F(CommandLine, NamesIgnoreCaseValuesAreTrimmedAndFirstWins) {
        "logfile=" + Work("second.log")});
   ExpectSplit();
   EXPECT_FALSE(PathExists(Work("second.log")));
-  auto log = ParseLog(ReadFile(Log));
+  auto log = WithoutResults(ParseLog(ReadFile(Log)));
   ASSERT_EQ(log.size(), 5u);
   EXPECT_EQ(log[0].Tag, "info");
   EXPECT_EQ(log[0].Text, Task);
@@ -85,7 +85,7 @@ TEST_F(CommandLine, LogFileIsAppendedAndAMissingFolderStopsTheTask) {
   Run({"task=" + Task, "logfile=" + Log});
   std::string text = ReadFile(Log);
   EXPECT_EQ(text.rfind("earlier\n", 0), 0u);
-  EXPECT_EQ(ParseLog(text.substr(8)).size(), 10u);
+  EXPECT_EQ(ParseLog(text.substr(8)).size(), 13u);  // the second run also clears the first one's pieces
   std::filesystem::remove_all(Work("out"));
   Run({"task=" + Task, "logfile=" + Work("missing/run.log")});
   EXPECT_FALSE(PathExists(Work("missing")));
