@@ -58,13 +58,18 @@ TEST_F(CommandLine, EqualsSignInsideTheTaskPath) {
   EXPECT_EQ(log[0].Text, task);
 }
 
+// A task that never ran still ends with its Result line, with zero counts
+// of its kind.
 TEST_F(CommandLine, MissingDirectoryOrUnsupportedTaskFiles) {
   MakeDirs(Work("dir.sft"));
-  for (const std::string& task : {Work("nope.sft"), Work("dir.sft")}) {
+  for (const std::string& task : {Work("nope.sft"), Work("dir.sft"), Work("nope.bst")}) {
     auto log = RunTask(task, task + ".log");
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].Tag, "error");
     EXPECT_EQ(log[0].Text, "task file: " + task + " not exists.");
+    EXPECT_EQ(LastResult.Tag, "error");
+    EXPECT_EQ(LastResult.Text, task.ends_with(".bst") ? "Result: failed, 0 files, 0 pieces, 0 records."
+                                                      : "Result: failed, 0 pieces, 0 records.");
   }
   for (std::string name : {"job.SFT", "job.sft.txt", "job", ".sft"}) {
     std::string task = Work("t/" + name);
@@ -74,6 +79,7 @@ TEST_F(CommandLine, MissingDirectoryOrUnsupportedTaskFiles) {
     EXPECT_EQ(log[0].Text, task);
     EXPECT_EQ(log[1].Tag, "error");
     EXPECT_EQ(log[1].Text, "invalid task file.");
+    EXPECT_EQ(LastResult.Text, "Result: failed, 0 pieces, 0 records.");
   }
   EXPECT_FALSE(PathExists(Work("out")));
   EXPECT_TRUE(FilesIn(ConfigFolder()).empty());  // command-line errors stay out of the exception log

@@ -64,6 +64,9 @@ TEST_F(Split, EachRuleWritesItsPieces) {
     auto log = SplitWith(c.source, c.settings);
     EXPECT_EQ(FilesIn(Work("out")), c.pieces);
     EXPECT_TRUE(Errors(log).empty());
+    EXPECT_EQ(LastResult.Tag, "info");
+    EXPECT_TRUE(LastResult.Text.starts_with("Result: succeeded, " + std::to_string(c.pieces.size()) + " pieces, "))
+        << LastResult.Text;
   }
 }
 
@@ -130,6 +133,8 @@ TEST_F(Split, MissingSourceIsReportedInBothLogs) {
   EXPECT_EQ(exceptions[0].Tag, "error");
   EXPECT_EQ(exceptions[0].Text, "In TFileSplitSessionExecutor.Execute, " + log[2].Text);
   EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"old.txt", "old"}}));
+  EXPECT_EQ(LastResult.Tag, "error");
+  EXPECT_EQ(LastResult.Text, "Result: failed, 0 pieces, 0 records.");
 }
 
 TEST_F(Split, MissingConfigFolderIsNeverCreated) {
@@ -141,6 +146,8 @@ TEST_F(Split, MissingConfigFolderIsNeverCreated) {
   EXPECT_EQ(log[2].Text.rfind("Serial: 1\r\n", 0), 0u);
   EXPECT_EQ(log[5].Text.find("1 records,"), 0u);
   EXPECT_NE(log[5].Text.find("1 records can not convert."), std::string::npos);
+  EXPECT_EQ(LastResult.Tag, "error");
+  EXPECT_EQ(LastResult.Text, "Result: failed, 1 pieces, 1 records, 1 records failed.");
 }
 
 TEST_F(Split, MissingConfigFolderAddsNoSecondFailure) {
