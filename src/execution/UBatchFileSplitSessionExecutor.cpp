@@ -31,10 +31,17 @@ bool TBatchFileSplitSessionExecutor::Execute() {
   outputer->Status = &Splitter_->Status();
 
   // A folder that is not there is a mistake, not a batch of no files.
-  if (!DirectoryExists(BatchSession_->SourceFolder)) {
+  const bool found = DirectoryExists(BatchSession_->SourceFolder);
+  if (found)
+    SplitListedFiles(*outputer);
+  else
     TLog::CommandLine().Error("Source folder \"" + BatchSession_->SourceFolder + "\" does not exist.");
-    return false;
-  }
+  Result_.Completed = found && !Stopped_;
+  if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
+  return found;
+}
+
+void TBatchFileSplitSessionExecutor::SplitListedFiles(TOutputer& outputer) {
   PieceFolders_.clear();
   Scanner_->Clear();
   Scanner_->Folder = BatchSession_->SourceFolder;
@@ -56,15 +63,12 @@ bool TBatchFileSplitSessionExecutor::Execute() {
       // reported: in the log file with the file's name, and on "Global".
       std::string message = "Cannot split \"" + file + "\": " + e.what();
       try {
-        outputer->WriteMessage(message);
+        outputer.WriteMessage(message);
         TLog::Global().Error("In TBatchFileSplitSessionExecutor.Execute, " + message);
       } catch (const EQuillmereError&) {
       }
     }
   }
-  Result_.Completed = !Stopped_;
-  if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
-  return true;
 }
 
 void TBatchFileSplitSessionExecutor::SplitOneFile(const std::string& file_name) {
