@@ -28,7 +28,7 @@ void TFileSizeFileSplitter::EndRecord() {
 }
 
 void TFileSizeFileSplitter::PlaceRecord() {
-  const int64_t limit = SizeLimit(Session->Settings.MaxFileSize);
+  const int64_t limit = Session->Settings.MaxFileSizeBytes();
   // The record's lines wait in Pending from Start on until it is known
   // whether it fits the open piece: at most the limit is held.
   const size_t start = static_cast<size_t>(Writer().PendingBytes());

@@ -1,9 +1,8 @@
 // Split rule "File Size": lines go into a piece until the next one would
-// make it larger than MaxFileSize megabytes; lines are never cut.
+// make it larger than MaxFileSize; lines are never cut.
 #pragma once
 
 #include <cstdint>
-#include <limits>
 
 #include "convert/UFileSplitter.h"
 #include "tasks/UFileSplitSession.h"
@@ -15,14 +14,6 @@ class TFileSizeFileSplitter final : public TFileSplitter {
 
  public:
   using TFileSplitter::TFileSplitter;
-  // MaxFileSize x 1,048,576 bytes; a limit beyond 64 bits means no limit.
-  static int64_t SizeLimit(int64_t max_file_size) {
-    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-    if (max_file_size > (kMax >> 20)) return kMax;
-    if (max_file_size < (kMin >> 20)) return kMin;
-    return max_file_size * 1048576;
-  }
 
  protected:
   void RecordLoop() override { RunRecordLoop(*this); }
@@ -47,7 +38,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   // limit with Line and its CR LF.
   bool Fits(std::string_view line) {
     const int64_t size = Writer().PieceSize() + static_cast<int64_t>(line.size() + Writer().CrLf().size());
-    return size <= SizeLimit(Session->Settings.MaxFileSize);
+    return size <= Session->Settings.MaxFileSizeBytes();
   }
   // After a record: the last one ends the piece; otherwise pending text
   // over the threshold is written.

@@ -1,11 +1,11 @@
 #include "convert/UFileSplitter.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
+#include "log/ULog.h"
+#include "log/ULogger.h"
 #include "tasks/UFileSplitSession.h"
 #include "text/UBlockTextReader.h"
 #include "text/UEncodingDetect.h"
@@ -43,8 +43,11 @@ TFileSplitter::~TFileSplitter() = default;
 
 void TFileSplitter::Prepare() {
   DestinationTouched_ = false;
+  // A run that fails before its records counts none (a batch reuses the status).
+  PiecesCreated_ = 0;
+  Status().Converted = 0;
+  Status().ErrorCount = 0;
   Extension_ = FileExtension(Session->SourceFile);
-  OutputEncoding_ = NormalizeEncodingName(Session->Settings.SourceEncoding);
   Reader_ = Sizes_.ReaderBlockSize > 0
                 ? std::make_unique<TBlockTextReader>(Sizes_.ReaderBlockSize, Sizes_.ReaderMemoryLimit)
                 : std::make_unique<TBlockTextReader>();
@@ -61,13 +64,16 @@ void TFileSplitter::InitSplit() {
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
   Reader_->Open(Session->SourceFile);
-  Reader_->SetEncodingName(Session->Settings.SourceEncoding);
+  const std::string head = ReadFileHead(Session->SourceFile, 8);
+  RefuseCompressedSource(head);
+  ChooseEncoding(head);
+  Reader_->SetEncodingName(SourceEncoding_);
   // The pieces are written in the encoding the source is read in, so each
   // line is written as its own bytes: nothing a round trip through UTF-8
   // would change (undefined bytes, lone surrogates, characters with two
   // codes) is lost. Only detection may read UTF-16 and write UTF-8 (the
   // task then names no encoding to write); those lines are decoded.
-  const std::string& name = Session->Settings.SourceEncoding;
+  const std::string& name = SourceEncoding_;
   const bool detected = name.empty() || IsAutoDetect(name);
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
   if (!detected_utf16) Reader_->KeepSourceBytes();
@@ -78,8 +84,26 @@ void TFileSplitter::InitSplit() {
   PrepareDestination();
 }
 
+void TFileSplitter::RefuseCompressedSource(std::string_view head) const {
+  const std::string_view format = CompressionFormatOf(head);
+  if (!format.empty())
+    throw EQuillmereError("The source \"" + Session->SourceFile + "\" is compressed (" + std::string(format) +
+                          "): it cannot be split as text.");
+}
+
+void TFileSplitter::ChooseEncoding(std::string_view head) {
+  const std::string& named = Session->Settings.SourceEncoding;
+  TSourceEncoding chosen = ChooseSourceEncoding(named, head);
+  SourceEncoding_ = std::move(chosen.Name);
+  OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
+  if (!chosen.MarkWins) return;
+  Status().Message = "The source begins with a byte-order mark of " + DisplayNameOf(SourceEncoding_) +
+                     ": it is read and written as such, not as " + named + ".";
+  Status().Raise(Status().OnMessage);
+}
+
 void TFileSplitter::ReportUnconvertedEncoding() {
-  const std::string& name = Session->Settings.SourceEncoding;
+  const std::string& name = SourceEncoding_;
   if (name.empty() || IsAutoDetect(name)) return;
   std::string why;
   if (!IsKnownEncoding(NormalizeEncodingName(name)))
@@ -98,7 +122,7 @@ void TFileSplitter::PrepareDestination() {
   DestinationTouched_ = true;
   if (dest.empty()) return;  // the working directory: neither cleared nor created
   if (DirectoryExists(dest))
-    ClearFolder(dest);
+    ReportCleared(ClearEarlierPieces(dest, Extension_));
   else
     ForceFolder(dest);
   if (!DirectoryExists(dest)) throw EInOutError("Cannot create destination folder \"" + dest + "\"");
@@ -109,30 +133,31 @@ void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {
   if (!GetFileIdentity(Session->SourceFile, source)) return;
   const std::string folder = dest_folder.empty() ? "." : dest_folder;
   if (!DirectoryExists(folder)) return;
-  auto refuse = [this](const std::string& why) {
+  // Clearing and the pieces remove or replace only entries named like a
+  // piece, never what a link there points to: the source is in danger when
+  // such an entry is the source file itself, under any name, or a link that
+  // the source's path goes through.
+  std::vector<TFileIdentity> reached = LinkChainIdentities(Session->SourceFile);
+  reached.push_back(source);
+  const std::vector<std::string> cleared =
+      dest_folder.empty() ? std::vector<std::string>() : EarlierPieces(folder, Extension_);
+  for (const std::string& name : ListFolder(folder)) {
+    if (!IsPieceName(name, Extension_)) continue;
+    const std::string path = folder + "/" + name;
+    TFileIdentity entry;
+    if (!GetEntryIdentity(path, entry) || std::find(reached.begin(), reached.end(), entry) == reached.end()) continue;
+    const std::string why = std::find(cleared.begin(), cleared.end(), path) != cleared.end()
+                                ? "would be deleted when the destination folder \"" + dest_folder + "\" is cleared"
+                                : "would be overwritten by the piece \"" + name + "\"";
     throw EQuillmereError("The source file \"" + Session->SourceFile + "\" " + why +
                           "; choose a destination folder that does not hold it.");
-  };
-  if (!dest_folder.empty()) {
-    // Clearing removes entries, never what links point to: it takes the
-    // source away when it removes the file itself, under any name, or a link
-    // that the source's path goes through.
-    std::vector<TFileIdentity> reached = LinkChainIdentities(Session->SourceFile);
-    reached.push_back(source);
-    ForEachFileClearFolderDeletes(folder, [&](const std::string& path) {
-      struct stat st;
-      if (lstat(path.c_str(), &st) != 0) return;
-      if (std::find(reached.begin(), reached.end(), TFileIdentity{st.st_dev, st.st_ino}) != reached.end())
-        refuse("would be deleted when the destination folder \"" + dest_folder + "\" is cleared");
-    });
   }
-  // Entries that survive clearing and carry a piece name would be overwritten.
-  for (const std::string& name : ListFolder(folder)) {
-    if ((!dest_folder.empty() && IsPieceFormName(name)) || !IsPieceName(name, Extension_)) continue;
-    TFileIdentity entry;
-    if (GetFileIdentity(folder + "/" + name, entry) && entry == source)
-      refuse("would be overwritten by the piece \"" + name + "\"");
-  }
+}
+
+void TFileSplitter::ReportCleared(int64_t count) const {
+  if (count > 0)
+    TLog::CommandLine().Info("Cleared " + std::to_string(count) + " earlier pieces from \"" + Session->DestFolder +
+                             "\".");
 }
 
 void TFileSplitter::CleanUp() {
@@ -223,4 +248,5 @@ void TFileSplitter::OpenNextPiece() {
   if (!dest.empty() && dest.back() != '/') name += '/';
   name += std::to_string(PieceCount_) + Extension_;
   Writer_.Open(name, ByteOrderMarkOf(OutputEncoding_));
+  ++PiecesCreated_;
 }

@@ -40,6 +40,8 @@ class TFileSplitter : public TIterativeConverter {
   TFileSplitSession* Session = nullptr;  // the split task, not owned; set before Run
 
   int32_t PieceCount() const { return PieceCount_; }
+  // The pieces the last run created: PieceCount less those that could not be.
+  int32_t PiecesCreated() const { return PiecesCreated_; }
   int64_t TotalLines() const { return TotalLines_; }
   const std::string& OutputEncoding() const { return OutputEncoding_; }
   const std::string& Extension() const { return Extension_; }
@@ -144,15 +146,26 @@ class TFileSplitter : public TIterativeConverter {
   // Refuses a destination whose preparation or pieces would delete or
   // overwrite the source file.
   void CheckSourceIsSafe(const std::string& dest_folder) const;
+  // Tells the log file how many earlier pieces clearing deleted, if any.
+  void ReportCleared(int64_t count) const;
   void PrepareDestination();
+  // Refuses a source whose first bytes are the signature of a compressed
+  // format: its bytes are no text.
+  void RefuseCompressedSource(std::string_view head) const;
+  // Settles the encoding the source is read and written in from the task's
+  // name and the source's first bytes, and posts a notice when its
+  // byte-order mark overrides the name.
+  void ChooseEncoding(std::string_view head);
   // Posts a notice when the source encoding is one the program cannot
   // convert: an unknown name, or a converter this machine lacks.
   void ReportUnconvertedEncoding();
 
   std::string Extension_;                     // of the source's name, dot included; set by Prepare
-  std::string OutputEncoding_;                // the normalised source encoding; names the byte-order mark
+  std::string SourceEncoding_;                // the name the run reads and writes in: the task's, or the mark's
+  std::string OutputEncoding_;                // SourceEncoding_ normalised; names the byte-order mark
   bool DestinationTouched_ = false;           // see DestinationTouched
   int32_t PieceCount_ = 0;                    // pieces opened (or tried) in this run; names the next
+  int32_t PiecesCreated_ = 0;                 // of those, the pieces that were created
   int64_t TotalLines_ = 0;                    // the count cache's line count of the source
   int64_t LineIndex_ = -1;                    // of the current record, from 0; -1 before the first
   bool OutOfRoom_ = false;                    // a write of this run found no room

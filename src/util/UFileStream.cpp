@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 #include <vector>
@@ -156,6 +157,13 @@ void WriteWholeFile(const std::string& path, const std::string& content) {
   TFileStream file = TFileStream::Create(path);
   file.WriteAll(content.data(), content.size());
   file.Close();
+}
+
+std::string ReadFileHead(const std::string& path, size_t count) {
+  TFileStream file = TFileStream::OpenRead(path);
+  std::string head(static_cast<size_t>(std::min<int64_t>(file.Size(), static_cast<int64_t>(count))), '\0');
+  file.ReadExact(head.data(), head.size());
+  return head;
 }
 
 bool CopyFileContent(const std::string& from, const std::string& to) {

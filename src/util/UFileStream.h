@@ -58,6 +58,9 @@ class TFileStream {
 // Reads the whole file; false when it does not exist (a path holding a NUL
 // byte names none). Other failures raise, as OpenRead's do.
 bool ReadWholeFileIfExists(const std::string& path, std::string& content);
+// The first Count bytes of the file, all of it when shorter. Raises as
+// OpenRead does, and EReadError when reading fails.
+std::string ReadFileHead(const std::string& path, size_t count);
 // Creates or replaces the file with Content; raises EInOutError.
 void WriteWholeFile(const std::string& path, const std::string& content);
 // Copies a file byte for byte; false on any failure.
