@@ -37,7 +37,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   // True when the open piece, as it will lie on disk, stays within the
   // limit with Line and its CR LF.
   bool Fits(std::string_view line) {
-    const int64_t size = Writer().PieceSize() + static_cast<int64_t>(line.size() + Writer().CrLf().size());
+    const int64_t size = Writer().PieceSize() + static_cast<int64_t>(line.size() + Writer().LineEnd().size());
     return size <= Session->Settings.MaxFileSizeBytes();
   }
   // After a record: the last one ends the piece; otherwise pending text

@@ -91,7 +91,7 @@ TEST(PieceWriter, WritesHeadsOnThresholdMultiplesAndLongLinesStraightThrough) {
     SCOPED_TRACE(c.name);
     TPiece piece;
     TPieceWriter writer(c.threshold);
-    writer.Start(c.wide ? kUtf16CrLf : "\r\n", false, {});
+    writer.Start({.CrLf = c.wide ? kUtf16CrLf : "\r\n"}, {});
     writer.Open(std::make_unique<TMemorySink>(piece), c.bom);
     std::vector<std::string> lines;
     std::string expected = c.bom;
@@ -125,7 +125,8 @@ TEST(PieceWriter, FailedWriteCutsBackToWholeLinesAndCountsEveryLineItLost) {
         TPiece piece{.FailAt = fail_at};
         TPieceWriter writer(wide ? 11 : 5);
         int64_t lost = 0;
-        writer.Start(wide ? kUtf16CrLf : "\r\n", records, {.Lost = [&](int64_t n) { lost += n; }});
+        writer.Start({.CrLf = wide ? kUtf16CrLf : "\r\n", .RecordsSpanLines = records},
+                     {.Lost = [&](int64_t n) { lost += n; }});
         writer.Open(std::make_unique<TMemorySink>(piece), "");
         const int64_t failed = AppendAll(writer, lines);
         writer.Close();
@@ -149,7 +150,7 @@ TEST(PieceWriter, FailedWriteCutsBackToWholeLinesAndCountsEveryLineItLost) {
 TEST(PieceWriter, WritesWholeRecordsAndClosesCutBackToThem) {
   TPiece lines, records;
   TPieceWriter writer(6);
-  writer.Start("\r\n", false, {});
+  writer.Start({}, {});
   writer.Open(std::make_unique<TMemorySink>(lines), "");
   writer.AppendLine("ab");
   writer.AppendLine("cdef");
@@ -158,22 +159,23 @@ TEST(PieceWriter, WritesWholeRecordsAndClosesCutBackToThem) {
   writer.Close();
   EXPECT_EQ(lines.Bytes, "ab\r\n");
 
-  writer.Start("\r\n", true, {});
+  writer.Start({.RecordsSpanLines = true}, {});
   writer.Open(std::make_unique<TMemorySink>(records), "");
-  writer.SetRecordGoesOn(true);
+  // A line break inside a record keeps its own bytes; the record ends in CR LF.
+  writer.SetRecordGoesOn(true, "\n");
   writer.AppendLine("a");
   writer.SetRecordGoesOn(false);
   writer.AppendContinuation("b");
   writer.StartRecord();
-  writer.SetRecordGoesOn(true);
+  writer.SetRecordGoesOn(true, "\r");
   writer.AppendLine("cdefg");
   writer.FlushHead();
-  EXPECT_EQ(records.Bytes, "a\r\nb\r\n");
+  EXPECT_EQ(records.Bytes, "a\nb\r\n");
   writer.AppendContinuation("h");
   writer.FlushHead();
-  EXPECT_EQ(records.Bytes, "a\r\nb\r\ncdefg\r\nh\r\n");
+  EXPECT_EQ(records.Bytes, "a\nb\r\ncdefg\rh\r");
   writer.Close();
-  EXPECT_EQ(records.Bytes, "a\r\nb\r\n");
+  EXPECT_EQ(records.Bytes, "a\nb\r\n");
 }
 
 // Records that reach no piece without an error of their own are lost; the
@@ -204,7 +206,7 @@ TEST(PieceWriter, CountsTheRecordsAFailureLost) {
     TPiece piece{.FailAt = 0};
     TPieceWriter writer(8);
     int64_t lost = 0;
-    writer.Start("\r\n", false, {.Lost = [&](int64_t n) { lost += n; }});
+    writer.Start({}, {.Lost = [&](int64_t n) { lost += n; }});
     if (c.open) writer.Open(std::make_unique<TMemorySink>(piece), "");
     bool raised = false;
     try {
