@@ -326,17 +326,16 @@ void TFileSplitter::OpenNextPiece() {
   ++PiecesCreated_;
 }
 
-std::string TFileSplitter::PiecePath(std::string_view name) const {
-  const std::string& dest = Session->DestFolder;
-  std::string path = dest;
-  if (!dest.empty() && dest.back() != '/') path += '/';
+std::string TFileSplitter::PiecePath(std::string_view name) const { return PathIn(Session->DestFolder, name); }
+
+std::string TFileSplitter::PathIn(const std::string& dest_folder, std::string_view name) {
+  std::string path = dest_folder;
+  if (!dest_folder.empty() && dest_folder.back() != '/') path += '/';
   return path += name;
 }
 
-std::string TFileSplitter::ManifestPath() const { return PiecePath(kManifestName); }
-
 void TFileSplitter::RemoveEarlierManifest() {
-  const std::string path = ManifestPath();
+  const std::string path = PiecePath(kManifestName);
   RefuseSourceEntry(path, "be deleted as the manifest of an earlier split", SourceEntries());
   Listed_.clear();
   std::string text;
@@ -345,6 +344,11 @@ void TFileSplitter::RemoveEarlierManifest() {
   } catch (const EQuillmereError&) {
     // Unreadable: it lists nothing.
   }
+  RemoveManifest(Session->DestFolder);
+}
+
+void TFileSplitter::RemoveManifest(const std::string& dest_folder) {
+  const std::string path = PathIn(dest_folder, kManifestName);
   DeleteEntries({path, PartPath(path)});
 }
 
@@ -357,5 +361,5 @@ void TFileSplitter::WriteManifest() {
     text += std::string(FileNamePart(piece.Path)) + "\t" + std::to_string(piece.Records) + "\t" +
             std::to_string(piece.Bytes) + "\t" + piece.Sha256 + "\n";
   }
-  WriteWholeFileAtomically(ManifestPath(), text);
+  WriteWholeFileAtomically(PiecePath(kManifestName), text);
 }

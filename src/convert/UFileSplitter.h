@@ -62,6 +62,9 @@ class TFileSplitter : public TIterativeConverter {
   // one first, so that it is there exactly when the split completed.
   static constexpr char kManifestName[] = "_manifest.tsv";
   static constexpr char kManifestHeader[] = "piece\trecords\tbytes\tsha256\n";
+  // Removes the manifest of the pieces in Folder (and what a run writing it
+  // left), if any.
+  static void RemoveManifest(const std::string& dest_folder);
 
  protected:
   // What a rule supplies: its settings checked and read at the start of a
@@ -174,10 +177,10 @@ class TFileSplitter : public TIterativeConverter {
   // listed, the unbroken run of this split's piece names, and what
   // interrupted runs left under temporary names.
   std::vector<std::string> PiecesToClear(const std::string& folder) const;
-  // The path of the piece named Name: DestFolder, "/" unless it ends with
-  // one, then Name.
+  // The path of the piece (or manifest) named Name: DestFolder, "/" unless
+  // it ends with one, then Name.
   std::string PiecePath(std::string_view name) const;
-  std::string ManifestPath() const;
+  static std::string PathIn(const std::string& dest_folder, std::string_view name);
   // Takes note of the pieces an earlier manifest lists, then removes it.
   void RemoveEarlierManifest();
   // After a split that succeeded, with Manifest: writes the manifest.

@@ -1,5 +1,6 @@
 #include "tasks/USplitSettings.h"
 
+#include <algorithm>
 #include <iterator>
 #include <span>
 #include <utility>
@@ -167,7 +168,10 @@ void TSplitSettings::WriteRuleKeys(TIniFile& ini) const {
   ini.WriteString(kSection, "SymbolValue", SymbolValue);
   ini.WriteBool(kSection, "IgnoreCase", IgnoreCase);
   // Keys that tasks have lived without: kept out of a file that never used them.
-  auto used = [&](std::string_view key, bool changed) { return changed || ini.ValueExists(kSection, key); };
+  auto used = [&](std::string_view key, bool changed) {
+    return changed || ini.ValueExists(kSection, key) ||
+           std::any_of(Invalid.begin(), Invalid.end(), [&](const TInvalidValue& value) { return value.Key == key; });
+  };
   if (used("QuotedFields", QuotedFields)) ini.WriteBool(kSection, "QuotedFields", QuotedFields);
   if (used("Manifest", Manifest)) ini.WriteBool(kSection, "Manifest", Manifest);
   if (used("PieceName", !PieceName.empty())) ini.WriteString(kSection, "PieceName", PieceName);

@@ -7,6 +7,7 @@
 
 #include "convert/UPieceWriter.h"
 #include "util/UErrors.h"
+#include "util/USha256.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ struct TPiece {
   std::string Bytes = {};
   std::vector<size_t> WriteEnds = {};
   size_t FailAt = SIZE_MAX;
+  bool FailClose = false;
   bool Closed = false;
 };
 
@@ -31,7 +33,10 @@ class TMemorySink final : public TPieceWriter::TSink {
     Piece_.WriteEnds.push_back(Piece_.Bytes.size());
   }
   void CutBack(int64_t size) override { Piece_.Bytes.resize(static_cast<size_t>(size)); }
-  void Close() override { Piece_.Closed = true; }
+  void Close() override {
+    if (Piece_.FailClose) throw EInOutError("Cannot close file \"piece\". Input/output error");
+    Piece_.Closed = true;
+  }
 
  private:
   TPiece& Piece_;
@@ -222,4 +227,78 @@ TEST(PieceWriter, CountsTheRecordsAFailureLost) {
     EXPECT_EQ(lost, c.lost);
     EXPECT_EQ(writer.PendingBytes(), 0);
   }
+}
+
+// Each piece closed whole is told of with the records it holds, its size
+// and the SHA-256 of its bytes, whatever the line end and however its bytes
+// were written (heads, long lines straight through, a header at once); a
+// piece cut back has no checksum, and one that fails to close loses its
+// records.
+TEST(PieceWriter, TellsOfEachPieceClosedWithItsRecordsSizeAndChecksum) {
+  struct Case {
+    const char* name;
+    TPieceWriter::TFormat format;
+    std::string bom, header;
+    std::vector<std::vector<std::string>> pieces;  // the lines of each, one record each
+    std::string end;                               // the record end written
+  } cases[] = {
+      {"CR LF", {}, "\xEF\xBB\xBF", "h\r\n", {{"a", "bcdefghijk", "l"}, {"m"}, {}}, "\r\n"},
+      {"LF", {.Lf = true}, "", "", {{"ab", "c"}, {"defghijklmn", "o", "p"}}, "\n"},
+      {"UTF-16 LF", {.CrLf = kUtf16CrLf, .Lf = true}, "\xFF\xFE", "", {{"a", "b"}}, std::string("\n\0", 2)},
+      {"records", {.Lf = true, .RecordsSpanLines = true, .Checksums = true}, "", "", {{"ab", "cd"}, {"e"}}, "\n"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.format.Checksums = true;
+    std::vector<TPieceWriter::TClosedPiece> closed;
+    std::vector<TPiece> pieces(c.pieces.size());
+    TPieceWriter writer(4);
+    writer.Start(c.format, {.Closed = [&](const TPieceWriter::TClosedPiece& piece) { closed.push_back(piece); }});
+    for (size_t p = 0; p < c.pieces.size(); ++p) {
+      writer.Open(std::make_unique<TMemorySink>(pieces[p]), c.bom);
+      writer.WriteText(c.header);
+      std::vector<std::string> lines;
+      for (const std::string& line : c.pieces[p]) lines.push_back(Units(line, c.format.CrLf.size() == 4));
+      EXPECT_EQ(AppendAll(writer, lines), 0);
+      writer.Close();
+    }
+    ASSERT_EQ(closed.size(), c.pieces.size());
+    for (size_t p = 0; p < c.pieces.size(); ++p) {
+      std::string expected = c.bom + c.header;
+      for (const std::string& line : c.pieces[p]) expected += Units(line, c.format.CrLf.size() == 4) + c.end;
+      EXPECT_EQ(pieces[p].Bytes, expected);
+      EXPECT_EQ(closed[p].Records, static_cast<int64_t>(c.pieces[p].size()));
+      EXPECT_EQ(closed[p].Bytes, static_cast<int64_t>(expected.size()));
+      TSha256 sha;
+      sha.Update(expected.data(), expected.size());
+      EXPECT_EQ(closed[p].Sha256, sha.FinishHex());
+    }
+  }
+
+  TPiece cut, failing{.FailClose = true};
+  std::vector<TPieceWriter::TClosedPiece> closed;
+  int64_t lost = 0;
+  const TPieceWriter::THooks hooks{.Lost = [&](int64_t n) { lost += n; },
+                                   .Closed = [&](const TPieceWriter::TClosedPiece& piece) { closed.push_back(piece); }};
+  TPieceWriter writer(4);
+  writer.Start({.Checksums = true}, hooks);
+  writer.Open(std::make_unique<TMemorySink>(cut), "");
+  writer.AppendLine("ab");
+  writer.AppendLine("cdef");
+  writer.FlushHead();  // "ab\r\ncdef" written, its CR LF pending: closing cuts the piece back
+  writer.Close();
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].Bytes, 4);
+  EXPECT_EQ(closed[0].Records, 1);
+  EXPECT_EQ(closed[0].Sha256, "");
+  writer.Start({.Checksums = true}, hooks);
+  writer.Open(std::make_unique<TMemorySink>(failing), "");
+  for (const char* line : {"a", "b", "c"}) {
+    writer.StartRecord();
+    writer.AppendLine(line);
+  }
+  writer.Flush();
+  EXPECT_THROW(writer.Close(), EInOutError);
+  EXPECT_EQ(lost, 2);  // the current record is the caller's
+  EXPECT_EQ(closed.size(), 1u);
 }
