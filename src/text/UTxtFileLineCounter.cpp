@@ -19,6 +19,24 @@ namespace {
 // Rounds half to even, as the default floating-point rounding mode does.
 int64_t RoundHalfEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
 
+// Scales an estimate, or counts a last line without a line feed: LineCount
+// holds the line feeds of the first Limit bytes of a file of Size bytes,
+// Before and Last the last two bytes read.
+void SettleCount(TCountLineResult& result, int64_t size, int64_t limit, unsigned char before, unsigned char last) {
+  if (result.IsEstimated) {
+    double estimate = static_cast<double>(result.LineCount) * (static_cast<double>(size) / static_cast<double>(limit));
+    result.LineCount = estimate > 1000 ? RoundHalfEven(estimate / 1000) * 1000 : RoundHalfEven(estimate);
+    if (result.LineCount == 0 && size > 0) result.LineCount = 1;
+  } else if (size == 1) {
+    // A lone NUL byte is no line.
+    if (last != 0x0A && last != 0x00) ++result.LineCount;
+  } else if (size >= 2) {
+    // A last line without line feed counts; 0A 00 is a UTF-16 LE line feed.
+    bool ends_with_line_feed = last == 0x0A || (before == 0x0A && last == 0x00);
+    if (!ends_with_line_feed) ++result.LineCount;
+  }
+}
+
 }  // namespace
 
 int64_t CountLineFeeds(const char* data, size_t size) { return TKernels::CountLineFeeds(data, size); }
@@ -82,17 +100,6 @@ TCountLineResult TTxtFileLineCounter::Count() {
     size = position;
   }
 
-  if (result.IsEstimated) {
-    double estimate = static_cast<double>(result.LineCount) * (static_cast<double>(size) / static_cast<double>(limit));
-    result.LineCount = estimate > 1000 ? RoundHalfEven(estimate / 1000) * 1000 : RoundHalfEven(estimate);
-    if (result.LineCount == 0 && size > 0) result.LineCount = 1;
-  } else if (size == 1) {
-    // A lone NUL byte is no line.
-    if (last != 0x0A && last != 0x00) ++result.LineCount;
-  } else if (size >= 2) {
-    // A last line without line feed counts; 0A 00 is a UTF-16 LE line feed.
-    bool ends_with_line_feed = last == 0x0A || (before == 0x0A && last == 0x00);
-    if (!ends_with_line_feed) ++result.LineCount;
-  }
+  SettleCount(result, size, limit, before, last);
   return result;
 }
