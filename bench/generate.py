@@ -22,6 +22,13 @@ ru_cp1251.csv, ja_cp932.csv, ja_utf16.csv, zh_cp936.csv; and many.csv, a
 UTF-8 source of 20 MiB with a marker line before every fourth line (about
 50,000 pieces).
 
+    generate.py --shapes FOLDER [SIZE_MIB]
+
+FOLDER receives two more shapes of text, each about SIZE_MIB in UTF-8:
+short.txt, lines of 20 to 40 bytes (a word list: id, word, number), and
+log.txt, a service log of 60 to 200 byte lines with LF ends, a marker
+line "# run N" before every 10,000th line.
+
     generate.py --long FOLDER
 
 FOLDER receives long1g.txt and long2g.txt: one line of 1 GiB (2 GiB), then
@@ -181,6 +188,48 @@ def write_nonlatin(folder, size_mib):
     open(stamp, "w").close()
 
 
+def write_shapes(folder, size_mib):
+    stamp = os.path.join(folder, ".complete-shapes-%d" % size_mib)
+    if os.path.exists(stamp):
+        return
+    target = size_mib * 1048576
+    rng = random.Random(20261210)
+    path = os.path.join(folder, "short.txt")
+    with open(path + ".tmp", "wb") as out:
+        written, i = 0, 0
+        while written < target:
+            lines = []
+            for _ in range(10000):
+                # 20 to 40 bytes with the LF: 7-digit id, a word, a number.
+                word = rng.choice(WORDS_ASCII)
+                line = "%07d %s %d" % (i, word, rng.randrange(10 ** rng.randrange(1, 12)))
+                width = rng.randrange(19, 40)
+                lines.append(line[:width].ljust(width, "."))
+                i += 1
+            data = ("\n".join(lines) + "\n").encode()
+            out.write(data)
+            written += len(data)
+    os.replace(path + ".tmp", path)
+    levels = ["INFO", "INFO", "INFO", "DEBUG", "WARN", "ERROR"]
+    services = ["api", "auth", "billing", "cache", "db", "queue", "scheduler", "worker"]
+    path = os.path.join(folder, "log.txt")
+    with open(path + ".tmp", "wb") as out:
+        written, i = 0, 0
+        while written < target:
+            lines = ["# run %d" % i]
+            for _ in range(10000):
+                words = " ".join(rng.choice(WORDS_ASCII) for _ in range(rng.randrange(3, 20)))
+                lines.append("2026-12-%02d %02d:%02d:%02d.%03d %-5s [%s] req=%08x %s" % (
+                    1 + i // 2000000 % 28, i // 3600 % 24, i // 60 % 60, i % 60, rng.randrange(1000),
+                    rng.choice(levels), rng.choice(services), rng.randrange(1 << 32), words))
+                i += 1
+            data = ("\n".join(lines) + "\n").encode()
+            out.write(data)
+            written += len(data)
+    os.replace(path + ".tmp", path)
+    open(stamp, "w").close()
+
+
 def write_long(folder):
     for name, gib in (("long1g.txt", 1), ("long2g.txt", 2)):
         path = os.path.join(folder, name)
@@ -202,6 +251,8 @@ if __name__ == "__main__":
     os.makedirs(folder, exist_ok=True)
     if mode == "--nonlatin":
         write_nonlatin(folder, int(args[1]) if len(args) > 1 else 1024)
+    elif mode == "--shapes":
+        write_shapes(folder, int(args[1]) if len(args) > 1 else 1024)
     elif mode == "--long":
         write_long(folder)
     else:

@@ -39,6 +39,8 @@ class EFOpenError : public EQuillmereError {
 class EReadError : public EQuillmereError {
  public:
   EReadError() : EQuillmereError("Stream read error") {}
+  // A read that failed for a reason worth naming (a corrupt compressed stream).
+  explicit EReadError(const std::string& message) : EQuillmereError(message) {}
 };
 
 // The reason text of errno, as the operating system words it.
