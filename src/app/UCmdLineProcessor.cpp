@@ -31,7 +31,7 @@ bool TCmdLineProcessor::ParseCommandLine() {
   LogFileName = OptionValue("logfile");
   LogAppender = TFileLogAppender::CreateForFile(LogFileName);
   LogAppender->SetLevelInfo();
-  Logger = &TLog::GetLogger("cmdline");
+  Logger = &TLog::CommandLine();
   Logger->AddAppender(LogAppender.get());
   return true;
 }

@@ -11,11 +11,25 @@
 bool TFileSplitCmdLineProcessor::ProcessCommands() {
   TaskFileName = OptionValue("task");
   if (TaskFileName.empty()) return false;
-  ExecuteTaskFile();
-  return true;
+  TTaskResult result = NotRun();
+  try {
+    ExecuteTaskFile(result);
+  } catch (const EQuillmereError& e) {
+    // Preparing the task failed (its file cannot be read, say): the Result
+    // line still ends the run.
+    Logger->Error(e.what());
+  }
+  Logger->Log(result.Succeeded() ? llInfo : llError, result.Text());
+  return result.Succeeded();
 }
 
-void TFileSplitCmdLineProcessor::ExecuteTaskFile() {
+TTaskResult TFileSplitCmdLineProcessor::NotRun() const {
+  // The counts of the task's kind: a batch counts files.
+  if (!Factory->IsTaskFile(TaskFileName)) return {};
+  return Factory->CreateExecutor(TaskFileName)->Result();
+}
+
+void TFileSplitCmdLineProcessor::ExecuteTaskFile(TTaskResult& result) {
   if (!FileExists(TaskFileName)) {
     Logger->Error("task file: " + TaskFileName + " not exists.");
     return;
@@ -33,12 +47,19 @@ void TFileSplitCmdLineProcessor::ExecuteTaskFile() {
   std::string description;
   session->GetDescription(description);
   Logger->Info(description);
-  try {
-    executor->Execute();
-  } catch (const EQuillmereError& e) {
-    Logger->Error("Exception on Execute Task.");
-    Logger->Error(e.what());
+  for (const std::string& key : session->UnknownKeys) Logger->Warn("Unknown key \"" + key + "\" is ignored.");
+  // A value the task cannot take fails it before anything is deleted or written.
+  const std::vector<std::string> invalid = session->InvalidValues();
+  for (const std::string& message : invalid) Logger->Error(message);
+  if (invalid.empty()) {
+    try {
+      executor->Execute();
+    } catch (const EQuillmereError& e) {
+      Logger->Error("Exception on Execute Task.");
+      Logger->Error(e.what());
+    }
   }
+  result = executor->Result();
   // Freed in this order: executor, outputer, session.
   executor.reset();
   outputer.reset();

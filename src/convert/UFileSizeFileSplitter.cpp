@@ -3,49 +3,45 @@
 #include "tasks/UFileSplitSession.h"
 
 void TFileSizeFileSplitter::PlaceLine() {
-  if (!IsPieceOpen()) OpenNextPiece();
+  if (!Writer().IsOpen()) OpenNextPiece();
   if (RecordContinues()) {
     PlaceRecord();
     return;
   }
-  std::string_view line = CurrentLine();
-  // The piece as it will lie on disk: every byte counted is one written.
-  int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
-  if (SizeLimit(Session->Settings.MaxFileSize) < size) {
-    FlushPending();
-    ClosePiece();
+  const std::string_view line = CurrentLine();
+  if (!Fits(line)) {
+    Writer().Flush();
+    Writer().Close();
     OpenNextPiece();
   }
-  AppendLine(line);
+  Writer().AppendLine(line);
+  EndRecord();
+}
+
+void TFileSizeFileSplitter::EndRecord() {
   if (IsLastLine()) {
-    FlushPending();
-    ClosePiece();
-  } else if (PendingOverThreshold()) {
-    FlushPendingHead();
+    Writer().Flush();
+    Writer().Close();
+  } else if (Writer().OverThreshold()) {
+    Writer().FlushHead();
   }
 }
 
 void TFileSizeFileSplitter::PlaceRecord() {
-  const int64_t limit = SizeLimit(Session->Settings.MaxFileSize);
+  const int64_t limit = Session->Settings.MaxFileSizeBytes();
   // The record's lines wait in Pending from Start on until it is known
   // whether it fits the open piece: at most the limit is held.
-  const size_t start = static_cast<size_t>(PendingBytes());
+  const size_t start = static_cast<size_t>(Writer().PendingBytes());
   bool moved = false;
-  AppendLine(CurrentLine());
+  Writer().AppendLine(CurrentLine());
   for (;;) {
-    if (!moved && PieceBytesWritten() + PendingBytes() > limit) {
+    if (!moved && Writer().PieceSize() > limit) {
       MoveRecordToNextPiece(start);
       moved = true;  // it heads its piece now: its lines go on as they come
     }
     if (!RecordContinues()) break;
-    NextRecordLine();
-    AppendContinuation(CurrentLine());
-    if (moved && PendingOverThreshold()) FlushPendingHead();
+    AppendNextRecordLine();
+    if (moved && Writer().OverThreshold()) Writer().FlushHead();
   }
-  if (IsLastLine()) {
-    FlushPending();
-    ClosePiece();
-  } else if (PendingOverThreshold()) {
-    FlushPendingHead();
-  }
+  EndRecord();
 }

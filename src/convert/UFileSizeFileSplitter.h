@@ -1,9 +1,8 @@
 // Split rule "File Size": lines go into a piece until the next one would
-// make it larger than MaxFileSize megabytes; lines are never cut.
+// make it larger than MaxFileSize; lines are never cut.
 #pragma once
 
 #include <cstdint>
-#include <limits>
 
 #include "convert/UFileSplitter.h"
 #include "tasks/UFileSplitSession.h"
@@ -15,14 +14,6 @@ class TFileSizeFileSplitter final : public TFileSplitter {
 
  public:
   using TFileSplitter::TFileSplitter;
-  // MaxFileSize x 1,048,576 bytes; a limit beyond 64 bits means no limit.
-  static int64_t SizeLimit(int64_t max_file_size) {
-    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-    if (max_file_size > (kMax >> 20)) return kMax;
-    if (max_file_size < (kMin >> 20)) return kMin;
-    return max_file_size * 1048576;
-  }
 
  protected:
   void RecordLoop() override { RunRecordLoop(*this); }
@@ -30,13 +21,12 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   // Once per line: a line that fits the open piece and is not the last only
   // joins the pending text; the rest is kept out of line.
   void SplitOneLine() override {
-    if (IsPieceOpen() && !RecordContinues()) [[likely]] {
+    if (Writer().IsOpen() && !RecordContinues()) [[likely]] {
       const std::string_view line = CurrentLine();
-      const int64_t size = PieceBytesWritten() + PendingBytes() + static_cast<int64_t>(line.size()) + CrLfSize();
-      if (size <= SizeLimit(Session->Settings.MaxFileSize) && !IsLastLine()) [[likely]] {
-        AppendLine(line);
-        if (PendingOverThreshold()) [[unlikely]]
-          FlushPendingHead();
+      if (Fits(line) && !IsLastLine()) [[likely]] {
+        Writer().AppendLine(line);
+        if (Writer().OverThreshold()) [[unlikely]]
+          Writer().FlushHead();
         return;
       }
     }
@@ -44,6 +34,15 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   }
 
  private:
+  // True when the open piece, as it will lie on disk, stays within the
+  // limit with Line and its CR LF.
+  bool Fits(std::string_view line) {
+    const int64_t size = Writer().PieceSize() + static_cast<int64_t>(line.size() + Writer().CrLf().size());
+    return size <= Session->Settings.MaxFileSizeBytes();
+  }
+  // After a record: the last one ends the piece; otherwise pending text
+  // over the threshold is written.
+  void EndRecord();
   // The rule's steps in full, for any line.
   [[gnu::noinline]] void PlaceLine();
   // A CSV record of several lines, placed whole: measured while its lines

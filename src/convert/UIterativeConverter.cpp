@@ -32,7 +32,7 @@ bool TIterativeConverter::Run() {
 }
 
 void TIterativeConverter::BeginConvert() {
-  Stopped_ = false;  // a stop requested during Prepare is forgotten
+  LoopEnd_ = TLoopEnd::None;  // a stop requested during Prepare is forgotten
   LoggedErrorCount_ = 0;
   CalculateTotal();
   Status_->Start();
@@ -47,7 +47,7 @@ bool TIterativeConverter::ErrorLimitExceeded() {
 }
 
 void TIterativeConverter::EndConvert() {
-  if (!Stopped_) Status_->FixTotal();
+  if (LoopEnd_ != TLoopEnd::Stopped) Status_->FixTotal();
   Status_->Finish();
 }
 

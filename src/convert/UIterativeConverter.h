@@ -24,7 +24,7 @@ class TIterativeConverter {
   // leaves as an exception after CleanUp.
   bool Run();
   // Asks the loop to end before the next record.
-  void Stop() { Stopped_ = true; }
+  void Stop() { LoopEnd_ = TLoopEnd::Stopped; }
   // Reports one failed record (the caller has already counted it): sets
   // ErrorText, raises OnRecordError, and logs the first five of a run.
   void RecordError(const std::string& record_label, const EQuillmereError& error);
@@ -33,7 +33,7 @@ class TIterativeConverter {
   const TConvertStatus& Status() const { return *Status_; }
   int64_t MaxErrorCount() const { return MaxErrorCount_; }
   void SetMaxErrorCount(int64_t count) { MaxErrorCount_ = count; }
-  bool Stopped() const { return Stopped_; }
+  bool Stopped() const { return LoopEnd_ == TLoopEnd::Stopped; }
   int64_t RecordIndex() const { return RecordIndex_; }
   const char* CurrentStep() const { return CurrentStep_; }
 
@@ -55,6 +55,11 @@ class TIterativeConverter {
   virtual void CalculateTotal() = 0;
 
   bool ShouldStop() { return ShouldStopFor(*this); }
+  // Ends the loop before the next record as the error limit does: unlike
+  // after a stop request, the total is still corrected.
+  void EndLoop() {
+    if (LoopEnd_ == TLoopEnd::None) LoopEnd_ = TLoopEnd::Ended;
+  }
 
   // The record loop. Its steps run once per record: a descendant whose steps
   // are final overrides this with RunRecordLoop(*this), which then calls them
@@ -69,8 +74,12 @@ class TIterativeConverter {
   // Posts the error-limit message; true when the limit is exceeded.
   bool ErrorLimitExceeded();
 
+  // Why the loop ends before the records do, if it does; tested before each
+  // record.
+  enum class TLoopEnd : uint8_t { None, Stopped, Ended };
+
   double StartTick_ = 0;
-  bool Stopped_ = false;
+  TLoopEnd LoopEnd_ = TLoopEnd::None;
   int64_t MaxErrorCount_ = 0;
   std::unique_ptr<TConvertStatus> Status_;
   int64_t LoggedErrorCount_ = 0;
@@ -80,7 +89,7 @@ class TIterativeConverter {
 
 template <class TSelf>
 bool TIterativeConverter::ShouldStopFor(TSelf& self) {
-  if (Stopped_) return true;
+  if (LoopEnd_ != TLoopEnd::None) return true;
   if (MaxErrorCount_ > 0 && ErrorLimitExceeded()) return true;
   return !self.IsTotalUncertain() && Status_->Total < RecordIndex_;
 }

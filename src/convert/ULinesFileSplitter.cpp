@@ -17,31 +17,18 @@ void TLinesFileSplitter::InitSplit() {
 
 void TLinesFileSplitter::ReadHeader() {
   Header_.clear();
-  if (!Session->Settings.KeepHeader || !Reader().HasNext()) return;
   // The header is no record of its own: LineIndex stays at -1.
-  Reader().Next();
-  StartRecordAtCurrentLine();
-  Header_.assign(Reader().CurrentLine());
-  Header_ += CrLf();
-  while (RecordContinues()) {
-    NextRecordLine();
-    Header_ += Reader().CurrentLine();
-    Header_ += CrLf();
-  }
-}
-
-void TLinesFileSplitter::WriteHeader() {
-  if (Session->Settings.KeepHeader && !Header_.empty()) WriteText(Header_);
+  if (Session->Settings.KeepHeader) ReadUncountedRecord(Header_);
 }
 
 void TLinesFileSplitter::StartPiece() {
   const int64_t max_lines = Session->Settings.MaxLines;
   NextPieceAt_ = NextPieceAt_ > INT64_MAX - max_lines ? INT64_MAX : NextPieceAt_ + max_lines;
   OpenNextPiece();
-  WriteHeader();
+  Writer().WriteText(Header_);
 }
 
 void TLinesFileSplitter::EndPiece() {
-  FlushPending();
-  if (IsPieceOpen()) ClosePiece();
+  Writer().Flush();
+  Writer().Close();
 }

@@ -26,13 +26,13 @@ class TLinesFileSplitter final : public TFileSplitter {
     // Lines arrive one index at a time, so piece k begins at (k - 1) x MaxLines.
     if (LineIndex() == NextPieceAt_) [[unlikely]]
       StartPiece();
-    AppendLine(CurrentLine());
+    Writer().AppendLine(CurrentLine());
     if (RecordContinues()) [[unlikely]]
       AppendRecordRest();
     if (LineIndex() + 1 == NextPieceAt_ || IsLastLine()) [[unlikely]]
       EndPiece();
-    else if (PendingOverThreshold()) [[unlikely]]
-      FlushPendingHead();
+    else if (Writer().OverThreshold()) [[unlikely]]
+      Writer().FlushHead();
   }
 
  private:
@@ -41,9 +41,8 @@ class TLinesFileSplitter final : public TFileSplitter {
   [[gnu::noinline]] void StartPiece();
   // Writes what is pending and closes the piece.
   [[gnu::noinline]] void EndPiece();
-  void WriteHeader();
 
-  std::string Header_;
+  std::string Header_;  // the kept header's lines, each ending in CR LF; empty without KeepHeader
   // Index of the line that opens the next piece: the line count of the
   // pieces so far, kept instead of a division per line.
   int64_t NextPieceAt_ = 0;

@@ -50,21 +50,21 @@ void TSymbolFileSplitter::PlaceLine(std::string_view text) {
   AtFirst_ = LineIndex() == 0;
   // Before the line: a separator or start line ends the piece gathered so far.
   if (AtSeparator_ || AtStart_) {
-    FlushPending();
-    if (IsPieceOpen()) ClosePiece();
+    Writer().Flush();
+    Writer().Close();
   }
   if (AtFirst_ || AtStart_) OpenNextPiece();
-  if (!AtSeparator_) AppendLine(CurrentLine());
+  if (!AtSeparator_) Writer().AppendLine(CurrentLine());
   if (several_lines) {
     AppendRecordRest();
-    AtEnd_ = MatchEndWith(CurrentText());  // the record's last line
+    AtEnd_ = MatchEndWith(Reader().CurrentText());  // the record's last line
   }
   AtLast_ = IsLastLine();
   if (AtEnd_ || AtLast_)
-    FlushPending();
-  else if (PendingOverThreshold())
-    FlushPendingHead();
+    Writer().Flush();
+  else if (Writer().OverThreshold())
+    Writer().FlushHead();
   // After the line: an end line or separator opens the next piece.
-  if ((AtEnd_ || AtLast_) && IsPieceOpen()) ClosePiece();
+  if (AtEnd_ || AtLast_) Writer().Close();
   if ((AtEnd_ || AtSeparator_) && !AtLast_) OpenNextPiece();
 }

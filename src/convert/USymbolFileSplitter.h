@@ -34,12 +34,12 @@ class TSymbolFileSplitter final : public TFileSplitter {
   void SplitOneLine() override {
     if (LineIndex() != 0 && !RecordContinues() && !MayMatch() && !IsLastLine()) [[likely]] {
       AtSeparator_ = AtStart_ = AtEnd_ = AtFirst_ = AtLast_ = false;
-      AppendLine(CurrentLine());
-      if (PendingOverThreshold()) [[unlikely]]
-        FlushPendingHead();
+      Writer().AppendLine(CurrentLine());
+      if (Writer().OverThreshold()) [[unlikely]]
+        Writer().FlushHead();
       return;
     }
-    PlaceLine(CurrentText());
+    PlaceLine(Reader().CurrentText());
   }
 
  private:

@@ -9,11 +9,14 @@
 #include "log/ULogger.h"
 #include "tasks/UBatchFileSplitSession.h"
 #include "tasks/UFileSplitSession.h"
+#include "tasks/USessionSupport.h"
 #include "util/UErrors.h"
 #include "util/UPathUtils.h"
 
 TBatchFileSplitSessionExecutor::TBatchFileSplitSessionExecutor()
-    : FileSession_(std::make_unique<TFileSplitSession>()), Scanner_(std::make_unique<TFolderScanner>()) {}
+    : FileSession_(std::make_unique<TFileSplitSession>()), Scanner_(std::make_unique<TFolderScanner>()) {
+  Result_.Batch = true;
+}
 
 TBatchFileSplitSessionExecutor::~TBatchFileSplitSessionExecutor() = default;
 
@@ -27,38 +30,56 @@ bool TBatchFileSplitSessionExecutor::Execute() {
   if (outputer == nullptr) throw EInvalidCast();
   outputer->Status = &Splitter_->Status();
 
+  // A folder that is not there is a mistake, not a batch of no files.
+  const bool found = DirectoryExists(BatchSession_->SourceFolder);
+  if (found)
+    SplitListedFiles(*outputer);
+  else
+    TLog::CommandLine().Error("Source folder \"" + BatchSession_->SourceFolder + "\" does not exist.");
+  Result_.Completed = found && !Stopped_;
+  if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
+  return found;
+}
+
+void TBatchFileSplitSessionExecutor::SplitListedFiles(TOutputer& outputer) {
   PieceFolders_.clear();
   Scanner_->Clear();
   Scanner_->Folder = BatchSession_->SourceFolder;
   Scanner_->IncludeSubfolders = BatchSession_->SourceIncludeSub;
   Scanner_->Mask = BatchSession_->SourceMask;
+  // An empty destination is the working directory.
+  Scanner_->Destination = BatchSession_->DestFolder.empty() ? "." : BatchSession_->DestFolder;
   Scanner_->Scan();
   const size_t count = Scanner_->Files().size();
   for (size_t i = 0; i < count; ++i) {
     if (Stopped_) break;
     const std::string file = Scanner_->Files()[i];
+    ++Result_.Files;
     try {
       SplitOneFile(file);
     } catch (const std::exception& e) {
+      ++Result_.FilesFailed;
       // One file's failure ends the work on that file only, but it is
       // reported: in the log file with the file's name, and on "Global".
       std::string message = "Cannot split \"" + file + "\": " + e.what();
       try {
-        outputer->WriteMessage(message);
+        outputer.WriteMessage(message);
         TLog::Global().Error("In TBatchFileSplitSessionExecutor.Execute, " + message);
       } catch (const EQuillmereError&) {
       }
     }
   }
-  if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
-  return true;
 }
 
 void TBatchFileSplitSessionExecutor::SplitOneFile(const std::string& file_name) {
   FileSession_->SourceFile = file_name;
+  // Without a named encoding each file is detected by itself, as a split
+  // task without one is when it is loaded.
+  const std::string& encoding = BatchSession_->Settings.SourceEncoding;
+  FileSession_->Settings.SourceEncoding = encoding.empty() ? DetectEncodingOrEmpty(file_name) : encoding;
   // An empty destination means the working directory, as for a single file.
   const std::string& dest = BatchSession_->DestFolder;
-  std::string piece_folder = FileNameWithoutExtension(file_name) + "_split";
+  std::string piece_folder = FileNameWithoutExtension(file_name) + kPieceFolderSuffix;
   FileSession_->DestFolder = dest.empty() ? piece_folder : dest + "/" + piece_folder;
   // Files of one name share a piece folder: the pieces of the one split
   // first are kept, and the later ones are not split.
@@ -74,9 +95,11 @@ void TBatchFileSplitSessionExecutor::SplitOneFile(const std::string& file_name) 
     Splitter_->Run();
   } catch (...) {
     ClaimPieceFolder(file_name);
+    CountSplit(*Splitter_, Result_);
     throw;
   }
   ClaimPieceFolder(file_name);
+  CountSplit(*Splitter_, Result_);
 }
 
 void TBatchFileSplitSessionExecutor::ClaimPieceFolder(const std::string& file_name) {

@@ -16,6 +16,7 @@ class TFileSplitter;
 class TFileSplitSession;
 class TBatchFileSplitSession;
 class TFolderScanner;
+class TOutputer;
 
 class TBatchFileSplitSessionExecutor : public TSessionExecutor {
  public:
@@ -29,6 +30,9 @@ class TBatchFileSplitSessionExecutor : public TSessionExecutor {
   TFileSplitter* Splitter() const { return Splitter_.get(); }
 
  private:
+  // Lists the files of the source folder and splits each in turn; a file
+  // that fails is reported and the batch goes on.
+  void SplitListedFiles(TOutputer& outputer);
   void SplitOneFile(const std::string& file_name);
   // Records the piece folder of the file just run, once its split has
   // cleared or created it.

@@ -25,6 +25,12 @@ std::unique_ptr<TFileSplitter> CreateSplitter(const TNamedChoice<TSplitRule>& ru
                         "\": SplitByType must be \"Lines\", \"File Size\" or \"Symbol\".");
 }
 
+void CountSplit(const TFileSplitter& splitter, TTaskResult& result) {
+  result.Pieces += splitter.PiecesCreated();
+  result.Records += splitter.Status().Converted;
+  result.RecordsFailed += splitter.Status().ErrorCount;
+}
+
 TFileSplitSessionExecutor::TFileSplitSessionExecutor() = default;
 
 TFileSplitSessionExecutor::~TFileSplitSessionExecutor() = default;
@@ -52,6 +58,8 @@ bool TFileSplitSessionExecutor::Execute() {
     }
     result = false;
   }
+  Result_.Completed = result && !Splitter_->Stopped();
+  CountSplit(*Splitter_, Result_);
   if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
   return result;
 }

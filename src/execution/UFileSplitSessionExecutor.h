@@ -12,6 +12,8 @@
 // A new splitter for the rule. A name of no rule raises EQuillmereError,
 // before any file is touched.
 std::unique_ptr<TFileSplitter> CreateSplitter(const TNamedChoice<TSplitRule>& rule, const TSplitterSizes& sizes = {});
+// Adds the pieces, records and failed records of the splitter's last run.
+void CountSplit(const TFileSplitter& splitter, TTaskResult& result);
 
 class TFileSplitSessionExecutor : public TSessionExecutor {
  public:

@@ -11,6 +11,11 @@ namespace {
 
 bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
+// Path is Folder or lies in it; both are real paths, and an empty one is no folder.
+bool IsInFolder(const std::string& path, const std::string& folder) {
+  return !folder.empty() && !path.empty() && (path == folder || path.starts_with(WithTrailingSlash(folder)));
+}
+
 // A name is numeric when what is left without its extension is a 32-bit
 // whole number, optionally signed.
 bool NumericName(const std::string& name, int32_t& number) {
@@ -27,6 +32,8 @@ void TFolderScanner::Scan() {
   if (Folder.empty() || Mask.empty()) return;
   MaskParts_ = SplitMask(Mask);
   MaskExtension_ = ExtensionOfName(MaskParts_.Name);
+  DestinationPath_ = Destination.empty() ? std::string() : RealPath(Destination);
+  FolderInDestination_ = IsInFolder(RealPath(Folder), DestinationPath_);
   Visited_.clear();
   Listed_.clear();
   std::vector<TFound> found;
@@ -60,9 +67,18 @@ void TFolderScanner::ScanFolder(const std::string& folder, std::vector<TFound>& 
     ListMatchesBelow(dir + MaskParts_.Folder, found);
   if (!IncludeSubfolders) return;
   for (const std::string& name : names) {
-    if (!MatchesMask(name, "*.*") || IsHiddenName(name) || !DirectoryExists(dir + name)) continue;
+    if (IsHiddenName(name) || !DirectoryExists(dir + name) || IsExcluded(dir + name)) continue;
     ScanFolder(dir + name + "/", found);
   }
+}
+
+bool TFolderScanner::IsExcluded(const std::string& dir) const {
+  const std::string path = RealPath(dir);
+  if (!IsInFolder(path, DestinationPath_)) return false;
+  if (!FolderInDestination_) return true;
+  // The first folder below the destination on the way to Dir.
+  const std::string_view below = std::string_view(path).substr(WithTrailingSlash(DestinationPath_).size());
+  return below.substr(0, below.find('/')).ends_with(kPieceFolderSuffix);
 }
 
 void TFolderScanner::ListMatchesBelow(const std::string& folder, std::vector<TFound>& found) {

@@ -1,6 +1,8 @@
 // Runs one loaded task session.
 #pragma once
 
+#include "execution/UTaskResult.h"
+
 class TTaskSession;
 class TOutputer;
 
@@ -17,7 +19,13 @@ class TSessionExecutor {
   virtual bool Execute() = 0;
   // Asks a running split to stop after its current record.
   virtual void Stop() = 0;
+  // What Execute came to; before it, or when it raised, a task that did not
+  // run to its end, with the counts reached so far (none before Execute).
+  const TTaskResult& Result() const { return Result_; }
 
   TTaskSession* Session = nullptr;  // not owned
   TOutputer* Outputer = nullptr;    // not owned; set before Execute
+
+ protected:
+  TTaskResult Result_;
 };

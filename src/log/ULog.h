@@ -16,4 +16,6 @@ class TLog {
   // The logger registered under Name, created and registered when absent.
   static TLogger& GetLogger(const std::string& name);
   static TLogger& Global() { return GetLogger("Global"); }
+  // The log file of the command line: what the user reads of a run.
+  static TLogger& CommandLine() { return GetLogger("cmdline"); }
 };

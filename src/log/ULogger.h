@@ -25,6 +25,7 @@ class TLogger {
   void Log(uint32_t level, const std::string& message);
   void Debug(const std::string& message) { Log(llDebug, message); }
   void Info(const std::string& message) { Log(llInfo, message); }
+  void Warn(const std::string& message) { Log(llWarn, message); }
   void Error(const std::string& message) { Log(llError, message); }
 
   static std::string FormatLine(uint32_t level, const std::string& message);

@@ -7,9 +7,8 @@
 
 namespace {
 constexpr auto& kSection = TSplitSettings::kSection;
-// Batch files have always held MaxLines in 32 bits and named no symbol type
-// by default.
-constexpr TSplitSettings::TReading kReading{.MaxLinesIn32Bits = true, .SymbolTypeDefault = ""};
+// Batch files have always held MaxLines in 32 bits.
+constexpr TSplitSettings::TReading kReading{.MaxLinesIn32Bits = true};
 }  // namespace
 
 TBatchFileSplitSession::TBatchFileSplitSession()
@@ -35,21 +34,19 @@ void TBatchFileSplitSession::WriteToIni(const std::string& file_name) {
 
 void TBatchFileSplitSession::ReadFromIni(const std::string& file_name) {
   TIniFile ini(file_name);
+  Settings.ReadFromIni(ini, kReading);
   SourceFolder = ini.ReadString(kSection, "SourceFolder", "");
-  SourceIncludeSub = ini.ReadBool(kSection, "SourceIncludeSub", false);
+  SourceIncludeSub = ReadTaskBool(ini, "SourceIncludeSub", false, Settings.Invalid);
   SourceMask = ini.ReadString(kSection, "SourceMask", "");
   DestFolder = ini.ReadString(kSection, "DestFolder", "");
-  Settings.ReadFromIni(ini, kReading);
-  // An empty SourceFolder names no folder: the batch never searches the root.
-  if (Settings.SourceEncoding.empty() && !SourceFolder.empty() && DirectoryExists(SourceFolder)) {
-    std::string first = FindFirstMatch(SourceFolder, SourceMask, SourceIncludeSub);
-    if (!first.empty()) Settings.SourceEncoding = DetectEncodingOrEmpty(first);
-  }
+  UnknownKeys = UnknownTaskFileKeys(ini);
 }
 
 std::unique_ptr<TTaskSession> TBatchFileSplitSession::NewSession() const {
   return std::make_unique<TBatchFileSplitSession>();
 }
+
+std::vector<std::string> TBatchFileSplitSession::InvalidValues() const { return Settings.InvalidValueMessages(); }
 
 void TBatchFileSplitSession::GetDescription(std::string& text) const {
   text = Settings.Describe(SourceDescription(), DestDescription());

@@ -14,20 +14,20 @@ class TBatchFileSplitSession : public TTaskSession {
 
   bool IsSameAs(const TTaskSession& other) const override;
   void WriteToIni(const std::string& file_name) override;
-  // Reads the keys; a MaxLines that is no 32-bit integer reads as 0, and a
-  // missing SymbolType as empty. With no SourceEncoding, the encoding of the
-  // first file that the mask finds in a non-empty, existing SourceFolder is
-  // taken.
+  // Reads the keys; a MaxLines that is no 32-bit integer is refused. An
+  // empty SourceEncoding stays empty: the batch detects each file's own.
   void ReadFromIni(const std::string& file_name) override;
   std::unique_ptr<TTaskSession> NewSession() const override;
   void GetDescription(std::string& text) const override;
+  std::vector<std::string> InvalidValues() const override;
 
   // The first two lines of the description.
   std::string SourceDescription() const { return "From : " + SourceFolder; }
   std::string DestDescription() const { return "To : " + DestFolder; }
 
   std::string SourceFolder;
-  // Also take matching files from subfolders, at any depth.
+  // Also take matching files from the subfolders that are not hidden, at any
+  // depth, except the destination folder.
   bool SourceIncludeSub = false;
   // Wildcard mask of the file names to split.
   std::string SourceMask;

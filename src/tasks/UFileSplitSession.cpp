@@ -7,7 +7,7 @@
 
 namespace {
 constexpr auto& kSection = TSplitSettings::kSection;
-constexpr TSplitSettings::TReading kReading{.MaxLinesIn32Bits = false, .SymbolTypeDefault = "Separator"};
+constexpr TSplitSettings::TReading kReading{.MaxLinesIn32Bits = false};
 }  // namespace
 
 TFileSplitSession::TFileSplitSession() : TTaskSession("Split File Task (*.sft)|*.sft", "sft", "Split") {}
@@ -32,11 +32,14 @@ void TFileSplitSession::ReadFromIni(const std::string& file_name) {
   SourceFile = ini.ReadString(kSection, "SourceFile", "");
   DestFolder = ini.ReadString(kSection, "DestFolder", "");
   Settings.ReadFromIni(ini, kReading);
+  UnknownKeys = UnknownTaskFileKeys(ini);
   if (Settings.SourceEncoding.empty() && FileExists(SourceFile))
     Settings.SourceEncoding = DetectEncodingOrEmpty(SourceFile);
 }
 
 std::unique_ptr<TTaskSession> TFileSplitSession::NewSession() const { return std::make_unique<TFileSplitSession>(); }
+
+std::vector<std::string> TFileSplitSession::InvalidValues() const { return Settings.InvalidValueMessages(); }
 
 void TFileSplitSession::GetDescription(std::string& text) const {
   text = Settings.Describe(SourceDescription(), DestDescription());

@@ -17,6 +17,7 @@ class TFileSplitSession : public TTaskSession {
   void ReadFromIni(const std::string& file_name) override;
   std::unique_ptr<TTaskSession> NewSession() const override;
   void GetDescription(std::string& text) const override;
+  std::vector<std::string> InvalidValues() const override;
 
   // The first two lines of the description.
   std::string SourceDescription() const { return "From : " + SourceFile; }

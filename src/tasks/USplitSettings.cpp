@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "util/UIniFile.h"
+#include "util/UTextUtils.h"
 
 namespace {
 
@@ -18,8 +19,47 @@ static_assert(std::size(kSymbolTypeNames) == stUnknown);
 std::span<const std::string_view> NamesOf(TSplitRule) { return kRuleNames; }
 std::span<const std::string_view> NamesOf(TSymbolType) { return kSymbolTypeNames; }
 
+// The spellings of the units, in their order; a plain number has none.
+constexpr std::string_view kSizeUnitNames[] = {"", "B", "K", "KiB", "M", "MiB", "G", "GiB", "KB", "MB", "GB"};
+static_assert(std::size(kSizeUnitNames) == std::size(kSizeUnitBytes));
+
+// The keys that only their rule reads: a value of another rule's key is not
+// looked at.
+constexpr struct {
+  std::string_view Key;
+  TSplitRule Rule;
+} kRuleKeys[] = {{"MaxLines", srLines},    {"KeepHeader", srLines},   {"MaxFileSize", srFileSize},
+                 {"SymbolType", srSymbol}, {"SymbolValue", srSymbol}, {"IgnoreCase", srSymbol}};
+
 constexpr char kCrLf[] = "\r\n";
 const char* TrueFalse(bool value) { return value ? "True" : "False"; }
+
+constexpr auto& kSection = TSplitSettings::kSection;
+
+template <typename TEnum>
+TNamedChoice<TEnum> ReadChoice(const TIniFile& ini, std::string_view key, std::string_view default_value,
+                               std::string_view accepts, std::vector<TInvalidValue>& invalid) {
+  TNamedChoice<TEnum> choice(ini.ReadString(kSection, key, default_value));
+  if (choice.Value() == static_cast<TEnum>(NamesOf(TEnum{}).size()))
+    invalid.push_back({std::string(key), choice.Text(), std::string(accepts)});
+  return choice;
+}
+
+// A whole number, then optionally spaces and a unit (any letter case).
+bool ParseMaxFileSize(std::string_view text, int64_t& count, TSizeUnit& unit) {
+  size_t digits = text.find_first_not_of("+-0123456789");
+  if (digits == std::string_view::npos) digits = text.size();
+  std::string_view rest = text.substr(digits);
+  while (rest.starts_with(' ')) rest.remove_prefix(1);
+  if (!TryParseInt64(text.substr(0, digits), count)) return false;
+  for (size_t i = 0; i < std::size(kSizeUnitNames); ++i) {
+    if (SameTextAscii(rest, kSizeUnitNames[i])) {
+      unit = static_cast<TSizeUnit>(i);
+      return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -31,28 +71,67 @@ TNamedChoice<TEnum>::TNamedChoice(TEnum value) : Value_(value) {
 
 template <typename TEnum>
 TNamedChoice<TEnum>::TNamedChoice(std::string text) : Text_(std::move(text)) {
-  // Exact and case-sensitive: "lines" names no rule.
   const auto names = NamesOf(TEnum{});
+  const std::string form = LooseForm(Text_);
   size_t i = 0;
-  while (i < names.size() && names[i] != Text_) ++i;
+  while (i < names.size() && (Text_.empty() || LooseForm(names[i]) != form)) ++i;
   Value_ = static_cast<TEnum>(i);
+}
+
+template <typename TEnum>
+std::string_view TNamedChoice<TEnum>::Name() const {
+  const auto names = NamesOf(Value_);
+  return static_cast<size_t>(Value_) < names.size() ? names[Value_] : std::string_view(Text_);
 }
 
 template class TNamedChoice<TSplitRule>;
 template class TNamedChoice<TSymbolType>;
 
+bool ReadTaskBool(const TIniFile& ini, std::string_view key, bool default_value, std::vector<TInvalidValue>& invalid) {
+  const std::string text = ini.ReadString(kSection, key, "");
+  if (text.empty()) return default_value;
+  // The first character decides, as it always has; the words are new.
+  if (text[0] == '1') return true;
+  if (text[0] == '0') return false;
+  const std::string word = AsciiLower(text);
+  if (word == "true" || word == "yes" || word == "on") return true;
+  if (word == "false" || word == "no" || word == "off") return false;
+  invalid.push_back({std::string(key), text, "1, true, yes or on; 0, false, no or off"});
+  return default_value;
+}
+
 void TSplitSettings::ReadFromIni(const TIniFile& ini, const TReading& reading) {
+  Invalid.clear();
   SourceEncoding = ini.ReadString(kSection, "SourceEncoding", "");
-  SplitByType = TNamedChoice<TSplitRule>(ini.ReadString(kSection, "SplitByType", "Lines"));
-  // Outside 32 bits reads as 0 like any non-integer, which the run refuses.
-  MaxLines =
-      reading.MaxLinesIn32Bits ? ini.ReadInteger(kSection, "MaxLines", 0) : ini.ReadInt64(kSection, "MaxLines", 0);
-  KeepHeader = ini.ReadBool(kSection, "KeepHeader", false);
-  MaxFileSize = ini.ReadInt64(kSection, "MaxFileSize", 100);
-  SymbolType = TNamedChoice<TSymbolType>(ini.ReadString(kSection, "SymbolType", reading.SymbolTypeDefault));
+  SplitByType = ReadChoice<TSplitRule>(ini, "SplitByType", "Lines", "Lines, File Size or Symbol", Invalid);
+
+  // Missing or empty, MaxLines is 0, which the rule refuses with its own message.
+  const std::string max_lines = ini.ReadString(kSection, "MaxLines", "");
+  int64_t wide = 0;
+  int32_t narrow = 0;
+  const bool whole = reading.MaxLinesIn32Bits ? TryParseInt32(max_lines, narrow) : TryParseInt64(max_lines, wide);
+  MaxLines = !whole ? 0 : reading.MaxLinesIn32Bits ? narrow : wide;
+  if (!max_lines.empty() && (!whole || MaxLines < 1))
+    Invalid.push_back(
+        {"MaxLines", max_lines,
+         std::string("a whole number from 1 to ") + (reading.MaxLinesIn32Bits ? "2147483647" : "9223372036854775807")});
+
+  KeepHeader = ReadTaskBool(ini, "KeepHeader", false, Invalid);
+
+  MaxFileSize = 100;
+  MaxFileSizeUnit = suMiBPlain;
+  const std::string max_file_size = ini.ReadString(kSection, "MaxFileSize", "");
+  if (!max_file_size.empty() && !ParseMaxFileSize(max_file_size, MaxFileSize, MaxFileSizeUnit)) {
+    MaxFileSize = 100;
+    MaxFileSizeUnit = suMiBPlain;
+    Invalid.push_back({"MaxFileSize", max_file_size,
+                       "a whole number of MiB, or one followed by B, K, KiB, M, MiB, G, GiB, KB, MB or GB"});
+  }
+
+  SymbolType = ReadChoice<TSymbolType>(ini, "SymbolType", "Separator", "Separator, Start With or End With", Invalid);
   SymbolValue = ini.ReadString(kSection, "SymbolValue", "");
-  IgnoreCase = ini.ReadBool(kSection, "IgnoreCase", false);
-  QuotedFields = ini.ReadBool(kSection, "QuotedFields", false);
+  IgnoreCase = ReadTaskBool(ini, "IgnoreCase", false, Invalid);
+  QuotedFields = ReadTaskBool(ini, "QuotedFields", false, Invalid);
 }
 
 void TSplitSettings::WriteSourceEncoding(TIniFile& ini) const {
@@ -63,11 +142,13 @@ void TSplitSettings::WriteRuleKeys(TIniFile& ini) const {
   ini.WriteString(kSection, "SplitByType", SplitByType.Text());
   ini.WriteInt64(kSection, "MaxLines", MaxLines);
   ini.WriteBool(kSection, "KeepHeader", KeepHeader);
-  ini.WriteInt64(kSection, "MaxFileSize", MaxFileSize);
+  ini.WriteString(kSection, "MaxFileSize", std::to_string(MaxFileSize) + std::string(kSizeUnitNames[MaxFileSizeUnit]));
   ini.WriteString(kSection, "SymbolType", SymbolType.Text());
   ini.WriteString(kSection, "SymbolValue", SymbolValue);
   ini.WriteBool(kSection, "IgnoreCase", IgnoreCase);
   if (QuotedFields || ini.ValueExists(kSection, "QuotedFields")) ini.WriteBool(kSection, "QuotedFields", QuotedFields);
+  // Replaced in place: the keys keep their order.
+  for (const TInvalidValue& value : Invalid) ini.WriteString(kSection, value.Key, value.Value);
 }
 
 std::string TSplitSettings::Describe(std::string_view source, std::string_view dest) const {
@@ -77,10 +158,15 @@ std::string TSplitSettings::Describe(std::string_view source, std::string_view d
       text += "Max Lines per Split File: " + std::to_string(MaxLines) + kCrLf + "Keep Header: " + TrueFalse(KeepHeader);
       break;
     case srFileSize:
-      text += "Max File Size per Split File: " + std::to_string(MaxFileSize) + " MB";
+      text += "Max File Size per Split File: " + std::to_string(MaxFileSize);
+      if (MaxFileSizeUnit == suMiBPlain)
+        text += " MB";
+      else
+        text +=
+            " " + std::string(kSizeUnitNames[MaxFileSizeUnit]) + " (" + std::to_string(MaxFileSizeBytes()) + " bytes)";
       break;
     case srSymbol:
-      text += SymbolType.Text() + ": " + SymbolValue + kCrLf + "Ignore Case: " + TrueFalse(IgnoreCase);
+      text += std::string(SymbolType.Name()) + ": " + SymbolValue + kCrLf + "Ignore Case: " + TrueFalse(IgnoreCase);
       break;
     case srUnknown:
       break;
@@ -91,4 +177,16 @@ std::string TSplitSettings::Describe(std::string_view source, std::string_view d
     text += "Quoted Fields: True";
   }
   return text;
+}
+
+std::vector<std::string> TSplitSettings::InvalidValueMessages() const {
+  std::vector<std::string> messages;
+  for (const TInvalidValue& value : Invalid) {
+    bool takes_effect = true;
+    for (const auto& [key, rule] : kRuleKeys)
+      if (key == value.Key) takes_effect = rule == SplitByType.Value();
+    if (takes_effect)
+      messages.push_back("Invalid value \"" + value.Value + "\" for " + value.Key + ": " + value.Accepts + ".");
+  }
+  return messages;
 }

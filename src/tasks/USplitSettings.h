@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TIniFile;
 
@@ -15,10 +17,11 @@ enum TSplitRule { srLines, srFileSize, srSymbol, srUnknown };
 // makes no line a symbol line.
 enum TSymbolType { stSeparator, stStartWith, stEndWith, stUnknown };
 
-// A value of one of the enumerations above as a task file names it. Only the
-// exact name, letter case included, selects a value; any other text selects
-// the unknown one. The text is kept either way, so that a task is saved and
-// described with the very name it was read with.
+// A value of one of the enumerations above as a task file names it. A name
+// selects its value whatever its letter case, spaces, "-" and "_" ("start
+// with" and "START-WITH" are "Start With"); any other text selects the
+// unknown one. The text is kept either way, so that a task is saved with the
+// very name it was read with.
 template <typename TEnum>
 class TNamedChoice {
  public:
@@ -31,7 +34,10 @@ class TNamedChoice {
   explicit TNamedChoice(std::string text);
 
   TEnum Value() const { return Value_; }
+  // The text as read.
   const std::string& Text() const { return Text_; }
+  // The value's own name ("Start With"); the text as read for the unknown one.
+  std::string_view Name() const;
 
   bool operator==(const TNamedChoice&) const = default;
   bool operator==(TEnum value) const { return Value_ == value; }
@@ -44,25 +50,46 @@ class TNamedChoice {
 extern template class TNamedChoice<TSplitRule>;
 extern template class TNamedChoice<TSymbolType>;
 
+// The units a MaxFileSize may carry: powers of 1024 (K is KiB) and of 1000;
+// a plain number counts MiB.
+enum TSizeUnit : uint8_t { suMiBPlain, suB, suK, suKiB, suM, suMiB, suG, suGiB, suKB, suMB, suGB };
+inline constexpr int64_t kSizeUnitBytes[] = {1 << 20, 1,       1 << 10, 1 << 10, 1 << 20,   1 << 20,
+                                             1 << 30, 1 << 30, 1000,    1000000, 1000000000};
+
+// A value of a task file that its key does not accept, as the file gave it.
+struct TInvalidValue {
+  std::string Key;      // as the program spells it: "KeepHeader"
+  std::string Value;    // as read, quotes removed
+  std::string Accepts;  // what the key accepts, for the message
+  bool operator==(const TInvalidValue&) const = default;
+};
+
+// Reads a Boolean of a task file: true for a first character "1" and for
+// true, yes and on; false for a first character "0" and for false, no and
+// off; letter case ignored. A missing or empty value gives Default, and so
+// does any other value, which is added to Invalid.
+bool ReadTaskBool(const TIniFile& ini, std::string_view key, bool default_value, std::vector<TInvalidValue>& invalid);
+
 // Every member starts at its zero value (empty, 0, false, unknown): the
 // defaults of a task file apply only when one is read.
 struct TSplitSettings {
   // How a task kind reads the keys: the two kinds' files have always differed
-  // in these.
+  // in this.
   struct TReading {
-    bool MaxLinesIn32Bits;  // a MaxLines outside 32 bits reads as 0
-    std::string_view SymbolTypeDefault;
+    bool MaxLinesIn32Bits;  // a MaxLines outside 32 bits is refused
   };
 
   // The section that holds these keys and the kind's own.
   static constexpr char kSection[] = "Split";
 
-  // Reads the nine keys with their defaults; nothing is validated.
+  // Reads the nine keys with their defaults. A value its key does not accept
+  // leaves the default and is kept in Invalid, for the run to refuse.
   void ReadFromIni(const TIniFile& ini, const TReading& reading);
   // The kinds write their own keys between these two, where their files have
   // always held them: SourceEncoding, then SplitByType to QuotedFields.
   // QuotedFields is written only when true or already in the file, so that
-  // a task that never used it keeps the keys it always had.
+  // a task that never used it keeps the keys it always had. A value that was
+  // refused is written back as it was read.
   void WriteSourceEncoding(TIniFile& ini) const;
   void WriteRuleKeys(TIniFile& ini) const;
 
@@ -71,6 +98,19 @@ struct TSplitSettings {
   // its own. Lines are separated by CR LF; no CR LF follows the last rule line.
   std::string Describe(std::string_view source, std::string_view dest) const;
 
+  // One line 'Invalid value "<value>" for <Key>: <what it accepts>.' for
+  // each value in Invalid that takes effect: all but the keys of another rule
+  // than SplitByType names.
+  std::vector<std::string> InvalidValueMessages() const;
+
+  // MaxFileSize in bytes; a limit beyond 64 bits means no limit (or, below
+  // zero, the lowest one).
+  int64_t MaxFileSizeBytes() const {
+    int64_t bytes = 0;
+    if (!__builtin_mul_overflow(MaxFileSize, kSizeUnitBytes[MaxFileSizeUnit], &bytes)) return bytes;
+    return MaxFileSize < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+  }
+
   bool operator==(const TSplitSettings&) const = default;
 
   // Display name or key of an encoding, "Auto Detect", or empty to detect.
@@ -78,12 +118,16 @@ struct TSplitSettings {
   TNamedChoice<TSplitRule> SplitByType;
   int64_t MaxLines = 0;
   bool KeepHeader = false;
-  // Megabytes of 1048576 bytes.
+  // The largest piece: this many of MaxFileSizeUnit.
   int64_t MaxFileSize = 0;
+  TSizeUnit MaxFileSizeUnit = suMiBPlain;
   TNamedChoice<TSymbolType> SymbolType;
   std::string SymbolValue;
   bool IgnoreCase = false;
   // Records are CSV records: a line whose double quotes leave a field open
   // takes in the lines that follow until the count of quotes is even.
   bool QuotedFields = false;
+  // The values read that their keys do not accept, in the order read; the
+  // settings they belong to hold their defaults. A kind adds its own.
+  std::vector<TInvalidValue> Invalid;
 };

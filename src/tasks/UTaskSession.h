@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TTaskSession {
  public:
@@ -35,6 +36,10 @@ class TTaskSession {
   virtual std::unique_ptr<TTaskSession> NewSession() const = 0;
   // Multi-line text that describes the task, lines separated by CR LF.
   virtual void GetDescription(std::string& text) const = 0;
+  // One message per value read that the task needs and cannot take
+  // ("Invalid value ..."); empty when it can run. Values of settings that do
+  // not take effect for the task are not looked at.
+  virtual std::vector<std::string> InvalidValues() const { return {}; }
 
   // File-chooser filter of the kind: description, "|", pattern.
   std::string FileFilter;
@@ -43,6 +48,9 @@ class TTaskSession {
   std::string Category;
   // Path of the task file last loaded or saved; empty for a new session.
   std::string FileName;
+  // The keys of the file's section that no task kind knows, as the file
+  // spells them, in file order; filled by ReadFromIni.
+  std::vector<std::string> UnknownKeys;
 
  protected:
   TTaskSession(std::string file_filter, std::string default_ext, std::string category);

@@ -1,20 +1,44 @@
 #include "text/UEncodingDetect.h"
 
-#include <algorithm>
-
+#include "text/UEncodings.h"
 #include "util/UFileStream.h"
 #include "util/UTextUtils.h"
 
 bool IsAutoDetect(std::string_view name) { return AsciiLower(name) == "auto detect"; }
 
+std::string_view ByteOrderMarkKeyOf(std::string_view head) {
+  if (head.starts_with("\xEF\xBB\xBF")) return "utf8bom";
+  if (head.starts_with("\xFF\xFE")) return "ucs2le";
+  if (head.starts_with("\xFE\xFF")) return "ucs2be";
+  return {};
+}
+
 std::string DetectFileEncoding(const std::string& file_name) {
-  TFileStream file = TFileStream::OpenRead(file_name);
-  unsigned char head[8] = {};
-  size_t count = static_cast<size_t>(std::min<int64_t>(file.Size(), 8));
-  file.ReadExact(head, count);
-  if (count < 2) return "UTF-8";
-  if (count >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) return "UTF-8BOM";
-  if (head[0] == 0xFF && head[1] == 0xFE) return "UCS-2LE (Unicode Little Endian)";
-  if (head[0] == 0xFE && head[1] == 0xFF) return "UCS-2BE (Unicode Big Endian)";
-  return "UTF-8";
+  const std::string_view key = ByteOrderMarkKeyOf(ReadFileHead(file_name, 8));
+  return DisplayNameOf(key.empty() ? "utf8" : key);
+}
+
+TSourceEncoding ChooseSourceEncoding(const std::string& named, std::string_view head) {
+  if (named.empty() || IsAutoDetect(named)) return {named};
+  const std::string_view mark = ByteOrderMarkKeyOf(head);
+  const std::string alias = KeyOfEncodingAlias(named, mark);
+  const std::string key = alias.empty() ? NormalizeEncodingName(named) : alias;
+  if (mark.empty() || key == mark || (mark == "utf8bom" && key == "utf8")) return {alias.empty() ? named : alias};
+  return {std::string(mark), true};
+}
+
+std::string_view CompressionFormatOf(std::string_view head) {
+  constexpr struct {
+    std::string_view Signature, Format;
+  } kSignatures[] = {
+      {"\x1F\x8B", "gzip"},
+      {"\x28\xB5\x2F\xFD", "zstd"},
+      {std::string_view("\xFD\x37\x7A\x58\x5A\x00", 6), "xz"},
+      {"PK\x03\x04", "zip"},
+      {"\x37\x7A\xBC\xAF\x27\x1C", "7z"},
+  };
+  for (const auto& [signature, format] : kSignatures)
+    if (head.starts_with(signature)) return format;
+  if (head.size() >= 4 && head.starts_with("BZh") && head[3] >= '0' && head[3] <= '9') return "bzip2";
+  return {};
 }

@@ -29,6 +29,51 @@ constexpr TCharset Charsets[] = {
     {"koi8ru", "KOI8-RU"},
 };
 
+// The names iconv and most other tools use for the table's character sets.
+constexpr TEncodingAlias Aliases[] = {
+    {"UTF-16LE", "ucs2le"},
+    {"UTF-16BE", "ucs2be"},
+    {"UTF-16", ""},
+    {"UCS-2", ""},
+    {"Unicode", ""},
+    {"windows-1250", "cp1250"},
+    {"windows-1251", "cp1251"},
+    {"windows-1252", "cp1252"},
+    {"windows-1253", "cp1253"},
+    {"windows-1254", "cp1254"},
+    {"windows-1255", "cp1255"},
+    {"windows-1256", "cp1256"},
+    {"windows-1257", "cp1257"},
+    {"windows-1258", "cp1258"},
+    {"windows-874", "cp874"},
+    {"IBM437", "cp437"},
+    {"IBM850", "cp850"},
+    {"IBM852", "cp852"},
+    {"IBM866", "cp866"},
+    {"Shift_JIS", "cp932"},
+    {"SJIS", "cp932"},
+    {"MS932", "cp932"},
+    {"Windows-31J", "cp932"},
+    {"GBK", "cp936"},
+    {"GB2312", "cp936"},
+    {"EUC-CN", "cp936"},
+    {"MS936", "cp936"},
+    {"Big5", "cp950"},
+    {"MS950", "cp950"},
+    {"EUC-KR", "cp949"},
+    {"UHC", "cp949"},
+    {"MS949", "cp949"},
+    {"ISO-8859-1", "iso88591"},
+    {"Latin1", "iso88591"},
+    {"ISO-8859-2", "iso88592"},
+    {"Latin2", "iso88592"},
+    {"ISO-8859-15", "iso885915"},
+    {"Latin9", "iso885915"},
+    {"MacRoman", "macintosh"},
+    {"US-ASCII", "utf8"},
+    {"ASCII", "utf8"},
+};
+
 }  // namespace
 
 void StartUpEncodings() {
@@ -92,6 +137,18 @@ std::string DisplayNameOf(std::string_view key) {
   for (const TEncodingName& entry : EncodingNames())
     if (SameTextAscii(entry.Key, key)) return entry.DisplayName;
   return std::string(key);
+}
+
+std::span<const TEncodingAlias> EncodingAliases() { return Aliases; }
+
+std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key) {
+  const std::string form = LooseForm(name);
+  for (const TEncodingAlias& alias : Aliases) {
+    if (LooseForm(alias.Name) != form) continue;
+    if (!alias.Key.empty()) return std::string(alias.Key);
+    return mark_key == "ucs2be" ? "ucs2be" : "ucs2le";
+  }
+  return {};
 }
 
 TDecoderKind DecoderFor(std::string_view name) {

@@ -3,6 +3,7 @@
 // reading, the byte-order marks and the platform converter's name per key.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,19 @@ void ShutDownEncodings();
 std::string NormalizeEncodingName(std::string_view name);
 // The display name of Key (letter case ignored); Key itself when not listed.
 std::string DisplayNameOf(std::string_view key);
+
+// A name that other tools and users give a character set of the table.
+struct TEncodingAlias {
+  std::string_view Name;  // "windows-1251", "Shift_JIS"
+  std::string_view Key;   // "cp1251"; empty for UTF-16 in no byte order of its own
+};
+// Every alias, in the order the manual page lists them.
+std::span<const TEncodingAlias> EncodingAliases();
+// The key an alias stands for, letter case, "-", "_" and spaces ignored
+// ("WINDOWS 1251" is "cp1251"); empty when Name is no alias. UTF-16, UCS-2
+// and Unicode take the byte order of MarkKey, the key of the source's
+// byte-order mark: "ucs2be" for "ucs2be", "ucs2le" for anything else.
+std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key);
 
 enum class TDecoderKind { Utf8, Utf16BE, Utf16LE, Locale };
 // The decoder kind the reader uses for a name (normalised first). Code pages

@@ -23,6 +23,13 @@ class EInOutError : public EQuillmereError {
   using EQuillmereError::EQuillmereError;
 };
 
+// A write failed for lack of room: the disk or the quota is full, or the
+// file has reached the size limit.
+class EOutOfRoom : public EInOutError {
+ public:
+  using EInOutError::EInOutError;
+};
+
 // An object was used as a class it is not (a session or outputer of the wrong kind).
 class EInvalidCast : public EQuillmereError {
  public:

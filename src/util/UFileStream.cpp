@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 #include <vector>
@@ -116,7 +117,10 @@ void TFileStream::WriteAll(const void* data, size_t count) {
     ssize_t n = ::write(Fd_, in, count);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EInOutError("Cannot write to file \"" + Path_ + "\". " + SysErrorMessage(errno));
+      const int error = errno;
+      const std::string message = "Cannot write to file \"" + Path_ + "\". " + SysErrorMessage(error);
+      if (error == ENOSPC || error == EDQUOT || error == EFBIG) throw EOutOfRoom(message);
+      throw EInOutError(message);
     }
     in += n;
     count -= static_cast<size_t>(n);
@@ -153,6 +157,13 @@ void WriteWholeFile(const std::string& path, const std::string& content) {
   TFileStream file = TFileStream::Create(path);
   file.WriteAll(content.data(), content.size());
   file.Close();
+}
+
+std::string ReadFileHead(const std::string& path, size_t count) {
+  TFileStream file = TFileStream::OpenRead(path);
+  std::string head(static_cast<size_t>(std::min<int64_t>(file.Size(), static_cast<int64_t>(count))), '\0');
+  file.ReadExact(head.data(), head.size());
+  return head;
 }
 
 bool CopyFileContent(const std::string& from, const std::string& to) {

@@ -39,7 +39,8 @@ class TFileStream {
   size_t ReadSome(void* buffer, size_t count);
   // Reads exactly Count bytes or raises EReadError ("Stream read error").
   void ReadExact(void* buffer, size_t count);
-  // Writes all Count bytes or raises EInOutError.
+  // Writes all Count bytes or raises EInOutError; EOutOfRoom when there is
+  // no room for them (no space, quota, file size limit).
   void WriteAll(const void* data, size_t count);
   void Seek(int64_t position);
   // Cuts the file to Size bytes and moves to its end; false when it cannot.
@@ -57,6 +58,9 @@ class TFileStream {
 // Reads the whole file; false when it does not exist (a path holding a NUL
 // byte names none). Other failures raise, as OpenRead's do.
 bool ReadWholeFileIfExists(const std::string& path, std::string& content);
+// The first Count bytes of the file, all of it when shorter. Raises as
+// OpenRead does, and EReadError when reading fails.
+std::string ReadFileHead(const std::string& path, size_t count);
 // Creates or replaces the file with Content; raises EInOutError.
 void WriteWholeFile(const std::string& path, const std::string& content);
 // Copies a file byte for byte; false on any failure.

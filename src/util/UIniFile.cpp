@@ -74,6 +74,19 @@ bool TIniFile::FindValue(std::string_view section, std::string_view key, std::st
   return true;
 }
 
+std::vector<std::string> TIniFile::KeysOf(std::string_view section) const {
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < Lines_.size(); ++i) {
+    std::string_view line = TrimView(Lines_[i]);
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    const std::string_view key = TrimView(line.substr(0, eq));
+    // Only the line where each key is found counts.
+    if (FindKeyLine(section, key) == static_cast<long>(i)) keys.emplace_back(key);
+  }
+  return keys;
+}
+
 bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
   return FindKeyLine(section, key) >= 0;
 }

@@ -26,6 +26,9 @@ class TIniFile {
   const std::string& FileName() const { return FileName_; }
 
   bool ValueExists(std::string_view section, std::string_view key) const;
+  // The keys of Section as the file spells them, each once (its first
+  // spelling), in file order.
+  std::vector<std::string> KeysOf(std::string_view section) const;
   std::string ReadString(std::string_view section, std::string_view key, std::string_view default_value) const;
   // Integers that are not whole numbers or do not fit yield the default.
   int64_t ReadInt64(std::string_view section, std::string_view key, int64_t default_value) const;

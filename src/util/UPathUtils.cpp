@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <set>
 #include <utility>
 
 #include "util/UTextUtils.h"
@@ -61,13 +60,6 @@ TMaskParts SplitMask(std::string_view mask) {
   return {folder.empty() ? std::string() : WithTrailingSlash(folder), std::string(mask.substr(slash + 1))};
 }
 
-bool IsPieceFormName(std::string_view name) {
-  size_t digits = 0;
-  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
-  return digits > 0 && digits < name.size() && name[digits] == '.' &&
-         name.find('.', digits + 1) == std::string_view::npos;
-}
-
 bool IsHiddenName(std::string_view name) { return name.size() >= 2 && name[0] == '.' && name[1] != '.'; }
 
 std::string WithTrailingSlash(std::string_view folder) {
@@ -96,6 +88,13 @@ bool GetFileIdentity(const std::string& path, TFileIdentity& identity) {
   return true;
 }
 
+bool GetEntryIdentity(const std::string& path, TFileIdentity& identity) {
+  struct stat st;
+  if (!IsSystemPath(path) || lstat(path.c_str(), &st) != 0) return false;
+  identity = {st.st_dev, st.st_ino};
+  return true;
+}
+
 std::vector<TFileIdentity> LinkChainIdentities(const std::string& path) {
   std::vector<TFileIdentity> chain;
   std::string entry = path;
@@ -118,6 +117,15 @@ std::vector<TFileIdentity> LinkChainIdentities(const std::string& path) {
   return chain;
 }
 
+std::string RealPath(const std::string& path) {
+  if (!IsSystemPath(path)) return {};
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return {};
+  std::string result(real);
+  free(real);
+  return result;
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
   if (!IsSystemPath(folder)) return names;
@@ -132,53 +140,21 @@ std::vector<std::string> ListFolder(const std::string& folder) {
   return names;
 }
 
-namespace {
-
-using TVisited = std::set<std::pair<dev_t, ino_t>>;
-
-// Marks a directory as visited; false when it was visited before (a link cycle).
-bool MarkVisited(const std::string& dir, TVisited& visited) {
-  struct stat st;
-  if (!IsSystemPath(dir) || stat(dir.c_str(), &st) != 0) return false;
-  return visited.insert({st.st_dev, st.st_ino}).second;
-}
-
-std::string FindFirstMatchIn(const std::string& folder, const TMaskParts& mask, bool include_subfolders,
-                             TVisited& visited) {
-  std::string dir = WithTrailingSlash(folder);
-  if (!MarkVisited(dir, visited)) return {};
-  const std::vector<std::string> names = ListFolder(dir);
-  const std::string listed = dir + mask.Folder;
-  const std::vector<std::string> below = mask.Folder.empty() ? std::vector<std::string>() : ListFolder(listed);
-  for (const std::string& name : mask.Folder.empty() ? names : below)
-    if (MatchesMask(name, mask.Name) && FileExists(listed + name)) return listed + name;
-  if (!include_subfolders) return {};
-  for (const std::string& name : names) {
-    if (!MatchesMask(name, "*.*") || IsHiddenName(name) || !DirectoryExists(dir + name)) continue;
-    std::string found = FindFirstMatchIn(dir + name, mask, true, visited);
-    if (!found.empty()) return found;
-  }
-  return {};
-}
-
-}  // namespace
-
-std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders) {
-  TVisited visited;
-  return FindFirstMatchIn(folder, SplitMask(mask), include_subfolders, visited);
-}
-
-void ForEachFileClearFolderDeletes(const std::string& folder, const std::function<void(const std::string&)>& visit) {
-  for (const std::string& name : ListFolder(folder + "/")) {
-    if (!IsPieceFormName(name)) continue;
-    std::string path = folder + "/" + name;
-    // A directory is no piece, and neither is a link to one.
-    if (!DirectoryExists(path)) visit(path);
+std::vector<std::string> EarlierPieces(const std::string& folder, const std::string& extension) {
+  std::vector<std::string> pieces;
+  for (int64_t number = 1;; ++number) {
+    std::string path = folder + "/" + std::to_string(number) + extension;
+    struct stat st;
+    if (!IsSystemPath(path) || lstat(path.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+      return pieces;
+    pieces.push_back(std::move(path));
   }
 }
 
-void ClearFolder(const std::string& folder) {
-  ForEachFileClearFolderDeletes(folder, [](const std::string& path) { unlink(path.c_str()); });
+int64_t ClearEarlierPieces(const std::string& folder, const std::string& extension) {
+  int64_t deleted = 0;
+  for (const std::string& path : EarlierPieces(folder, extension)) deleted += unlink(path.c_str()) == 0;
+  return deleted;
 }
 
 void ForceFolder(const std::string& path) {

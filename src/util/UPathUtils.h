@@ -5,7 +5,7 @@
 #include <sys/types.h>
 
 #include <compare>
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +35,6 @@ struct TMaskParts {
 };
 TMaskParts SplitMask(std::string_view mask);
 
-// The form of a piece name: one or more digits, one dot, then an extension
-// without a further dot ("1.csv", "012.txt", "3.").
-bool IsPieceFormName(std::string_view name);
-
 // A name of two or more characters whose first character is a dot and whose
 // second is not.
 bool IsHiddenName(std::string_view name);
@@ -63,30 +59,31 @@ struct TFileIdentity {
 };
 // Identity of what the path names (links followed); false when it cannot be examined.
 bool GetFileIdentity(const std::string& path, TFileIdentity& identity);
+// Identity of the entry itself (a link not followed); false when there is none.
+bool GetEntryIdentity(const std::string& path, TFileIdentity& identity);
 // Identities of the entries the path's last name passes through: the entry
 // itself (a link not followed), then, while that is a symbolic link, the
 // entry it points to, and so on; the last one is the file itself. Empty when
 // the path cannot be examined.
 std::vector<TFileIdentity> LinkChainIdentities(const std::string& path);
 
+// The absolute path of what Path names, every symbolic link resolved; empty
+// when it does not exist.
+std::string RealPath(const std::string& path);
+
 // Entry names of a folder in the order the file system yields them, without
 // "." and ".."; empty when the folder cannot be read.
 std::vector<std::string> ListFolder(const std::string& folder);
 
-// Full path of the first file (not a directory) matching Mask in Folder, then,
-// with IncludeSubfolders, in each non-hidden subfolder whose name contains a
-// dot, depth first; empty when none. No directory is searched twice. A mask
-// with a folder part is looked up in that folder of each searched folder.
-std::string FindFirstMatch(const std::string& folder, const std::string& mask, bool include_subfolders);
-
-// Deletes the earlier pieces in Folder: the entries directly in it whose
-// names have the form of a piece and that are not directories. A symbolic
-// link is deleted as a link; one to a directory stays, as directories do.
-// Nothing in subfolders is touched. Failed deletions are ignored.
-void ClearFolder(const std::string& folder);
-// Calls Visit with the path of every entry that ClearFolder would delete, in
-// the order it would delete them; deletes nothing.
-void ForEachFileClearFolderDeletes(const std::string& folder, const std::function<void(const std::string&)>& visit);
+// The earlier pieces of a split into Folder (not empty) whose pieces are
+// named N + Extension: Folder + "/1" + Extension, "/2" + Extension and so
+// on, up to the first number that names neither a regular file nor a
+// symbolic link directly in Folder (links are not followed). Every other
+// file looks like no piece of this split, however its name reads.
+std::vector<std::string> EarlierPieces(const std::string& folder, const std::string& extension);
+// Deletes the earlier pieces, symbolic links as links, and returns how many
+// it deleted; failed deletions are ignored.
+int64_t ClearEarlierPieces(const std::string& folder, const std::string& extension);
 
 // Creates the folder and every missing parent; failures are ignored.
 void ForceFolder(const std::string& path);

@@ -67,6 +67,14 @@ std::string AsciiUpper(std::string_view text) {
   return result;
 }
 
+std::string LooseForm(std::string_view text) {
+  std::string form;
+  form.reserve(text.size());
+  for (char c : text)
+    if (c != '-' && c != '_' && c != ' ') form += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return form;
+}
+
 bool SameTextAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -30,6 +30,9 @@ std::string DropRight(std::string_view text, int32_t count);
 std::string AsciiLower(std::string_view text);
 std::string AsciiUpper(std::string_view text);
 bool SameTextAscii(std::string_view a, std::string_view b);
+// ASCII lower case without "-", "_" and spaces: the form in which names that
+// people spell in many ways are compared ("Start With", "start-with").
+std::string LooseForm(std::string_view text);
 
 // Parses a whole decimal integer, optionally signed; false when the text is
 // not an integer or does not fit the type.

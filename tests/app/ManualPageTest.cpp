@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 
 #include "support/TestSupport.h"
 #include "tasks/UBatchFileSplitSession.h"
 #include "tasks/UFileSplitSession.h"
+#include "tasks/USessionSupport.h"
 #include "text/UEncodings.h"
 
 #ifndef QUILLMERE_MANUAL_PAGE
@@ -98,6 +100,34 @@ TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
   batch.Settings.QuotedFields = true;
   EXPECT_EQ(DocumentedKeys("Split task (.sft)"), KeysWritten(split));
   EXPECT_EQ(DocumentedKeys("Batch task (.bst)"), KeysWritten(batch));
+  // Every key either kind writes is one no warning calls unknown, and no other.
+  std::set<std::string> written;
+  for (TTaskSession* session : std::initializer_list<TTaskSession*>{&split, &batch})
+    for (const std::string& key : KeysWritten(*session)) written.insert(key);
+  EXPECT_EQ(written, std::set<std::string>(TaskFileKeys().begin(), TaskFileKeys().end()));
+}
+
+TEST(ManualPage, AliasTableIsTheProgramsTable) {
+  // Rows after the heading: the key (both UCS-2 keys for the aliases that
+  // follow the byte-order mark), TAB, its aliases in the program's order.
+  std::vector<std::string> lines = ManualLines();
+  size_t row = Find(lines, "\\fBKey\\fR\t\\fBAlso named\\fR") + 1;
+  std::vector<std::pair<std::string, std::string>> documented;
+  for (; row < lines.size() && lines[row] != ".fi"; ++row) {
+    std::string text = PlainText(lines[row]);
+    size_t tab = text.find('\t');
+    ASSERT_NE(tab, std::string::npos) << "not a table row: " << text;
+    documented.emplace_back(text.substr(0, tab), text.substr(tab + 1));
+  }
+  std::vector<std::pair<std::string, std::string>> program;
+  for (const TEncodingAlias& alias : EncodingAliases()) {
+    const std::string key = alias.Key.empty() ? "ucs2le or ucs2be" : std::string(alias.Key);
+    if (!program.empty() && program.back().first == key)
+      program.back().second += ", " + std::string(alias.Name);
+    else
+      program.emplace_back(key, std::string(alias.Name));
+  }
+  EXPECT_EQ(documented, program);
 }
 
 TEST(ManualPage, EncodingTableIsTheProgramsTable) {

@@ -21,6 +21,7 @@ class TTestConverter : public TIterativeConverter {
   std::function<void(int64_t)> OnRecord;
   int64_t Fetched = 0;
   std::vector<std::string> Calls;
+  using TIterativeConverter::EndLoop;
 
  protected:
   void Prepare() override { Calls.push_back("Prepare"); }
@@ -98,7 +99,7 @@ TEST(IterativeConverter, FailuresCountedAndOnlyFiveLogged) {
   TLog::Global().RemoveAppender(&log);
 }
 
-TEST(IterativeConverter, StopBeforeBeginIsForgottenStopDuringLoopEndsIt) {
+TEST(IterativeConverter, StopBeforeBeginIsForgottenStopOrEndDuringLoopEndsIt) {
   TTestConverter c;
   c.Count = 10;
   c.Total = 10;
@@ -115,6 +116,19 @@ TEST(IterativeConverter, StopBeforeBeginIsForgottenStopDuringLoopEndsIt) {
   d.Run();
   EXPECT_EQ(d.Status().Converted, 3);
   EXPECT_EQ(d.Status().Total, 10);  // not corrected after a stop
+
+  // A converter that ends its own loop ends it as the error limit does.
+  TTestConverter e;
+  e.Count = 10;
+  e.Total = 10;
+  e.Estimated = true;
+  e.OnRecord = [&e](int64_t n) {
+    if (n == 3) e.EndLoop();
+  };
+  e.Run();
+  EXPECT_EQ(e.Fetched, 3);
+  EXPECT_FALSE(e.Stopped());
+  EXPECT_EQ(e.Status().Total, 3);  // corrected: an estimate
 }
 
 TEST(IterativeConverter, ErrorLimitStopsAfterTheFailureBeyondIt) {

@@ -174,8 +174,6 @@ TEST(FileSizeSplitter, LimitRules) {
 
   r = Split(Lines({"a", "b", "c"}), "File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = INT64_MAX / 2; });
   EXPECT_EQ(r.Pieces, (TPieces{CrLf({"a", "b", "c"})}));  // no wrap-around into a tiny limit
-  EXPECT_EQ(TFileSizeFileSplitter::SizeLimit(INT64_MAX), INT64_MAX);
-  EXPECT_EQ(TFileSizeFileSplitter::SizeLimit(-1), -1048576);
 }
 
 // The limit holds for the piece as it lies on disk in every encoding, and
@@ -301,14 +299,13 @@ TEST(FileSplitter, OutputEncodingsAndByteOrderMarks) {
 
 // Pieces in the encoding the source is read in hold each line's own bytes,
 // also where a round trip through UTF-8 would change them: undefined bytes,
-// a character with two codes, lone surrogates. Bytes that look like a
-// byte-order mark in a code page stay.
+// a character with two codes, lone surrogates.
 TEST(FileSplitter, PiecesInTheSourceEncodingHoldTheSourceBytes) {
   struct Case {
     const char* encoding;
     std::string source, piece;  // one piece: the source with CR LF line ends
   } cases[] = {
-      {"CP1251 (Cyrillic)", "\xFF\xFEh\x98\n\xC6\x98x\n\x98\n", "\xFF\xFEh\x98\r\n\xC6\x98x\r\n\x98\r\n"},
+      {"CP1251 (Cyrillic)", "\xFFh\x98\n\xC6\x98x\n\x98\n", "\xFFh\x98\r\n\xC6\x98x\r\n\x98\r\n"},
       {"CP1253 (Greek)", "a\x81\n\x81\n", "a\x81\r\n\x81\r\n"},
       {"CP932 (Japanese)", "\xED\x47\xFA\x63\n\x82\n", "\xED\x47\xFA\x63\r\n\x82\r\n"},
       {"CP936 (Chinese Simplified)", "\x80\xFF\n", "\x80\xFF\r\n"},
@@ -337,8 +334,10 @@ TEST(FileSplitter, AnEncodingItCannotConvertIsReportedBeforeTheSplit) {
     const char* encoding;
     bool notice;
   } cases[] = {
-      {"UTF-16LE", true},
-      {"windows-1251", true},
+      {"UTF-7", true},
+      {"windows-1251x", true},
+      {"windows-1251", false},
+      {"UTF-16LE", false},
       {"CP1251 (Cyrillic)", false},
       {"koi8r", false},
       {"KOI8-U", false},
@@ -363,6 +362,56 @@ TEST(FileSplitter, AnEncodingItCannotConvertIsReportedBeforeTheSplit) {
   }
   EXPECT_TRUE(TTextDecoder::ForCharset("NO-SUCH-CHARSET-HERE")->ConverterMissing());
   EXPECT_FALSE(TTextDecoder("cp932").ConverterMissing());
+}
+
+// A byte-order mark wins over a name that says otherwise: the source is read
+// and its pieces are written in the mark's encoding, after one notice.
+TEST(FileSplitter, AByteOrderMarkWinsOverTheNamedEncoding) {
+  const std::string le(
+      "\xFF\xFE"
+      "a\0\n\0",
+      6),
+      le_piece(
+          "\xFF\xFE"
+          "a\0\r\0\n\0",
+          8);
+  const std::string be(
+      "\xFE\xFF\0"
+      "a\0\n",
+      6),
+      be_piece(
+          "\xFE\xFF\0"
+          "a\0\r\0\n",
+          8);
+  struct Case {
+    const char* encoding;
+    std::string source, piece, mark;  // Mark: the display name a notice names
+  } cases[] = {
+      {"CP1251 (Cyrillic)", le, le_piece, "UCS-2LE (Unicode Little Endian)"},
+      {"UTF-16LE", le, le_piece, ""},
+      {"UTF-16LE", be, be_piece, "UCS-2BE (Unicode Big Endian)"},
+      {"ucs2le",
+       "\xEF\xBB\xBF"
+       "a\n",
+       "\xEF\xBB\xBF"
+       "a\r\n",
+       "UTF-8BOM"},
+      {"UTF-8",
+       "\xEF\xBB\xBF"
+       "a\n",
+       "a\r\n", ""},
+      {"UTF-16", be, be_piece, ""},
+  };
+  for (const Case& c : cases) {
+    TSplitResult r = Split(c.source, "Lines", [&](TFileSplitSession& s) {
+      s.Settings.SourceEncoding = c.encoding;
+      s.Settings.MaxLines = 5;
+    });
+    EXPECT_EQ(r.Pieces, TPieces{c.piece}) << c.encoding;
+    const std::string notice = "The source begins with a byte-order mark of " + c.mark +
+                               ": it is read and written as such, not as " + c.encoding + ".";
+    EXPECT_EQ(r.Messages, c.mark.empty() ? std::vector<std::string>{} : std::vector<std::string>{notice}) << c.encoding;
+  }
 }
 
 TEST(FileSplitter, RandomSourcesLoseNothing) {

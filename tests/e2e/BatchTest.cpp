@@ -25,18 +25,22 @@ TEST_F(Batch, SplitsEachMatchingFileIntoItsOwnFolderInNumericOrder) {
   WriteFile(Work("in/.DS_Store"), "x\n");
   WriteFile(Work("in/skip.csv"), "x\n");
   WriteFile(Work("in/sub.d/1.txt"), "one\n");
-  WriteFile(Work("in/plain/5.txt"), "five\n");
-  auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceIncludeSub=1", "SourceMask=*.txt",
+  WriteFile(Work("in/plain/5.txt"), "five\n");  // a subfolder without a dot is searched too
+  WriteFile(Work("in/.cache/7.txt"), "seven\n");
+  auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceIncludeSub=yes", "SourceMask=*.txt",
                                  "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=1"}));
-  ASSERT_EQ(log.size(), 2u + 3 * 3);
+  ASSERT_EQ(log.size(), 2u + 4 * 3);
   EXPECT_EQ(log[2].Text, "From : " + Work("in/sub.d/1.txt"));
   EXPECT_EQ(log[3].Text, "To : " + Work("out/1_split"));
-  EXPECT_EQ(log[5].Text, "From : " + Work("in/9.txt"));
-  EXPECT_EQ(log[8].Text, "From : " + Work("in/10.txt"));
+  EXPECT_EQ(log[5].Text, "From : " + Work("in/plain/5.txt"));
+  EXPECT_EQ(log[8].Text, "From : " + Work("in/9.txt"));
+  EXPECT_EQ(log[11].Text, "From : " + Work("in/10.txt"));
   EXPECT_EQ(FilesIn(Work("out/10_split")), (TPieces{{"1.txt", "ten\r\n"}}));
   EXPECT_EQ(FilesIn(Work("out/1_split")), (TPieces{{"1.txt", "one\r\n"}}));
-  EXPECT_FALSE(PathExists(Work("out/5_split")));
+  EXPECT_EQ(FilesIn(Work("out/5_split")), (TPieces{{"1.txt", "five\r\n"}}));
+  EXPECT_FALSE(PathExists(Work("out/7_split")));
   EXPECT_FALSE(PathExists(Work("out/skip_split")));
+  EXPECT_EQ(LastResult.Text, "Result: succeeded, 4 files, 4 pieces, 4 records.");
 }
 
 TEST_F(Batch, FailingFileIsReportedAndTheBatchGoesOn) {
@@ -99,15 +103,44 @@ TEST_F(Batch, FileThatFailsBeforeItsFolderIsTouchedDoesNotHoldIt) {
   EXPECT_EQ(FilesIn(Work("out/data_split")), (TPieces{{"1.csv", "s\r\n"}}));
 }
 
-TEST_F(Batch, EmptySourceFolderListsNothingAndEmptyDestUsesWorkingDirectory) {
+// A source folder that is not there is a mistake, not a batch of no files;
+// a mask that matches nothing is a batch of no files.
+TEST_F(Batch, MissingSourceFolderFailsAndNoMatchSucceeds) {
   WriteFile(Work("in/a.txt"), "a\n");
-  auto log = RunTask(
-      WriteBatch({"SourceFolder=", "SourceMask=*", "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=5"}));
-  EXPECT_EQ(log.size(), 2u);
-  EXPECT_FALSE(PathExists(Work("out")));
+  WriteFile(Work("file.txt"), "f\n");
+  for (const std::string& folder : {Work("inn"), std::string(), Work("file.txt")}) {
+    std::filesystem::remove(Log);
+    auto log = RunTask(WriteBatch({"SourceFolder=" + folder, "SourceMask=*.txt", "DestFolder=" + Work("out"),
+                                   "SplitByType=Lines", "MaxLines=5"}));
+    ASSERT_EQ(log.size(), 3u) << folder;
+    EXPECT_EQ(log[2].Tag, "error");
+    EXPECT_EQ(log[2].Text, "Source folder \"" + folder + "\" does not exist.");
+    EXPECT_EQ(LastResult.Tag, "error");
+    EXPECT_EQ(LastResult.Text, "Result: failed, 0 files, 0 pieces, 0 records.");
+    EXPECT_FALSE(PathExists(Work("out")));
+  }
+  auto log = RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceMask=*.csv", "DestFolder=" + Work("out"),
+                                 "SplitByType=Lines", "MaxLines=5"}));
+  EXPECT_EQ(LastResult.Tag, "info");
+  EXPECT_EQ(LastResult.Text, "Result: succeeded, 0 files, 0 pieces, 0 records.");
+}
+
+TEST_F(Batch, EmptyDestUsesWorkingDirectory) {
+  WriteFile(Work("in/a.txt"), "a\n");
   RunTask(
       WriteBatch({"SourceFolder=" + Work("in"), "SourceMask=*.txt", "DestFolder=", "SplitByType=Lines", "MaxLines=5"}));
   EXPECT_EQ(FilesIn(Work("a_split")), (TPieces{{"1.txt", "a\r\n"}}));
+}
+
+// The batch never splits its own pieces, wherever its destination lies.
+TEST_F(Batch, DestinationInsideTheSourceFolderIsNotSearched) {
+  for (const char* path : {"in/a.txt", "in/parts/old_split/1.txt", "in/parts/b.txt", "in/sub/c.txt"})
+    WriteFile(Work(path), "x\n");
+  std::filesystem::create_symlink(Work("in/parts"), Work("in/sub/parts.lnk"));
+  RunTask(WriteBatch({"SourceFolder=" + Work("in"), "SourceIncludeSub=1", "SourceMask=*.txt",
+                      "DestFolder=" + Work("in/parts"), "SplitByType=Lines", "MaxLines=5"}));
+  EXPECT_EQ(LastResult.Text, "Result: succeeded, 2 files, 2 pieces, 2 records.");
+  EXPECT_TRUE(PathExists(Work("in/parts/c_split/1.txt")));
 }
 
 }  // namespace

@@ -33,9 +33,13 @@ class Fault : public TSandbox {
       if (entry.Text.find(text) != std::string::npos) return true;
     return false;
   }
+  // The record failures reported in the log file.
+  static int64_t RecordErrors(const std::vector<TLogEntry>& log) {
+    return std::count_if(log.begin(), log.end(), [](const TLogEntry& e) { return e.Text.starts_with("Serial: "); });
+  }
   std::vector<TLogEntry> RunTaskWith(const std::string& task, const TRunLimits& limits = {}) {
     Run({"task=" + task, "logfile=" + Log}, "", Environment(), limits);
-    return PathExists(Log) ? ParseLog(ReadFile(Log)) : std::vector<TLogEntry>{};
+    return PathExists(Log) ? WithoutResults(ParseLog(ReadFile(Log))) : std::vector<TLogEntry>{};
   }
 };
 
@@ -68,6 +72,7 @@ bool WaitForOpen(int inotify_fd) {
 
 // RLIMIT_FSIZE makes every write past 256 KiB fail with EFBIG, as a full
 // disk fails with ENOSPC: part of a write may land before the failure.
+// Either ends the split; the records that reach no piece count as failed.
 TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold) {
   const long long kLimit = 256 * 1024;
   struct Case {
@@ -112,7 +117,29 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
     EXPECT_TRUE(Mentions(log, "File too large")) << "no write failure in the log";
     EXPECT_TRUE(CountsAreHonest(Work("src.txt"), Work("out"), c.shape, summary));
     for (const auto& [name, content] : FilesIn(Work("out"))) EXPECT_LE(content.size(), kLimit) << name;
+    // The first write that finds no room ends the split: one record error,
+    // and no piece after the one it cut back.
+    EXPECT_EQ(RecordErrors(log), 1);
+    EXPECT_EQ(FilesIn(Work("out")).size(), 1u);
   }
+  // A batch goes on with its next file, which ends the same way.
+  std::filesystem::remove_all(Work("out"));
+  std::filesystem::remove(Log);
+  for (const char* name : {"a.txt", "b.txt"}) WriteFile(Work("in/") + name, NumberedLines(12000, 63));
+  auto log = RunTaskWith(WriteTask("job.bst", {"SourceFolder=" + Work("in"), "SourceMask=*.txt",
+                                               "DestFolder=" + Work("out"), "SplitByType=Lines", "MaxLines=5000"}),
+                         {.FileSizeLimit = kLimit});
+  EXPECT_EQ(RecordErrors(log), 2);
+  int summaries = 0;
+  for (const TLogEntry& entry : log) {
+    const TSummary summary = ParseSummary(entry.Text);
+    if (!summary.Found) continue;
+    ++summaries;
+    EXPECT_GT(summary.Failed, 0);
+    EXPECT_EQ(summary.Converted + summary.Failed, 12000);
+  }
+  EXPECT_EQ(summaries, 2);
+  for (const char* folder : {"out/a_split", "out/b_split"}) EXPECT_EQ(FilesIn(Work(folder)).size(), 1u) << folder;
 }
 
 // A piece that cannot be created (a folder of its name survives clearing):
@@ -314,17 +341,17 @@ TEST_F(Fault, BatchOfTenThousandSmallFiles) {
             kFiles);
 }
 
-// Links in the destination: clearing it deletes links of piece names, never
-// what they point to, and leaves links to folders; a piece never writes
-// through a link.
+// Links in the destination: clearing it deletes the links among the earlier
+// pieces, never what they point to, and leaves the other links; a piece
+// never writes through a link.
 TEST_F(Fault, SymbolicLinksInTheDestinationAreNeverFollowed) {
   namespace fs = std::filesystem;
   WriteFile(Work("outside/f.txt"), "f");
   WriteFile(Work("outside/d/x.txt"), "x");
   WriteFile(Work("outside/one"), "one");
-  WriteFile(Work("src"), "a\nb\nc\n");  // no extension: pieces 1, 2, 3 survive clearing
+  WriteFile(Work("src"), "a\nb\nc\n");  // no extension: pieces 1, 2, 3
   MakeDirs(Work("out/sub.d"));
-  fs::create_symlink(Work("outside/f.txt"), Work("out/9.txt"));
+  fs::create_symlink(Work("outside/f.txt"), Work("out/3"));
   fs::create_symlink(Work("outside/d"), Work("out/dir.d"));
   fs::create_symlink(".", Work("out/loop.d"));
   fs::create_symlink("..", Work("out/sub.d/up.d"));
@@ -337,7 +364,7 @@ TEST_F(Fault, SymbolicLinksInTheDestinationAreNeverFollowed) {
   EXPECT_EQ(ReadFile(Work("outside/d/x.txt")), "x");
   EXPECT_EQ(ReadFile(Work("outside/one")), "one");
   EXPECT_FALSE(PathExists(Work("outside/two")));
-  EXPECT_FALSE(fs::is_symlink(Work("out/9.txt")));
+  for (const char* piece : {"out/1", "out/2", "out/3"}) EXPECT_FALSE(fs::is_symlink(Work(piece))) << piece;
   EXPECT_TRUE(fs::is_symlink(Work("out/dir.d")));
   EXPECT_TRUE(fs::is_symlink(Work("out/loop.d")));
 }

@@ -73,7 +73,8 @@ def run(binary, work, settings, limit=None, kind="sft"):
 
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"))
     subprocess.run([binary, "task=" + task, "logfile=" + log], check=True, preexec_fn=limit_writes, env=env)
-    summary = [l for l in open(log, encoding="utf-8", errors="replace") if " records, " in l or " record, " in l]
+    summary = [l for l in open(log, encoding="utf-8", errors="replace")
+               if (" records, " in l or " record, " in l) and "Result: " not in l]
     match = re.search(r"\] (\d+) records?,", summary[-1]) if summary else None
     return int(match.group(1)) if match else None
 

@@ -107,14 +107,15 @@ TEST(FolderScanner, NumericSubfolderBesideOtherNamesStaysUnsorted) {
   EXPECT_EQ(Scan(dir.Path(), "*.txt", true), expected);
 }
 
-TEST(FolderScanner, DescendsOnlyIntoVisibleSubfoldersWithADot) {
+TEST(FolderScanner, DescendsIntoEveryVisibleSubfolder) {
   TTempDir dir;
   for (const char* path : {"top.txt", "archive.2020/a.txt", "archive.2020/deep.d/b.txt", "archive/c.txt",
                            ".cache/d.txt", ".cache.d/e.txt", "plain.d/none/f.txt"})
     WriteFile(dir / path, "x");
   std::vector<std::string> files = Scan(dir.Path(), "*.txt", true);
   EXPECT_EQ(Sorted(files),
-            (std::vector<std::string>{dir / "archive.2020/a.txt", dir / "archive.2020/deep.d/b.txt", dir / "top.txt"}));
+            (std::vector<std::string>{dir / "archive.2020/a.txt", dir / "archive.2020/deep.d/b.txt",
+                                      dir / "archive/c.txt", dir / "plain.d/none/f.txt", dir / "top.txt"}));
   // The folder's own files come first, then each subfolder's, depth first.
   EXPECT_EQ(files.front(), dir / "top.txt");
   EXPECT_EQ(Scan(dir.Path(), "*.txt", false), std::vector<std::string>{dir / "top.txt"});
@@ -158,5 +159,37 @@ TEST(FolderScanner, MaskWithAFolderPartListsThatFolderOfEachScannedFolder) {
     std::vector<std::string> expected;
     for (const std::string& path : c.paths) expected.push_back(dir / path);
     EXPECT_EQ(Sorted(Scan(dir.Path(), c.mask, c.include_subfolders)), expected);
+  }
+}
+
+// A batch never splits its own pieces: its destination is left out with all
+// it holds, however reached; when the destination holds the folder scanned,
+// only its piece folders are.
+TEST(FolderScanner, LeavesOutTheDestination) {
+  TTempDir dir;
+  for (const char* path : {"in/a.txt", "in/out/a_split/1.txt", "in/out/b.txt", "in/sub/c.txt", "in/a_split/1.txt"})
+    WriteFile(dir / path, "x");
+  ASSERT_EQ(symlink((dir / "in/out").c_str(), (dir / "in/sub/out.lnk").c_str()), 0);
+  const struct {
+    std::string destination;
+    std::vector<std::string> paths;
+  } cases[] = {
+      {dir / "in/out", {"in/a.txt", "in/a_split/1.txt", "in/sub/c.txt"}},
+      {dir / "in/sub/out.lnk/", {"in/a.txt", "in/a_split/1.txt", "in/sub/c.txt"}},
+      {dir / "in", {"in/a.txt", "in/out/a_split/1.txt", "in/out/b.txt", "in/sub/c.txt"}},
+      {dir.Path(), {"in/a.txt", "in/a_split/1.txt", "in/out/a_split/1.txt", "in/out/b.txt", "in/sub/c.txt"}},
+      {dir / "missing", {"in/a.txt", "in/a_split/1.txt", "in/out/a_split/1.txt", "in/out/b.txt", "in/sub/c.txt"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.destination);
+    TFolderScanner scanner;
+    scanner.Folder = dir / "in";
+    scanner.Mask = "*.txt";
+    scanner.IncludeSubfolders = true;
+    scanner.Destination = c.destination;
+    scanner.Scan();
+    std::vector<std::string> expected;
+    for (const std::string& path : c.paths) expected.push_back(dir / path);
+    EXPECT_EQ(Sorted(scanner.Files()), expected);
   }
 }

@@ -38,6 +38,15 @@ std::vector<TLogEntry> ParseLog(const std::string& data) {
   return entries;
 }
 
+bool IsResultLine(const TLogEntry& entry) {
+  return (entry.Tag == "info" || entry.Tag == "error") && entry.Text.starts_with("Result: ");
+}
+
+std::vector<TLogEntry> WithoutResults(std::vector<TLogEntry> entries) {
+  std::erase_if(entries, IsResultLine);
+  return entries;
+}
+
 void TSandbox::SetUp() {
   MakeDirs(Dir / "home");
   MakeDirs(Dir / "xdg/Quillmere");
@@ -69,8 +78,19 @@ TProgramResult TSandbox::Run(const std::vector<std::string>& args, const std::st
 
 std::vector<TLogEntry> TSandbox::RunTask(const std::string& task, const std::string& log) {
   std::string log_file = log.empty() ? Log : log;
+  const size_t before = PathExists(log_file) ? ParseLog(ReadFile(log_file)).size() : 0;
   Run({"task=" + task, "logfile=" + log_file});
-  return PathExists(log_file) ? ParseLog(ReadFile(log_file)) : std::vector<TLogEntry>{};
+  if (!PathExists(log_file)) return {};
+  std::vector<TLogEntry> entries = ParseLog(ReadFile(log_file));
+  LastResult = {};
+  size_t results = 0;
+  for (size_t i = before; i < entries.size(); ++i) results += IsResultLine(entries[i]);
+  EXPECT_EQ(results, 1u) << "a run adds exactly one Result line";
+  if (!entries.empty() && IsResultLine(entries.back()))
+    LastResult = entries.back();
+  else
+    ADD_FAILURE() << "the log does not end with a Result line";
+  return WithoutResults(std::move(entries));
 }
 
 std::string TSandbox::WriteTask(const std::string& name, const std::vector<std::string>& lines) {

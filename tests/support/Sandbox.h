@@ -20,6 +20,10 @@ struct TLogEntry {
 // Parses "[yyyy-mm-dd hh.nn.ss.zzz] " + tag + text lines; a line without a
 // stamp continues the previous entry. Fails the test on a malformed file.
 std::vector<TLogEntry> ParseLog(const std::string& data);
+// The Result line that ends every run of a task file.
+bool IsResultLine(const TLogEntry& entry);
+// The entries without their Result lines.
+std::vector<TLogEntry> WithoutResults(std::vector<TLogEntry> entries);
 
 class TSandbox : public ::testing::Test {
  protected:
@@ -30,7 +34,9 @@ class TSandbox : public ::testing::Test {
                      const std::map<std::string, std::string>& env, const TRunLimits& limits = {});
   // The sandbox's environment: its own home and configuration folders.
   std::map<std::string, std::string> Environment() const;
-  // Runs task= and logfile= and returns the log file's entries.
+  // Runs task= and logfile= and returns the log file's entries without the
+  // Result lines. It expects the run to have added exactly one, as the last
+  // line, and keeps it in LastResult.
   std::vector<TLogEntry> RunTask(const std::string& task, const std::string& log = "");
   std::string Work(const std::string& relative) const { return Dir / ("work/" + relative); }
   std::string ConfigFolder() const { return Dir / "xdg/Quillmere"; }
@@ -39,4 +45,5 @@ class TSandbox : public ::testing::Test {
 
   TTempDir Dir;
   std::string Log;
+  TLogEntry LastResult;
 };

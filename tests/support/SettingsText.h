@@ -11,11 +11,13 @@
 #include "tasks/USplitSettings.h"
 
 inline std::string SettingsText(const TSplitSettings& s) {
-  return "SourceEncoding=" + s.SourceEncoding + "|SplitByType=" + s.SplitByType.Text() +
-         "|MaxLines=" + std::to_string(s.MaxLines) + "|KeepHeader=" + std::to_string(s.KeepHeader) +
-         "|MaxFileSize=" + std::to_string(s.MaxFileSize) + "|SymbolType=" + s.SymbolType.Text() +
-         "|SymbolValue=" + s.SymbolValue + "|IgnoreCase=" + std::to_string(s.IgnoreCase) +
-         "|QuotedFields=" + std::to_string(s.QuotedFields);
+  std::string text = "SourceEncoding=" + s.SourceEncoding + "|SplitByType=" + s.SplitByType.Text() +
+                     "|MaxLines=" + std::to_string(s.MaxLines) + "|KeepHeader=" + std::to_string(s.KeepHeader) +
+                     "|MaxFileSize=" + std::to_string(s.MaxFileSize) + "|Unit=" + std::to_string(s.MaxFileSizeUnit) +
+                     "|SymbolType=" + s.SymbolType.Text() + "|SymbolValue=" + s.SymbolValue +
+                     "|IgnoreCase=" + std::to_string(s.IgnoreCase) + "|QuotedFields=" + std::to_string(s.QuotedFields);
+  for (const TInvalidValue& value : s.Invalid) text += "|invalid " + value.Key + "=" + value.Value;
+  return text;
 }
 
 inline void PrintTo(const TSplitSettings& s, std::ostream* out) { *out << SettingsText(s); }
@@ -30,9 +32,13 @@ inline std::vector<std::function<void(TSplitSettings&)>> SettingChanges() {
       [](TSplitSettings& s) { s.MaxLines = 1; },
       [](TSplitSettings& s) { s.KeepHeader = true; },
       [](TSplitSettings& s) { s.MaxFileSize = 1; },
+      [](TSplitSettings& s) { s.MaxFileSizeUnit = suKB; },
       [](TSplitSettings& s) { s.SymbolType = TNamedChoice<TSymbolType>("x"); },
       [](TSplitSettings& s) { s.SymbolValue = "x"; },
       [](TSplitSettings& s) { s.IgnoreCase = true; },
       [](TSplitSettings& s) { s.QuotedFields = true; },
+      [](TSplitSettings& s) {
+        s.Invalid.push_back({"KeepHeader", "x", ""});
+      },
   };
 }

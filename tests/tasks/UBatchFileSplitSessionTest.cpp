@@ -24,10 +24,6 @@ const std::string kUtf16Le(
     "\xFF\xFE"
     "a\0\n\0",
     6);
-const std::string kUtf8Bom(
-    "\xEF\xBB\xBF"
-    "a\n",
-    5);
 
 }  // namespace
 
@@ -58,16 +54,31 @@ TEST(BatchFileSplitSession, ReadsEachKeyWithItsDefault) {
        }},
       {"no SourceFile key in a batch", "[Split]\nSourceFile=/x.csv\n", [](auto&) {}},
       {"MaxLines at the 32-bit bounds", "[Split]\nMaxLines=-2147483648\n",
-       [](auto& s) { s.Settings.MaxLines = INT32_MIN; }},
-      {"MaxLines beyond 32 bits reads as 0", "[Split]\nMaxLines=2147483648\n", [](auto&) {}},
-      {"MaxLines not an integer reads as 0", "[Split]\nMaxLines=12x\n", [](auto&) {}},
+       [](auto& s) {
+         s.Settings.MaxLines = INT32_MIN;
+         s.Settings.Invalid.push_back({"MaxLines", "-2147483648", ""});
+       }},
+      {"MaxLines beyond 32 bits reads as 0 and is refused", "[Split]\nMaxLines=2147483648\n",
+       [](auto& s) {
+         s.Settings.Invalid.push_back({"MaxLines", "2147483648", ""});
+       }},
+      {"MaxLines not an integer reads as 0 and is refused", "[Split]\nMaxLines=12x\n",
+       [](auto& s) {
+         s.Settings.Invalid.push_back({"MaxLines", "12x", ""});
+       }},
+      {"SourceIncludeSub as a word", "[Split]\nSourceIncludeSub=Yes\n", [](auto& s) { s.SourceIncludeSub = true; }},
+      {"SourceIncludeSub refused", "[Split]\nSourceIncludeSub=2\n",
+       [](auto& s) {
+         s.Settings.Invalid.push_back({"SourceIncludeSub", "2", ""});
+       }},
   };
   TTempDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TBatchFileSplitSession expected;
     expected.Settings.SplitByType = srLines;
-    expected.Settings.MaxFileSize = 100;  // SymbolType stays empty, unlike a split task.
+    expected.Settings.MaxFileSize = 100;
+    expected.Settings.SymbolType = stSeparator;  // as in a split task
     c.expect(expected);
     EXPECT_EQ(Dump(*Loaded(dir, c.text)), Dump(expected));
   }
@@ -84,10 +95,11 @@ TEST(BatchFileSplitSession, WritesEveryKeyInOrder) {
   s.Settings.SplitByType = srFileSize;
   s.Settings.MaxLines = INT32_MAX;
   s.Settings.MaxFileSize = 5000000000LL;
+  s.Settings.SymbolType = stEndWith;
   s.SaveToFile(dir / "job.bst");
   EXPECT_EQ(ReadFile(dir / "job.bst"),
             "[Split]\nSourceFolder=/in\nSourceEncoding=UTF-8\nSourceIncludeSub=1\nSourceMask=*.csv\nDestFolder=/out\n"
-            "SplitByType=File Size\nMaxLines=2147483647\nKeepHeader=0\nMaxFileSize=5000000000\nSymbolType=\n"
+            "SplitByType=File Size\nMaxLines=2147483647\nKeepHeader=0\nMaxFileSize=5000000000\nSymbolType=End With\n"
             "SymbolValue=\nIgnoreCase=0\n");
   TBatchFileSplitSession back;
   back.LoadFromFile(dir / "job.bst");
@@ -103,28 +115,16 @@ TEST(BatchFileSplitSession, SavingOverAFileKeepsItsOtherKeys) {
   EXPECT_EQ(text.substr(0, text.find("SourceFolder")), "[Split]\nExtra=keep me\nSourceMask=*.b\n");
 }
 
-TEST(BatchFileSplitSession, DetectsTheEncodingOfTheFirstMatchingFile) {
+// Each file of the batch is detected by itself when it is split.
+TEST(BatchFileSplitSession, LeavesAnEmptyEncodingForEachFileToDetect) {
   TTempDir dir;
-  WriteFile(dir / "in/a.log", kUtf8Bom);  // Matches no mask below.
-  WriteFile(dir / "in/sub.d/b.txt", kUtf16Le);
-  std::string in = dir / "in";
-  struct {
-    const char* name;
-    std::string keys;
-    std::string encoding;
-  } cases[] = {
-      {"found in a subfolder", "SourceMask=*.txt\nSourceIncludeSub=1\n", "UCS-2LE (Unicode Little Endian)"},
-      {"subfolders not searched", "SourceMask=*.txt\n", ""},
-      {"folder itself first", "SourceMask=*.*\nSourceIncludeSub=1\n", "UTF-8BOM"},
-      {"named encoding stays", "SourceMask=*.*\nSourceEncoding=cp1252\n", "cp1252"},
-      {"no mask, no match", "", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + in + "\n" + c.keys)->Settings.SourceEncoding, c.encoding);
-  }
-  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + dir / "missing" + "\nSourceMask=*.*\n")->Settings.SourceEncoding,
-            "");
+  WriteFile(dir / "in/b.txt", kUtf16Le);
+  for (const char* keys : {"", "SourceEncoding=\n"})
+    EXPECT_EQ(
+        Loaded(dir, "[Split]\nSourceMask=*.txt\nSourceFolder=" + dir / "in" + "\n" + keys)->Settings.SourceEncoding,
+        "");
+  EXPECT_EQ(Loaded(dir, "[Split]\nSourceFolder=" + dir / "in" + "\nSourceEncoding=cp1252\n")->Settings.SourceEncoding,
+            "cp1252");
 }
 
 TEST(BatchFileSplitSession, DescribesTheFolderAndTheRule) {

@@ -9,7 +9,8 @@
 namespace {
 
 std::string Dump(const TFileSplitSession& s) {
-  return "SourceFile=" + s.SourceFile + "|DestFolder=" + s.DestFolder + "|" + SettingsText(s.Settings);
+  return "SourceFile=" + s.SourceFile + "|DestFolder=" + s.DestFolder + "|" + SettingsText(s.Settings) +
+         "|unknown keys=" + std::to_string(s.UnknownKeys.size());
 }
 
 // The settings a file without any key reads as.
@@ -52,11 +53,14 @@ TEST(FileSplitSession, ReadsEachKeyWithItsDefault) {
          s.Settings.SymbolValue = "--";
          s.Settings.IgnoreCase = true;
        }},
-      {"Booleans: only a leading 1 is true", "[Split]\nKeepHeader=true\nIgnoreCase=10\n",
-       [](auto& s) { s.Settings.IgnoreCase = true; }},
-      {"non-integers read as the defaults", "[Split]\nMaxLines=12x\nMaxFileSize=\n", [](auto&) {}},
+      {"Booleans: a leading 1 or a word", "[Split]\nKeepHeader=true\nIgnoreCase=10\n",
+       [](auto& s) { s.Settings.KeepHeader = s.Settings.IgnoreCase = true; }},
+      {"non-integers read as the defaults and are refused", "[Split]\nMaxLines=12x\nMaxFileSize=\n",
+       [](auto& s) {
+         s.Settings.Invalid.push_back({"MaxLines", "12x", ""});
+       }},
       {"MaxLines is 64-bit", "[Split]\nMaxLines=3000000000\n", [](auto& s) { s.Settings.MaxLines = 3000000000LL; }},
-      {"rule names stay as written", "[Split]\nSplitByType=lines\nSymbolType=start with\n",
+      {"rule names in any spelling, kept as written", "[Split]\nSplitByType=lines\nSymbolType=start with\n",
        [](auto& s) {
          s.Settings.SplitByType = TNamedChoice<TSplitRule>("lines");
          s.Settings.SymbolType = TNamedChoice<TSymbolType>("start with");
@@ -129,7 +133,7 @@ TEST(FileSplitSession, DescribesTheRuleItNames) {
       {"Lines", "Max Lines per Split File: 100000\r\nKeep Header: True"},
       {"File Size", "Max File Size per Split File: -5 MB"},
       {"Symbol", "Start With: ##\r\nIgnore Case: False"},
-      {"lines", ""},
+      {"Chunks", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rule);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <utility>
 
 #include "support/SettingsText.h"
@@ -28,48 +29,127 @@ std::string Written(const std::string& path, const TSplitSettings& settings) {
 
 }  // namespace
 
-TEST(NamedChoice, OnlyTheExactNameSelectsAValueAndTheNameIsKept) {
-  const std::pair<std::string, TSplitRule> rules[] = {{"Lines", srLines},     {"File Size", srFileSize},
-                                                      {"Symbol", srSymbol},   {"lines", srUnknown},
-                                                      {"Symbol ", srUnknown}, {"", srUnknown}};
+TEST(NamedChoice, ANameInAnySpellingSelectsItsValueAndTheTextIsKept) {
+  const std::pair<std::string, TSplitRule> rules[] = {
+      {"Lines", srLines},        {"lines", srLines},       {"File Size", srFileSize}, {"file_size", srFileSize},
+      {"FILE-SIZE", srFileSize}, {"FileSize", srFileSize}, {"symbol", srSymbol},      {"Line", srUnknown},
+      {"Lines x", srUnknown},    {"", srUnknown},          {"-", srUnknown}};
   for (const auto& [text, rule] : rules) {
     EXPECT_EQ(TNamedChoice<TSplitRule>(text).Value(), rule) << text;
     EXPECT_EQ(TNamedChoice<TSplitRule>(text).Text(), text);
   }
-  EXPECT_EQ(TNamedChoice<TSymbolType>("Start With"), TNamedChoice<TSymbolType>(stStartWith));
-  EXPECT_EQ(TNamedChoice<TSymbolType>("start with"), stUnknown);
+  EXPECT_EQ(TNamedChoice<TSymbolType>("START-WITH").Value(), stStartWith);
+  EXPECT_EQ(TNamedChoice<TSymbolType>("start with").Name(), "Start With");
+  EXPECT_EQ(TNamedChoice<TSymbolType>("Odd Type").Name(), "Odd Type");
   EXPECT_EQ(TNamedChoice<TSymbolType>(stEndWith).Text(), "End With");
 }
 
-// Names of no rule and no type are written back as they were read, keys in
-// their order; only the defaults and the width of MaxLines differ by kind.
+// Names of no rule and no type, and values refused, are written back as
+// they were read, keys in their order; the kinds differ only in the width of
+// MaxLines.
 TEST(SplitSettings, EachKindReadsItsDefaultsAndWritesBackWhatItRead) {
   const std::string keys =
       "[Split]\nSourceEncoding=cp1251\nSplitByType=lines\nMaxLines=3000000000\nKeepHeader=1\nMaxFileSize=-7\n"
-      "SymbolType=Bogus\nSymbolValue=;\nIgnoreCase=1\nQuotedFields=1\n";
+      "SymbolType=Bogus\nSymbolValue=;\nIgnoreCase=maybe\nQuotedFields=1\n";
   const struct {
     TSplitSettings::TReading reading;
-    const char* symbol_type_default;
     int64_t max_lines;
-  } kinds[] = {{{.MaxLinesIn32Bits = false, .SymbolTypeDefault = "Separator"}, "Separator", 3000000000LL},
-               {{.MaxLinesIn32Bits = true, .SymbolTypeDefault = ""}, "", 0}};
+  } kinds[] = {{{.MaxLinesIn32Bits = false}, 3000000000LL}, {{.MaxLinesIn32Bits = true}, 0}};
   TTempDir dir;
   for (const auto& kind : kinds) {
-    SCOPED_TRACE(kind.symbol_type_default);
+    SCOPED_TRACE(kind.max_lines);
     TSplitSettings defaults;
     defaults.SplitByType = srLines;
     defaults.MaxFileSize = 100;
-    defaults.SymbolType = TNamedChoice<TSymbolType>(kind.symbol_type_default);
+    defaults.SymbolType = stSeparator;
     WriteFile(dir / "task.ini", "");
     EXPECT_EQ(Read(dir / "task.ini", kind.reading), defaults);
     WriteFile(dir / "task.ini", keys);
     const TSplitSettings read = Read(dir / "task.ini", kind.reading);
     EXPECT_EQ(read.MaxLines, kind.max_lines);
-    std::string expected = keys;
-    expected.replace(expected.find("3000000000"), 10, std::to_string(kind.max_lines));
-    EXPECT_EQ(Written(dir / "task.ini", read), expected);
+    EXPECT_TRUE(read.KeepHeader);
+    EXPECT_EQ(Written(dir / "task.ini", read), keys);
     EXPECT_EQ(Read(dir / "task.ini", kind.reading), read);
   }
+}
+
+// Each value read as the setting it gives, or refused with the message the
+// run logs; a refused value leaves the default.
+TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
+  const auto keep_header = [](const TSplitSettings& s) { return std::to_string(s.KeepHeader); };
+  const auto bytes = [](const TSplitSettings& s) { return std::to_string(s.MaxFileSizeBytes()); };
+  const auto max_lines = [](const TSplitSettings& s) { return std::to_string(s.MaxLines); };
+  const auto symbol_type = [](const TSplitSettings& s) { return std::string(s.SymbolType.Name()); };
+  const std::string booleans = ": 1, true, yes or on; 0, false, no or off.";
+  const std::string sizes = ": a whole number of MiB, or one followed by B, K, KiB, M, MiB, G, GiB, KB, MB or GB.";
+  struct Case {
+    std::string line;
+    std::function<std::string(const TSplitSettings&)> setting;
+    std::string value, refusal;  // Refusal: the message, or empty
+  } cases[] = {
+      {"KeepHeader=1", keep_header, "1", ""},
+      {"KeepHeader=10", keep_header, "1", ""},
+      {"KeepHeader=01", keep_header, "0", ""},
+      {"KeepHeader=TRUE", keep_header, "1", ""},
+      {"KeepHeader=Yes", keep_header, "1", ""},
+      {"KeepHeader=No", keep_header, "0", ""},
+      {"KeepHeader=", keep_header, "0", ""},
+      {"KeepHeader=2", keep_header, "0", "Invalid value \"2\" for KeepHeader" + booleans},
+      {"MaxLines=0", max_lines, "0", "Invalid value \"0\" for MaxLines: a whole number from 1 to 9223372036854775807."},
+      {"MaxLines=12x", max_lines, "0",
+       "Invalid value \"12x\" for MaxLines: a whole number from 1 to 9223372036854775807."},
+      {"MaxLines=", max_lines, "0", ""},  // the rule refuses it with its own message
+      {"SplitByType=File Size\nMaxFileSize=50MB", bytes, "50000000", ""},
+      {"SplitByType=File Size\nMaxFileSize=2 GiB", bytes, "2147483648", ""},
+      {"SplitByType=File Size\nMaxFileSize=3k", bytes, "3072", ""},
+      {"SplitByType=File Size\nMaxFileSize=7B", bytes, "7", ""},
+      {"SplitByType=File Size\nMaxFileSize=2", bytes, "2097152", ""},
+      {"SplitByType=File Size\nMaxFileSize=-1", bytes, "-1048576", ""},
+      {"SplitByType=File Size\nMaxFileSize=9223372036854775807", bytes, "9223372036854775807", ""},
+      {"SplitByType=File Size\nMaxFileSize=10000000000 GB", bytes, "9223372036854775807", ""},
+      {"SplitByType=File Size\nMaxFileSize=", bytes, "104857600", ""},
+      {"SplitByType=File Size\nMaxFileSize=50 MBs", bytes, "104857600",
+       "Invalid value \"50 MBs\" for MaxFileSize" + sizes},
+      {"SplitByType=File Size\nMaxFileSize=1.5G", bytes, "104857600", "Invalid value \"1.5G\" for MaxFileSize" + sizes},
+      {"SplitByType=Symbol\nSymbolType=start-with", symbol_type, "Start With", ""},
+      {"SplitByType=Symbol", symbol_type, "Separator", ""},
+      {"SplitByType=Symbol\nSymbolType=", symbol_type, "",
+       "Invalid value \"\" for SymbolType: Separator, Start With or End With."},
+      {"SplitByType=Chunks\nSymbolType=x\nMaxLines=x\nQuotedFields=x", symbol_type, "x",
+       "Invalid value \"Chunks\" for SplitByType: Lines, File Size or Symbol.\n"
+       "Invalid value \"x\" for QuotedFields" +
+           booleans},
+      {"SplitByType=Symbol\nKeepHeader=x\nMaxFileSize=x\nIgnoreCase=x", symbol_type, "Separator",
+       "Invalid value \"x\" for IgnoreCase" + booleans},
+  };
+  TTempDir dir;
+  for (const Case& c : cases) {
+    WriteFile(dir / "task.ini", "[Split]\n" + c.line + "\n");
+    const TSplitSettings read = Read(dir / "task.ini", {.MaxLinesIn32Bits = false});
+    EXPECT_EQ(c.setting(read), c.value) << c.line;
+    std::string refusal;
+    for (const std::string& message : read.InvalidValueMessages()) refusal += (refusal.empty() ? "" : "\n") + message;
+    EXPECT_EQ(refusal, c.refusal) << c.line;
+  }
+  WriteFile(dir / "task.ini", "[Split]\nMaxLines=3000000000\n");
+  EXPECT_EQ(
+      Read(dir / "task.ini", {.MaxLinesIn32Bits = true}).InvalidValueMessages(),
+      std::vector<std::string>{"Invalid value \"3000000000\" for MaxLines: a whole number from 1 to 2147483647."});
+}
+
+TEST(SplitSettings, DescribesASizeWithAUnitInBytesAndATypeByItsName) {
+  TSplitSettings s;
+  s.SplitByType = srFileSize;
+  s.MaxFileSize = 50;
+  s.MaxFileSizeUnit = suMB;
+  EXPECT_EQ(s.Describe("From : a", "To : b"),
+            "From : a\r\nTo : b\r\nMax File Size per Split File: 50 MB (50000000 bytes)");
+  s.MaxFileSizeUnit = suMiBPlain;
+  EXPECT_EQ(s.Describe("From : a", "To : b"), "From : a\r\nTo : b\r\nMax File Size per Split File: 50 MB");
+  s.SplitByType = srSymbol;
+  s.SymbolType = TNamedChoice<TSymbolType>("startwith");
+  s.SymbolValue = "#";
+  EXPECT_EQ(s.Describe("From : a", "To : b"), "From : a\r\nTo : b\r\nStart With: #\r\nIgnore Case: False");
 }
 
 TEST(SplitSettings, EqualityComparesEverySetting) {

@@ -121,3 +121,20 @@ TEST(TaskSessionKinds, ComparingDifferentKindsRaises) {
   EXPECT_THROW(split.IsSameAs(batch), EInvalidCast);
   EXPECT_THROW(batch.IsSameAs(split), EInvalidCast);
 }
+
+// A key of the other kind is no unknown key; SourceIncludeSub takes effect
+// in a batch only, and KeepHeader under "Lines" only.
+TEST_P(TaskSession, NamesUnknownKeysAndTheInvalidValuesThatTakeEffect) {
+  TTempDir dir;
+  WriteFile(dir / "job",
+            "[Split]\nMaxLine=5\nsourcefile=x\nSourceFolder=y\nKeepHeader=maybe\nSourceIncludeSub=2\n"
+            "IgnoreCase=maybe\nmaxline=6\n[Other]\nFoo=1\n");
+  auto session = GetParam().Create();
+  session->LoadFromFile(dir / "job");
+  EXPECT_EQ(session->UnknownKeys, std::vector<std::string>{"MaxLine"});
+  std::vector<std::string> invalid = {
+      "Invalid value \"maybe\" for KeepHeader: 1, true, yes or on; 0, false, no or off."};
+  if (std::string(GetParam().Name) == "batch")
+    invalid.push_back("Invalid value \"2\" for SourceIncludeSub: 1, true, yes or on; 0, false, no or off.");
+  EXPECT_EQ(session->InvalidValues(), invalid);
+}

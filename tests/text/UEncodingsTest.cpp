@@ -98,3 +98,27 @@ TEST(IconvCharsetOf, EveryConvertibleKeyOpensAndKeepsLineEnds) {
     EXPECT_EQ(decoded, "a\r\nb\n") << key;
   }
 }
+
+TEST(EncodingAliases, NameKeysOfTheTableInAnySpelling) {
+  for (const TEncodingAlias& alias : EncodingAliases()) {
+    const std::string key = KeyOfEncodingAlias(alias.Name, "");
+    EXPECT_EQ(NormalizeEncodingName(DisplayNameOf(key)), key) << alias.Name << " names no key of the table";
+    if (!alias.Key.empty()) {
+      EXPECT_EQ(key, alias.Key);
+    }
+  }
+  const std::pair<std::string, std::string> cases[] = {
+      {"WINDOWS_1252", "cp1252"},
+      {"shift jis", "cp932"},
+      {"Latin-1", "iso88591"},
+      {"utf16", "ucs2le"},
+      {"cp1251", ""},
+      {"UTF-8", ""},
+      {"windows-1259", ""},
+      {"", ""},
+  };
+  for (const auto& [name, key] : cases) EXPECT_EQ(KeyOfEncodingAlias(name, ""), key) << name;
+  EXPECT_EQ(KeyOfEncodingAlias("UTF-16", "ucs2be"), "ucs2be");
+  EXPECT_EQ(KeyOfEncodingAlias("UTF-16", "utf8bom"), "ucs2le");
+  EXPECT_EQ(KeyOfEncodingAlias("UTF-16LE", "ucs2be"), "ucs2le");
+}

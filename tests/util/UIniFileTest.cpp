@@ -26,6 +26,7 @@ TEST(IniFile, ReadingRules) {
   EXPECT_EQ(ini.ReadString("Split", "One", "d"), "\"");
   EXPECT_EQ(ini.ReadString("OTHER", "KEY", "d"), "other");
   EXPECT_EQ(ini.ReadString("Missing", "Key", "d"), "d");
+  EXPECT_EQ(ini.KeysOf("split"), (std::vector<std::string>{"Key", "Quoted", "Single", "Mixed", "One"}));
 }
 
 TEST(IniFile, IntegerAndBooleanRules) {

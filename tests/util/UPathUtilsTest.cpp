@@ -46,78 +46,46 @@ TEST(FileNames, WithoutExtensionAndExtension) {
   EXPECT_EQ(WithTrailingSlash("/data"), "/data/");
 }
 
-TEST(FindFirstMatch, SearchesFolderThenDottedSubfolders) {
-  TTempDir dir;
-  WriteFile(dir / "in/sub.d/x.txt", "x");
-  WriteFile(dir / "in/plain/y.txt", "y");
-  EXPECT_EQ(FindFirstMatch(dir / "in", "*.txt", false), "");
-  EXPECT_EQ(FindFirstMatch(dir / "in//", "*.txt", true), dir / "in/sub.d/x.txt");
-  WriteFile(dir / "in/top.txt", "t");
-  EXPECT_EQ(FindFirstMatch(dir / "in", "*.txt", true), dir / "in/top.txt");
-  EXPECT_EQ(FindFirstMatch(dir / "missing", "*", true), "");
-}
-
-TEST(FindFirstMatch, MaskWithAFolderPartLooksInThatFolderOfEachSearchedFolder) {
-  TTempDir dir;
-  WriteFile(dir / "in/a.txt", "a");
-  WriteFile(dir / "in/x.d/sub.d/b.txt", "b");
+// Only this split's earlier pieces go: the unbroken run of its own names
+// from 1, directly in the folder.
+TEST(ClearEarlierPieces, DeletesTheUnbrokenRunOfThePiecesNamesOnly) {
   struct Case {
-    const char* mask;
-    bool include_subfolders;
-    std::string found;
+    std::vector<std::string> files;
+    std::string extension;
+    std::vector<std::string> deleted;
   } cases[] = {
-      {"sub.d/*.txt", false, ""},
-      {"sub.d/*.txt", true, dir / "in/x.d/sub.d/b.txt"},
-      {"x.d/sub.d/*.txt", false, dir / "in/x.d/sub.d/b.txt"},
-      {"x.d/*", false, ""},  // a folder is never a match
+      {{"1.csv", "2.csv", "3.csv", "5.csv", "1.txt", "1", "01.csv", "notes.csv", "sub.d/4.csv"},
+       ".csv",
+       {"1.csv", "2.csv", "3.csv"}},
+      {{"2021.csv", "2022.csv", "2023.csv", "2024.csv"}, ".csv", {}},
+      {{"1", "2", "3.txt", "4"}, "", {"1", "2"}},
+      {{"1.csv/x", "2.csv"}, ".csv", {}},  // a folder of the first name ends the run
+      {{"1.csv.bak", "1.csv"}, ".csv", {"1.csv"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(FindFirstMatch(dir / "in", c.mask, c.include_subfolders), c.found) << c.mask;
-  WriteFile(dir / "in/sub.d/c.txt", "c");
-  EXPECT_EQ(FindFirstMatch(dir / "in", "sub.d/*.txt", true), dir / "in/sub.d/c.txt");
+  for (const Case& c : cases) {
+    TTempDir dir;
+    for (const std::string& file : c.files) WriteFile(dir / ("out/" + file), "x");
+    EXPECT_EQ(ClearEarlierPieces(dir / "out", c.extension), static_cast<int64_t>(c.deleted.size())) << c.files[0];
+    for (const std::string& file : c.files) {
+      const bool deleted = std::find(c.deleted.begin(), c.deleted.end(), file) != c.deleted.end();
+      EXPECT_EQ(PathExists(dir / ("out/" + file)), !deleted) << file;
+    }
+  }
 }
 
-TEST(FindFirstMatch, TerminatesOnLinkCycle) {
-  TTempDir dir;
-  MakeDirs(dir / "in/a.d");
-  ASSERT_EQ(symlink((dir / "in").c_str(), (dir / "in/a.d/loop.d").c_str()), 0);
-  EXPECT_EQ(FindFirstMatch(dir / "in", "*.txt", true), "");
-}
-
-TEST(ClearFolder, DeletesOnlyEarlierPiecesDirectlyInTheFolder) {
-  struct Case {
-    const char* path;
-    bool kept;
-  } cases[] = {
-      {"1.csv", false},  {"12.txt", false}, {"3.", false},         {"007.txt", false},    {"notes.txt", true},
-      {".hidden", true}, {"7", true},       {"1.2.csv", true},     {"1.csv.bak", true},   {"a1.csv", true},
-      {"1a.csv", true},  {".5", true},      {"sub.d/x.txt", true}, {"sub.d/2.txt", true}, {"4.d/5.txt", true},
-  };
-  TTempDir dir;
-  for (const Case& c : cases) WriteFile(dir / ("out/" + std::string(c.path)), "x");
-  ClearFolder(dir / "out");
-  for (const Case& c : cases) EXPECT_EQ(PathExists(dir / ("out/" + std::string(c.path))), c.kept) << c.path;
-  EXPECT_TRUE(DirectoryExists(dir / "out/4.d"));  // a folder of a piece's name stays
-}
-
-TEST(ClearFolder, DeletesLinksOfPieceNamesAsLinksAndLeavesLinksToFolders) {
+TEST(ClearEarlierPieces, DeletesLinksAsLinks) {
   TTempDir dir;
   WriteFile(dir / "precious/keep.txt", "keep");
   WriteFile(dir / "target.txt", "t");
   MakeDirs(dir / "out");
-  ASSERT_EQ(symlink((dir / "precious").c_str(), (dir / "out/link.d").c_str()), 0);
-  ASSERT_EQ(symlink((dir / "precious").c_str(), (dir / "out/9.d").c_str()), 0);
-  ASSERT_EQ(symlink((dir / "target.txt").c_str(), (dir / "out/8.txt").c_str()), 0);
-  ASSERT_EQ(symlink((dir / "gone.txt").c_str(), (dir / "out/6.txt").c_str()), 0);
-  ASSERT_EQ(symlink((dir / "target.txt").c_str(), (dir / "out/file.lnk").c_str()), 0);
-  ClearFolder(dir / "out");
+  ASSERT_EQ(symlink((dir / "target.txt").c_str(), (dir / "out/1.txt").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "precious").c_str(), (dir / "out/2.txt").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "gone.txt").c_str(), (dir / "out/3.txt").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "target.txt").c_str(), (dir / "out/5.txt").c_str()), 0);
+  EXPECT_EQ(ClearEarlierPieces(dir / "out", ".txt"), 3);
   EXPECT_EQ(ReadFile(dir / "precious/keep.txt"), "keep");
   EXPECT_EQ(ReadFile(dir / "target.txt"), "t");
-  auto is_link = [&](const char* name) { return std::filesystem::is_symlink(dir / ("out/" + std::string(name))); };
-  EXPECT_TRUE(is_link("link.d"));
-  EXPECT_TRUE(is_link("9.d"));
-  EXPECT_TRUE(is_link("file.lnk"));
-  EXPECT_FALSE(is_link("8.txt"));
-  EXPECT_FALSE(is_link("6.txt"));
+  EXPECT_EQ(ListFolder(dir / "out"), std::vector<std::string>{"5.txt"});
 }
 
 TEST(ForceFolder, CreatesEveryMissingParent) {

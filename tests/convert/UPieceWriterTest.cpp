@@ -1,0 +1,223 @@
+// The piece writer alone, writing into a piece in memory that can fail part
+// way through a write, as a full disk does.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "convert/UPieceWriter.h"
+#include "util/UErrors.h"
+
+namespace {
+
+// What a memory piece received: its bytes and where each write ended. A
+// write that would take it past FailAt lands the bytes up to there and fails.
+struct TPiece {
+  std::string Bytes = {};
+  std::vector<size_t> WriteEnds = {};
+  size_t FailAt = SIZE_MAX;
+  bool Closed = false;
+};
+
+class TMemorySink final : public TPieceWriter::TSink {
+ public:
+  explicit TMemorySink(TPiece& piece) : Piece_(piece) {}
+  void Write(std::string_view bytes) override {
+    if (Piece_.Bytes.size() + bytes.size() > Piece_.FailAt) {
+      Piece_.Bytes.append(bytes.substr(0, Piece_.FailAt - std::min(Piece_.FailAt, Piece_.Bytes.size())));
+      throw EInOutError("Cannot write to file \"piece\". File too large");
+    }
+    Piece_.Bytes.append(bytes);
+    Piece_.WriteEnds.push_back(Piece_.Bytes.size());
+  }
+  void CutBack(int64_t size) override { Piece_.Bytes.resize(static_cast<size_t>(size)); }
+  void Close() override { Piece_.Closed = true; }
+
+ private:
+  TPiece& Piece_;
+};
+
+const std::string kUtf16CrLf("\r\0\n\0", 4);
+
+// Text as it is written: ASCII as it is, or widened to UTF-16LE.
+std::string Units(const std::string& text, bool wide) {
+  if (!wide) return text;
+  std::string out;
+  for (char c : text) out += std::string{c, '\0'};
+  return out;
+}
+
+// Appends each line as a record of its own, the way the rules do: the
+// head is written once pending text is over the threshold, everything at
+// the last line. Returns how many records failed with a raised error.
+int64_t AppendAll(TPieceWriter& writer, const std::vector<std::string>& lines) {
+  int64_t failed = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    writer.StartRecord();
+    try {
+      writer.AppendLine(lines[i]);
+      if (i + 1 == lines.size())
+        writer.Flush();
+      else if (writer.OverThreshold())
+        writer.FlushHead();
+    } catch (const EInOutError&) {
+      ++failed;
+    }
+  }
+  return failed;
+}
+
+}  // namespace
+
+// Every write but the last ends on a multiple of the threshold (in whole
+// code units), and the piece holds the mark and every line once, in order.
+TEST(PieceWriter, WritesHeadsOnThresholdMultiplesAndLongLinesStraightThrough) {
+  struct Case {
+    const char* name;
+    int64_t threshold;
+    bool wide;
+    std::string bom;
+    std::vector<std::string> lines;
+    std::vector<size_t> write_ends;
+  } cases[] = {
+      {"exactly the threshold pending is no flush", 8, false, "", {"abcdef", "gh"}, {12}},
+      {"one byte over writes the aligned head", 8, false, "", {"abcdefg", "h"}, {8, 12}},
+      {"the mark counts", 8, false, "\xEF\xBB\xBF", {"abcd", "efgh", "ij"}, {3, 8, 19}},
+      {"a head of all that is pending writes it all", 4, false, "", {"ab", "cd", "e"}, {8, 11}},
+      {"a line over the threshold goes straight", 8, false, "", {"ab", "abcdefghi", "c"}, {4, 13, 15, 18}},
+      {"utf-16 keeps whole units", 11, true, "\xFF\xFE", {"ab", "c", "def"}, {2, 10, 26}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TPiece piece;
+    TPieceWriter writer(c.threshold);
+    writer.Start(c.wide ? kUtf16CrLf : "\r\n", false, {});
+    writer.Open(std::make_unique<TMemorySink>(piece), c.bom);
+    std::vector<std::string> lines;
+    std::string expected = c.bom;
+    for (const std::string& line : c.lines) {
+      lines.push_back(Units(line, c.wide));
+      expected += lines.back() + Units("\r\n", c.wide);
+    }
+    EXPECT_EQ(AppendAll(writer, lines), 0);
+    writer.Close();
+    EXPECT_TRUE(piece.Closed);
+    EXPECT_EQ(piece.Bytes, expected);
+    EXPECT_EQ(piece.WriteEnds, c.write_ends);
+  }
+}
+
+// A write that fails part way, at every byte of the piece: the piece is cut
+// back to whole lines and goes on from there, and every line is either in
+// it once or counted once (lost, or failed with the error raised).
+TEST(PieceWriter, FailedWriteCutsBackToWholeLinesAndCountsEveryLineItLost) {
+  for (bool wide : {false, true}) {
+    for (bool records : {false, true}) {
+      std::vector<std::string> lines;
+      std::string all;
+      for (const char* line : {"one", "two", "three", "a line longer than the threshold", "four", "5", "six"}) {
+        lines.push_back(Units(line, wide));
+        all += lines.back() + Units("\r\n", wide);
+      }
+      for (size_t fail_at = 0; fail_at <= all.size(); ++fail_at) {
+        SCOPED_TRACE((wide ? "utf-16" : "utf-8") + std::string(records ? ", records" : "") + ", fails at " +
+                     std::to_string(fail_at));
+        TPiece piece{.FailAt = fail_at};
+        TPieceWriter writer(wide ? 11 : 5);
+        int64_t lost = 0;
+        writer.Start(wide ? kUtf16CrLf : "\r\n", records, {.Lost = [&](int64_t n) { lost += n; }});
+        writer.Open(std::make_unique<TMemorySink>(piece), "");
+        const int64_t failed = AppendAll(writer, lines);
+        writer.Close();
+        // Whole lines of the source, in order, each at most once.
+        size_t at = 0, written = 0;
+        for (const std::string& line : lines) {
+          const std::string whole = line + Units("\r\n", wide);
+          if (piece.Bytes.compare(at, whole.size(), whole) == 0) at += whole.size(), ++written;
+        }
+        EXPECT_EQ(at, piece.Bytes.size()) << "the piece ends inside a line";
+        EXPECT_EQ(static_cast<int64_t>(written) + lost + failed, static_cast<int64_t>(lines.size()));
+        EXPECT_EQ(failed > 0, fail_at < all.size());
+      }
+    }
+  }
+}
+
+// A run that ends early closes the piece without what is pending, cut back
+// to the last record it holds whole; records of several lines are written
+// up to whole records, or all of the open one when it is all there is.
+TEST(PieceWriter, WritesWholeRecordsAndClosesCutBackToThem) {
+  TPiece lines, records;
+  TPieceWriter writer(6);
+  writer.Start("\r\n", false, {});
+  writer.Open(std::make_unique<TMemorySink>(lines), "");
+  writer.AppendLine("ab");
+  writer.AppendLine("cdef");
+  writer.FlushHead();
+  EXPECT_EQ(lines.Bytes, "ab\r\ncd");
+  writer.Close();
+  EXPECT_EQ(lines.Bytes, "ab\r\n");
+
+  writer.Start("\r\n", true, {});
+  writer.Open(std::make_unique<TMemorySink>(records), "");
+  writer.SetRecordGoesOn(true);
+  writer.AppendLine("a");
+  writer.SetRecordGoesOn(false);
+  writer.AppendContinuation("b");
+  writer.StartRecord();
+  writer.SetRecordGoesOn(true);
+  writer.AppendLine("cdefg");
+  writer.FlushHead();
+  EXPECT_EQ(records.Bytes, "a\r\nb\r\n");
+  writer.AppendContinuation("h");
+  writer.FlushHead();
+  EXPECT_EQ(records.Bytes, "a\r\nb\r\ncdefg\r\nh\r\n");
+  writer.Close();
+  EXPECT_EQ(records.Bytes, "a\r\nb\r\n");
+}
+
+// Records that reach no piece without an error of their own are lost; the
+// current record is left out when the failure is raised, since the caller
+// counts it.
+TEST(PieceWriter, CountsTheRecordsAFailureLost) {
+  struct Case {
+    const char* name;
+    bool open;
+    std::vector<std::string> lines;  // appended as records, the last one current
+    std::function<void(TPieceWriter&)> fault;
+    bool raises;
+    int64_t lost;
+  } cases[] = {
+      {"flush without a piece", false, {"a", "b", "c"}, [](TPieceWriter& w) { w.Flush(); }, false, 3},
+      {"long line without a piece", false, {"a", "b", "long line"}, nullptr, false, 3},
+      {"failed write", true, {"a", "b", "c"}, [](TPieceWriter& w) { w.Flush(); }, true, 2},
+      {"failed write of a long line", true, {"a", "b", "long line"}, nullptr, true, 2},
+      {"piece that cannot be created",
+       false,
+       {"a", "b", "c"},
+       [](TPieceWriter& w) { w.Open("/nonexistent/folder/1.txt", ""); },
+       true,
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TPiece piece{.FailAt = 0};
+    TPieceWriter writer(8);
+    int64_t lost = 0;
+    writer.Start("\r\n", false, {.Lost = [&](int64_t n) { lost += n; }});
+    if (c.open) writer.Open(std::make_unique<TMemorySink>(piece), "");
+    bool raised = false;
+    try {
+      for (const std::string& line : c.lines) {
+        writer.StartRecord();
+        writer.AppendLine(line);
+      }
+      if (c.fault) c.fault(writer);
+    } catch (const EInOutError&) {
+      raised = true;
+    }
+    EXPECT_EQ(raised, c.raises);
+    EXPECT_EQ(lost, c.lost);
+    EXPECT_EQ(writer.PendingBytes(), 0);
+  }
+}
