@@ -12,6 +12,7 @@
 #include "text/UEncodings.h"
 #include "text/UFileLineCountCache.h"
 #include "util/UErrors.h"
+#include "util/UFileStream.h"
 #include "util/UPathUtils.h"
 
 namespace {
