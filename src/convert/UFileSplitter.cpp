@@ -108,8 +108,10 @@ void TFileSplitter::InitSplit() {
   if (!detected_utf16) Reader_->KeepSourceBytes();
   if (Quoted_) Reader_->TrackQuotes();
   const bool manifest = Session->Settings.Manifest;
+  KeepEnds_ = Session->Settings.LineEnd == leKeep;
   Writer_.Start({.CrLf = Reader_->CrLf(),
                  .Lf = Session->Settings.LineEnd == leLf,
+                 .KeepEnds = KeepEnds_,
                  .RecordsSpanLines = Quoted_,
                  .Checksums = manifest},
                 {.CheckSource = [this] { Reader_->CheckIntact(); },
@@ -283,7 +285,7 @@ void TFileSplitter::NextRecordLine() {
   Reader_->Next();
   bool goes_on = Writer_.RecordGoesOn() != Reader_->CurrentLineQuotesOdd();
   if (!Reader_->HasNext()) goes_on = false;  // a record still open ends with the source
-  Writer_.SetRecordGoesOn(goes_on, Writer_.LineEnd());
+  SetRecordGoesOn(goes_on);
 }
 
 void TFileSplitter::AppendRecordRest() {
@@ -300,7 +302,7 @@ bool TFileSplitter::ReadUncountedRecord(std::string& text) {
   StartRecordAtCurrentLine();
   for (;;) {
     text += Reader_->CurrentLine();
-    text += Writer_.LineEnd();
+    text += KeepEnds_ || RecordContinues() ? CurrentLineEnd() : Writer_.LineEnd();
     if (!RecordContinues()) return true;
     NextRecordLine();
   }

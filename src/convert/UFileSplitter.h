@@ -97,10 +97,28 @@ class TFileSplitter : public TIterativeConverter {
   bool RecordContinues() const { return Writer_.RecordGoesOn(); }
   TBlockTextReader& Reader() { return *Reader_; }
 
+  // Appends the current line, the first of its record, with its line end
+  // as the task says: CR LF, LF, or its own (LineEnd=Keep, or inside a
+  // quoted field).
+  void AppendCurrentLine() {
+    if (KeepEnds_) [[unlikely]]
+      Writer_.AppendLine(CurrentLine(), CurrentLineEnd());
+    else
+      Writer_.AppendLine(CurrentLine());
+  }
+  // The bytes the current line takes in its piece, with its line end (the
+  // record's last line's).
+  int64_t CurrentLineBytes() const {
+    const size_t end = KeepEnds_ ? CurrentLineEnd().size() : Writer_.LineEnd().size();
+    return static_cast<int64_t>(CurrentLine().size() + end);
+  }
   // Makes the record's next line current and appends it.
   void AppendNextRecordLine() {
     NextRecordLine();
-    Writer_.AppendContinuation(Reader_->CurrentLine());
+    if (KeepEnds_)
+      Writer_.AppendContinuation(CurrentLine(), CurrentLineEnd());
+    else
+      Writer_.AppendContinuation(CurrentLine());
   }
   // Appends the rest of the current record line by line, writing pending
   // text as it grows (a record that never closes takes no more memory).
@@ -143,8 +161,15 @@ class TFileSplitter : public TIterativeConverter {
   // Starts a record at the current line.
   void StartRecordAtCurrentLine() {
     // A record still open ends with the source.
-    Writer_.SetRecordGoesOn(Quoted_ && Reader_->CurrentLineQuotesOdd() && Reader_->HasNext(), Writer_.LineEnd());
+    SetRecordGoesOn(Quoted_ && Reader_->CurrentLineQuotesOdd() && Reader_->HasNext());
   }
+  // A line break inside a quoted field keeps its own bytes.
+  void SetRecordGoesOn(bool goes_on) {
+    Writer_.SetRecordGoesOn(goes_on, goes_on ? CurrentLineEnd() : std::string_view());
+  }
+  // The current line's own end, as it is written: the source's bytes, or
+  // UTF-8 where lines are decoded.
+  std::string_view CurrentLineEnd() const { return Reader_->CurrentLineWithEnd().substr(CurrentLine().size()); }
   // Makes the next line of the current record current.
   void NextRecordLine();
   // The current record failed: counted, reported, and its other lines
@@ -206,6 +231,7 @@ class TFileSplitter : public TIterativeConverter {
   int64_t LineIndex_ = -1;                          // of the current record, from 0; -1 before the first
   bool OutOfRoom_ = false;                          // a write of this run found no room
   bool Quoted_ = false;                             // Session->Settings.QuotedFields, read at the start of a run
+  bool KeepEnds_ = false;                           // LineEnd=Keep, read at the start of a run
   TPieceName Names_{"", ""};                        // the pieces' names; set by Prepare
   std::vector<std::string> Listed_;                 // the pieces an earlier manifest listed; set by Prepare
   std::vector<TPieceWriter::TClosedPiece> Closed_;  // the pieces of this run, with Manifest

@@ -211,6 +211,8 @@ void TPieceWriter::WriteRecordsBefore(size_t offset) {
 
 void TPieceWriter::AppendRecordLine(std::string_view line, std::string_view end) {
   CopyRecordLine(line, end);
+  // Its line end, a line break inside a field, ends no record.
+  if (RecordGoesOn_) PendingMultiLine_ = true;
   ++PendingRecords_;
   Current_ = kCurrentPending;
 }

@@ -91,6 +91,13 @@ class TBlockTextReader {
     if (CurrentLine_.data() == nullptr) return {};
     return Text_.SourceLineEnd(Scan_.LineEndAfter(CurrentLine_));
   }
+  // The current line and the line end that closed it, in the form
+  // CurrentLine hands out (so in UTF-8 where lines are decoded): one run of
+  // bytes, which CurrentLine begins. Valid as long as CurrentLine.
+  std::string_view CurrentLineWithEnd() const {
+    if (CurrentLine_.data() == nullptr) return {};
+    return {CurrentLine_.data(), CurrentLine_.size() + Scan_.LineEndAfter(CurrentLine_).size()};
+  }
   // The current line in UTF-8: CurrentLine itself, unless source bytes are
   // kept for a source that decodes; then CurrentLine decoded, which is what
   // the block decoded at once would have given for it (no character spans

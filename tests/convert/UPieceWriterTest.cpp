@@ -55,12 +55,17 @@ std::string Units(const std::string& text, bool wide) {
 // Appends each line as a record of its own, the way the rules do: the
 // head is written once pending text is over the threshold, everything at
 // the last line. Returns how many records failed with a raised error.
-int64_t AppendAll(TPieceWriter& writer, const std::vector<std::string>& lines) {
+// With Ends, each line ends in its own.
+int64_t AppendAll(TPieceWriter& writer, const std::vector<std::string>& lines,
+                  const std::vector<std::string>& ends = {}) {
   int64_t failed = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
     writer.StartRecord();
     try {
-      writer.AppendLine(lines[i]);
+      if (ends.empty())
+        writer.AppendLine(lines[i]);
+      else
+        writer.AppendLine(lines[i], ends[i]);
       if (i + 1 == lines.size())
         writer.Flush();
       else if (writer.OverThreshold())
@@ -114,31 +119,38 @@ TEST(PieceWriter, WritesHeadsOnThresholdMultiplesAndLongLinesStraightThrough) {
 
 // A write that fails part way, at every byte of the piece: the piece is cut
 // back to whole lines and goes on from there, and every line is either in
-// it once or counted once (lost, or failed with the error raised).
+// it once or counted once (lost, or failed with the error raised). Lines
+// that keep their own ends (a CR alone, a CR LF a head may split) too.
 TEST(PieceWriter, FailedWriteCutsBackToWholeLinesAndCountsEveryLineItLost) {
+  const char* own_ends[] = {"\r", "\r\n", "\n", "\r", "\r\n", "\r\n", ""};
   for (bool wide : {false, true}) {
-    for (bool records : {false, true}) {
-      std::vector<std::string> lines;
+    for (int mode = 0; mode < 3; ++mode) {
+      const bool records = mode == 1, keep = mode == 2;
+      std::vector<std::string> lines, ends;
       std::string all;
       for (const char* line : {"one", "two", "three", "a line longer than the threshold", "four", "5", "six"}) {
         lines.push_back(Units(line, wide));
-        all += lines.back() + Units("\r\n", wide);
+        if (keep) ends.push_back(Units(own_ends[ends.size()], wide));
+        all += lines.back() + (keep ? ends.back() : Units("\r\n", wide));
       }
       for (size_t fail_at = 0; fail_at <= all.size(); ++fail_at) {
-        SCOPED_TRACE((wide ? "utf-16" : "utf-8") + std::string(records ? ", records" : "") + ", fails at " +
-                     std::to_string(fail_at));
+        SCOPED_TRACE((wide ? "utf-16" : "utf-8") +
+                     std::string(records ? ", records"
+                                 : keep  ? ", own ends"
+                                         : "") +
+                     ", fails at " + std::to_string(fail_at));
         TPiece piece{.FailAt = fail_at};
         TPieceWriter writer(wide ? 11 : 5);
         int64_t lost = 0;
-        writer.Start({.CrLf = wide ? kUtf16CrLf : "\r\n", .RecordsSpanLines = records},
+        writer.Start({.CrLf = wide ? kUtf16CrLf : "\r\n", .KeepEnds = keep, .RecordsSpanLines = records},
                      {.Lost = [&](int64_t n) { lost += n; }});
         writer.Open(std::make_unique<TMemorySink>(piece), "");
-        const int64_t failed = AppendAll(writer, lines);
+        const int64_t failed = AppendAll(writer, lines, ends);
         writer.Close();
         // Whole lines of the source, in order, each at most once.
         size_t at = 0, written = 0;
-        for (const std::string& line : lines) {
-          const std::string whole = line + Units("\r\n", wide);
+        for (size_t i = 0; i < lines.size(); ++i) {
+          const std::string whole = lines[i] + (keep ? ends[i] : Units("\r\n", wide));
           if (piece.Bytes.compare(at, whole.size(), whole) == 0) at += whole.size(), ++written;
         }
         EXPECT_EQ(at, piece.Bytes.size()) << "the piece ends inside a line";
