@@ -203,7 +203,7 @@ void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder, const std:
   for (const std::string& name : entries) {
     const std::string path = JoinPath(folder, name);
     const bool deleted = std::binary_search(cleared.begin(), cleared.end(), path);
-    if (!deleted && !Names_.IsPieceName(name) && !IsPartName(name)) continue;
+    if (!deleted && !Names_.IsPieceName(name) && !Names_.IsPartName(name)) continue;
     RefuseSourceEntry(path,
                       deleted ? "be deleted when the destination folder \"" + dest_folder + "\" is cleared"
                               : "be overwritten by the piece \"" + name + "\"",
@@ -225,11 +225,6 @@ void TFileSplitter::RefuseSourceEntry(const std::string& path, const std::string
   if (!GetEntryIdentity(path, entry) || std::find(reached.begin(), reached.end(), entry) == reached.end()) return;
   throw EQuillmereError("The source file \"" + Session->SourceFile + "\" would " + why +
                         "; choose a destination folder that does not hold it.");
-}
-
-bool TFileSplitter::IsPartName(std::string_view name) const {
-  return name.size() > 6 && name.starts_with('.') && name.ends_with(".part") &&
-         Names_.IsPieceName(name.substr(1, name.size() - 6));
 }
 
 void TFileSplitter::ReportCleared(int64_t count) const {
@@ -324,7 +319,11 @@ void TFileSplitter::CalculateTotal() {
 
 void TFileSplitter::OpenNextPiece() {
   ++PieceCount_;
-  Writer_.Open(PiecePath(Names_.Name(PieceCount_)), ByteOrderMarkOf(OutputEncoding_));
+  // Built in a buffer of the run: no string of its own per piece.
+  PiecePath_.assign(Session->DestFolder);
+  if (!PiecePath_.empty() && PiecePath_.back() != '/') PiecePath_ += '/';
+  Names_.AppendName(PieceCount_, PiecePath_);
+  Writer_.Open(PiecePath_, ByteOrderMarkOf(OutputEncoding_));
   ++PiecesCreated_;
 }
 

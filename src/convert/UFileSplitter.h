@@ -102,21 +102,22 @@ class TFileSplitter : public TIterativeConverter {
   // quoted field).
   void AppendCurrentLine() {
     if (KeepEnds_) [[unlikely]]
-      Writer_.AppendLine(CurrentLine(), CurrentLineEnd());
+      Writer_.AppendKept(Reader_->CurrentLineWithEnd());
     else
       Writer_.AppendLine(CurrentLine());
   }
   // The bytes the current line takes in its piece, with its line end (the
   // record's last line's).
   int64_t CurrentLineBytes() const {
-    const size_t end = KeepEnds_ ? CurrentLineEnd().size() : Writer_.LineEnd().size();
-    return static_cast<int64_t>(CurrentLine().size() + end);
+    const size_t bytes =
+        KeepEnds_ ? Reader_->CurrentLineWithEnd().size() : CurrentLine().size() + Writer_.LineEnd().size();
+    return static_cast<int64_t>(bytes);
   }
   // Makes the record's next line current and appends it.
   void AppendNextRecordLine() {
     NextRecordLine();
     if (KeepEnds_)
-      Writer_.AppendContinuation(CurrentLine(), CurrentLineEnd());
+      Writer_.AppendKeptContinuation(Reader_->CurrentLineWithEnd());
     else
       Writer_.AppendContinuation(CurrentLine());
   }
@@ -165,8 +166,12 @@ class TFileSplitter : public TIterativeConverter {
   }
   // A line break inside a quoted field keeps its own bytes.
   void SetRecordGoesOn(bool goes_on) {
-    Writer_.SetRecordGoesOn(goes_on, goes_on ? CurrentLineEnd() : std::string_view());
+    if (goes_on) [[unlikely]]
+      RecordGoesOnPastCurrentLine();
+    else
+      Writer_.SetRecordGoesOn(false);
   }
+  [[gnu::noinline]] void RecordGoesOnPastCurrentLine() { Writer_.SetRecordGoesOnAfter(CurrentLineEnd()); }
   // The current line's own end, as it is written: the source's bytes, or
   // UTF-8 where lines are decoded.
   std::string_view CurrentLineEnd() const { return Reader_->CurrentLineWithEnd().substr(CurrentLine().size()); }
@@ -193,8 +198,6 @@ class TFileSplitter : public TIterativeConverter {
   // source "would <Why>".
   void RefuseSourceEntry(const std::string& path, const std::string& why,
                          const std::vector<TFileIdentity>& reached) const;
-  // True for the temporary name of a piece: "." + its name + ".part".
-  bool IsPartName(std::string_view name) const;
   // Tells the log file how many earlier pieces clearing deleted, if any.
   void ReportCleared(int64_t count) const;
   void PrepareDestination();
@@ -233,6 +236,7 @@ class TFileSplitter : public TIterativeConverter {
   bool Quoted_ = false;                             // Session->Settings.QuotedFields, read at the start of a run
   bool KeepEnds_ = false;                           // LineEnd=Keep, read at the start of a run
   TPieceName Names_{"", ""};                        // the pieces' names; set by Prepare
+  std::string PiecePath_;                           // of the piece opened last
   std::vector<std::string> Listed_;                 // the pieces an earlier manifest listed; set by Prepare
   std::vector<TPieceWriter::TClosedPiece> Closed_;  // the pieces of this run, with Manifest
   TSplitterSizes Sizes_;                            // as constructed

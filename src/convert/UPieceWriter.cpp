@@ -19,8 +19,7 @@ namespace {
 // destination folder. Failures name Path.
 class TFileSink final : public TPieceWriter::TSink {
  public:
-  explicit TFileSink(const std::string& path)
-      : Path_(path), Part_(PartPath(path)), File_(TFileStream::Replace(Part_, path)) {}
+  explicit TFileSink(const std::string& path) : Part_(PartPath(path)), File_(TFileStream::Replace(Part_, path)) {}
   ~TFileSink() override {
     // Never closed: what it holds is nobody's piece.
     if (File_.IsOpen()) ::unlink(Part_.c_str());
@@ -36,15 +35,14 @@ class TFileSink final : public TPieceWriter::TSink {
     }
     if (!Whole_) {
       ::unlink(Part_.c_str());
-      throw EInOutError("Cannot create file \"" + Path_ + "\". It could not be cut back to its whole records.");
+      throw EInOutError("Cannot create file \"" + File_.Path() + "\". It could not be cut back to its whole records.");
     }
-    CommitPart(Part_, Path_);
+    CommitPart(Part_, File_.Path());
   }
 
  private:
-  std::string Path_;
   std::string Part_;
-  TFileStream File_;
+  TFileStream File_;   // named with the piece's own path
   bool Whole_ = true;  // every cut-back succeeded
 };
 
@@ -121,10 +119,8 @@ void TPieceWriter::Close() {
     sink->CutBack(PieceWholeBytes_);
     HashWhole_ = false;
   }
-  TClosedPiece piece{.Path = std::move(PiecePath_),
-                     .Records = Written_ - PieceFirstRecord_,
-                     .Bytes = PieceWholeBytes_,
-                     .Sha256 = HashWhole_ ? Hash_.FinishHex() : std::string()};
+  const int64_t records = Written_ - PieceFirstRecord_;
+  const int64_t bytes = PieceWholeBytes_;
   PieceBytes_ = 0;
   PieceWholeBytes_ = 0;
   try {
@@ -132,10 +128,14 @@ void TPieceWriter::Close() {
   } catch (const EQuillmereError&) {
     // Gone with the piece; the current record, when it is one of them, is
     // counted with the failure.
-    Lose(piece.Records - (Current_ == kCurrentWritten ? 1 : 0));
+    Lose(records - (Current_ == kCurrentWritten ? 1 : 0));
     throw;
   }
-  if (Hooks_.Closed) Hooks_.Closed(piece);
+  if (Hooks_.Closed)
+    Hooks_.Closed({.Path = PiecePath_,
+                   .Records = records,
+                   .Bytes = bytes,
+                   .Sha256 = HashWhole_ ? Hash_.FinishHex() : std::string()});
 }
 
 void TPieceWriter::WriteText(std::string_view text) {
@@ -209,15 +209,14 @@ void TPieceWriter::WriteRecordsBefore(size_t offset) {
   Settle(1);
 }
 
-void TPieceWriter::AppendRecordLine(std::string_view line, std::string_view end) {
-  CopyRecordLine(line, end);
+void TPieceWriter::BeginRecord() {
   // Its line end, a line break inside a field, ends no record.
   if (RecordGoesOn_) PendingMultiLine_ = true;
   ++PendingRecords_;
   Current_ = kCurrentPending;
 }
 
-void TPieceWriter::WriteLongLine(std::string_view line, std::string_view end) {
+void TPieceWriter::WriteThrough(std::string_view line, std::string_view end) {
   // The lines before it go first; if they fail, so does this one.
   Flush();
   if (!Sink_) {
@@ -225,7 +224,7 @@ void TPieceWriter::WriteLongLine(std::string_view line, std::string_view end) {
     return;
   }
   if (Hooks_.CheckSource) Hooks_.CheckSource();
-  if (end.data() == line.data() + line.size()) {
+  if (end.empty() || end.data() == line.data() + line.size()) {
     Put({line.data(), line.size() + end.size()}, line.size() + end.size());
   } else {
     Put(line, 0);

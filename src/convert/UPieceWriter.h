@@ -90,8 +90,8 @@ class TPieceWriter {
     std::string_view CrLf = "\r\n";
     // Records end in LF alone instead.
     bool Lf = false;
-    // Every line ends as the caller says (AppendLine with a line end),
-    // possibly in CR alone or in nothing.
+    // Every line ends as the caller says (AppendKept: a line with its own
+    // end), possibly in CR alone or in nothing.
     bool KeepEnds = false;
     // A record may take several lines: pending text is then written up to
     // whole records, and long lines are not written through (they may have
@@ -128,11 +128,13 @@ class TPieceWriter {
   void StartRecord() { Current_ = kCurrentNone; }
   // Whether the current record goes on past its current line, the one
   // appended next or last; only records that span lines ever do. The
-  // reader's owner says so as it moves through the record, with the line's
-  // own end (InnerEnd), which such a line ends in unless every line end is
-  // handed in; it must stay valid until the line is appended.
-  void SetRecordGoesOn(bool goes_on, std::string_view inner_end = {}) {
-    RecordGoesOn_ = goes_on;
+  // reader's owner says so as it moves through the record.
+  void SetRecordGoesOn(bool goes_on) { RecordGoesOn_ = goes_on; }
+  // The record goes on, and its current line ends in InnerEnd, its own line
+  // end (unless every line end is handed in), which must stay valid until
+  // the line is appended.
+  void SetRecordGoesOnAfter(std::string_view inner_end) {
+    RecordGoesOn_ = true;
     InnerEnd_ = inner_end;
   }
   bool RecordGoesOn() const { return RecordGoesOn_; }
@@ -143,44 +145,44 @@ class TPieceWriter {
   void AppendLine(std::string_view line) {
     assert(!KeepEnds_);
     if (RecordsSpanLines_) [[unlikely]] {
-      AppendRecordLine(line, InnerOrRecordEnd());
+      AppendRecordLine(line);
       return;
     }
     if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
-      WriteLongLine(line, LineEnd());
+      WriteLongLine(line);
+      return;
+    }
+    CopyLine(line);
+    ++PendingRecords_;
+    Current_ = kCurrentPending;
+  }
+  // As AppendLine with KeepEnds: Line is a line and its own end (none for
+  // a last line without one), as a source holds them, copied in one.
+  void AppendKept(std::string_view line) {
+    assert(KeepEnds_);
+    if (RecordsSpanLines_) [[unlikely]] {
+      AppendKeptRecordLine(line);
+      return;
+    }
+    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
+      WriteLongKeptLine(line);
       return;
     }
     CopyIn(line);
     ++PendingRecords_;
     Current_ = kCurrentPending;
   }
-  // As AppendLine, the line ending in End (KeepEnds). End right behind Line
-  // in memory, as a source holds them, is copied with it in one.
-  void AppendLine(std::string_view line, std::string_view end) {
-    assert(KeepEnds_);
-    if (RecordsSpanLines_) [[unlikely]] {
-      AppendRecordLine(line, end);
-      return;
-    }
-    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
-      WriteLongLine(line, end);
-      return;
-    }
-    CopyIn(line, end);
-    ++PendingRecords_;
-    Current_ = kCurrentPending;
-  }
   // Appends a line of the current record after its first (records that
   // span lines only), ending in the record end or, while the record goes
-  // on, its own; with KeepEnds in End.
+  // on, its own; with KeepEnds (AppendKeptContinuation) a line and its end.
   void AppendContinuation(std::string_view line) {
     assert(RecordsSpanLines_ && !KeepEnds_);
-    CopyRecordLine(line, InnerOrRecordEnd());
+    CopyRecordLine(line);
     PendingMultiLine_ = true;
   }
-  void AppendContinuation(std::string_view line, std::string_view end) {
+  void AppendKeptContinuation(std::string_view line) {
     assert(RecordsSpanLines_ && KeepEnds_);
-    CopyRecordLine(line, end);
+    CopyKeptRecordLine(line);
     PendingMultiLine_ = true;
   }
   // Writes Text (whole lines, a kept header) to the open piece at once;
@@ -213,7 +215,7 @@ class TPieceWriter {
   // The current record: not appended yet, (partly) pending, or written whole.
   enum : uint8_t { kCurrentNone, kCurrentPending, kCurrentWritten };
 
-  void CopyIn(std::string_view line) {
+  void CopyLine(std::string_view line) {
     const size_t used = static_cast<size_t>(PendingBytes_);
     if (used + line.size() + sizeof(LineEnd_) > Capacity_) Grow(used + line.size() + sizeof(LineEnd_));
     char* out = Pending_.get() + used;
@@ -222,31 +224,55 @@ class TPieceWriter {
     PendingBytes_ += static_cast<int64_t>(line.size()) + LineEndSize_;
     assert(static_cast<size_t>(PendingBytes_) <= Capacity_);
   }
-  void CopyIn(std::string_view line, std::string_view end) {
+  void CopyIn(std::string_view bytes) {
     const size_t used = static_cast<size_t>(PendingBytes_);
-    const size_t size = line.size() + end.size();
-    if (used + size > Capacity_) Grow(used + size);
-    char* out = Pending_.get() + used;
-    if (end.data() == line.data() + line.size()) {
-      std::memcpy(out, line.data(), size);
-    } else {
-      std::memcpy(out, line.data(), line.size());
-      std::memcpy(out + line.size(), end.data(), end.size());
-    }
-    PendingBytes_ += static_cast<int64_t>(size);
+    if (used + bytes.size() > Capacity_) Grow(used + bytes.size());
+    std::memcpy(Pending_.get() + used, bytes.data(), bytes.size());
+    PendingBytes_ += static_cast<int64_t>(bytes.size());
   }
-  // CopyIn for records that span lines: notes where a record ends.
-  void CopyRecordLine(std::string_view line, std::string_view end) {
-    CopyIn(line, end);
+  // Line and End, in one copy when End lies right behind Line.
+  void CopyIn(std::string_view line, std::string_view end) {
+    if (end.empty() || end.data() == line.data() + line.size()) {
+      CopyIn(std::string_view(line.data(), line.size() + end.size()));
+      return;
+    }
+    CopyIn(line);
+    CopyIn(end);
+  }
+  // CopyLine for records that span lines: a line whose record goes on ends
+  // in its own end. Notes where a record ends.
+  void CopyRecordLine(std::string_view line) {
+    if (RecordGoesOn_) {
+      CopyIn(line, InnerEnd_);
+      return;
+    }
+    CopyLine(line);
+    PendingWholeEnd_ = PendingBytes_;
+  }
+  // As CopyRecordLine, Line holding its own end (KeepEnds).
+  void CopyKeptRecordLine(std::string_view line) {
+    CopyIn(line);
     if (!RecordGoesOn_) PendingWholeEnd_ = PendingBytes_;
   }
-  std::string_view InnerOrRecordEnd() const { return RecordGoesOn_ ? InnerEnd_ : LineEnd(); }
   // Makes Sink the open piece (Path, as opened) and writes the mark.
   void Begin(std::unique_ptr<TSink> sink, std::string_view byte_order_mark, const std::string& path);
-  void Grow(size_t needed);
-  [[gnu::noinline]] void WriteLongLine(std::string_view line, std::string_view end);
-  // AppendLine for records that span lines.
-  [[gnu::noinline]] void AppendRecordLine(std::string_view line, std::string_view end);
+  [[gnu::noinline]] void Grow(size_t needed);
+  // The rare ways of the two appends, out of line so that theirs stay
+  // small enough to be inlined in the record loops.
+  [[gnu::noinline]] void WriteLongLine(std::string_view line) { WriteThrough(line, LineEnd()); }
+  [[gnu::noinline]] void WriteLongKeptLine(std::string_view line) { WriteThrough(line, {}); }
+  [[gnu::noinline]] void AppendRecordLine(std::string_view line) {
+    CopyRecordLine(line);
+    BeginRecord();
+  }
+  [[gnu::noinline]] void AppendKeptRecordLine(std::string_view line) {
+    CopyKeptRecordLine(line);
+    BeginRecord();
+  }
+  // Writes Line and End straight to the piece, after what is pending.
+  void WriteThrough(std::string_view line, std::string_view end);
+  // After the first line of a record that may span lines.
+  void BeginRecord();
   // Writes Bytes to the open piece; the first Whole of them end in a record
   // end (or are a byte-order mark), the rest begin a record still pending.
   // A failed write cuts the piece back to its whole records and raises.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -93,9 +94,11 @@ class TBlockTextReader {
   }
   // The current line and the line end that closed it, in the form
   // CurrentLine hands out (so in UTF-8 where lines are decoded): one run of
-  // bytes, which CurrentLine begins. Valid as long as CurrentLine.
+  // bytes, which CurrentLine begins. Only while a line is current (Next
+  // handed one out): once per line, it tests nothing. Valid as long as
+  // CurrentLine.
   std::string_view CurrentLineWithEnd() const {
-    if (CurrentLine_.data() == nullptr) return {};
+    assert(CurrentLine_.data() != nullptr);
     return {CurrentLine_.data(), CurrentLine_.size() + Scan_.LineEndAfter(CurrentLine_).size()};
   }
   // The current line in UTF-8: CurrentLine itself, unless source bytes are

@@ -148,7 +148,10 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 std::string PartPath(const std::string& path) {
   const size_t slash = path.rfind('/');
   const size_t name = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, name) + "." + path.substr(name) + ".part";
+  std::string part;
+  part.reserve(path.size() + 6);
+  part.append(path, 0, name).append(".").append(path, name).append(".part");
+  return part;
 }
 
 std::vector<std::string> EarlierPieces(const std::string& folder, const TPieceName& names) {
@@ -164,12 +167,8 @@ std::vector<std::string> EarlierPieces(const std::string& folder, const TPieceNa
 
 std::vector<std::string> UnfinishedPieces(const std::string& folder, const TPieceName& names) {
   std::vector<std::string> parts;
-  for (const std::string& entry : ListFolder(folder)) {
-    const std::string_view name = entry;
-    if (name.size() > 6 && name.starts_with('.') && name.ends_with(".part") &&
-        names.IsPieceName(name.substr(1, name.size() - 6)))
-      parts.push_back(JoinPath(folder, name));
-  }
+  for (const std::string& name : ListFolder(folder))
+    if (names.IsPartName(name)) parts.push_back(JoinPath(folder, name));
   return parts;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 #include "util/UPathUtils.h"
 #include "util/UTextUtils.h"
@@ -66,16 +67,27 @@ TPieceName::TPieceName(std::string_view text, std::string_view source_path) {
 
 std::string TPieceName::Name(int64_t number) const {
   std::string name;
+  AppendName(number, name);
+  return name;
+}
+
+void TPieceName::AppendName(int64_t number, std::string& out) const {
+  char digits[24];
+  const size_t size = static_cast<size_t>(std::to_chars(digits, digits + sizeof(digits), number).ptr - digits);
   for (const TPart& part : Parts_) {
     if (part.Width == 0) {
-      name += part.Text;
+      out += part.Text;
       continue;
     }
-    const std::string digits = std::to_string(number);
-    if (static_cast<int>(digits.size()) < part.Width) name.append(part.Width - digits.size(), '0');
-    name += digits;
+    if (static_cast<size_t>(part.Width) > size) out.append(static_cast<size_t>(part.Width) - size, '0');
+    out.append(digits, size);
   }
-  return name;
+}
+
+bool TPieceName::IsPartName(std::string_view name) const {
+  constexpr std::string_view kDot = ".", kPart = ".part";
+  return name.size() > kDot.size() + kPart.size() && name.starts_with(kDot) && name.ends_with(kPart) &&
+         IsPieceName(name.substr(kDot.size(), name.size() - kDot.size() - kPart.size()));
 }
 
 bool TPieceName::IsPieceName(std::string_view name) const {

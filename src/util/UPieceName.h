@@ -26,9 +26,14 @@ class TPieceName {
 
   // The name of piece Number (from 1).
   std::string Name(int64_t number) const;
+  // Appends it to Out: once per piece, without a string of its own.
+  void AppendName(int64_t number, std::string& out) const;
   // True when Name is the name of some piece from 1 on. Every name Name
   // gives is one; "01.csv" is none under "{n}{ext}".
   bool IsPieceName(std::string_view name) const;
+  // True when Name is the temporary name of a piece (PartPath's): "." + a
+  // piece name + ".part".
+  bool IsPartName(std::string_view name) const;
 
  private:
   // A run of literal text, or the number padded to Width digits (Width > 0).

@@ -65,7 +65,7 @@ int64_t AppendAll(TPieceWriter& writer, const std::vector<std::string>& lines,
       if (ends.empty())
         writer.AppendLine(lines[i]);
       else
-        writer.AppendLine(lines[i], ends[i]);
+        writer.AppendKept(lines[i] + ends[i]);
       if (i + 1 == lines.size())
         writer.Flush();
       else if (writer.OverThreshold())
@@ -179,12 +179,12 @@ TEST(PieceWriter, WritesWholeRecordsAndClosesCutBackToThem) {
   writer.Start({.RecordsSpanLines = true}, {});
   writer.Open(std::make_unique<TMemorySink>(records), "");
   // A line break inside a record keeps its own bytes; the record ends in CR LF.
-  writer.SetRecordGoesOn(true, "\n");
+  writer.SetRecordGoesOnAfter("\n");
   writer.AppendLine("a");
   writer.SetRecordGoesOn(false);
   writer.AppendContinuation("b");
   writer.StartRecord();
-  writer.SetRecordGoesOn(true, "\r");
+  writer.SetRecordGoesOnAfter("\r");
   writer.AppendLine("cdefg");
   writer.FlushHead();
   EXPECT_EQ(records.Bytes, "a\nb\r\n");

@@ -138,7 +138,7 @@ TEST_F(Pipeline, ManifestListsThePiecesAndNoFailingRunLeavesOne) {
 
 // Clearing follows the names: the unbroken run the template gives, and,
 // with a manifest there, whatever pieces it lists; a batch writes a
-// manifest into every piece folder.
+// manifest into every piece folder, and a refused one removes them.
 TEST_F(Pipeline, ClearingTakesTheListedPiecesAndTheTemplatesNames) {
   WriteFile(Work("in/a.txt"), "1\n2\n3\n");
   WriteFile(Work("in/b.txt"), "4\n5\n");
@@ -153,6 +153,11 @@ TEST_F(Pipeline, ClearingTakesTheListedPiecesAndTheTemplatesNames) {
   EXPECT_EQ(FilesIn(Work("out/a_split")).size(), 3u + 1);
   EXPECT_EQ(ReadFile(Work("out/b_split/_manifest.tsv")),
             ManifestOf(FilesIn(Work("out/b_split")), {"b.001", "b.002"}, 0));
+  // A batch refused for a value it cannot take removes every piece folder's manifest.
+  RunTask(WriteTask("job.bst", with(batch, "LineEnd=CR")));
+  EXPECT_FALSE(PathExists(Work("out/a_split/_manifest.tsv")));
+  EXPECT_FALSE(PathExists(Work("out/b_split/_manifest.tsv")));
+  RunTask(WriteTask("job.bst", with(batch, "PieceName={name}.{n:3}")));
   WriteFile(Work("out/a_split/a.009"), "not listed");
   RunTask(WriteTask("job.bst", with(batch, "PieceName={n}")));
   auto log = RunTask(WriteTask("job.bst", with(with(batch, "PieceName=x{n}"), "Manifest=0")));

@@ -30,6 +30,9 @@ TEST(PieceName, GivesTheNamesOfItsTemplateAndKnowsThemAgain) {
       EXPECT_TRUE(names.IsPieceName(c.names[i])) << c.names[i];
     }
     for (const std::string& other : c.others) EXPECT_FALSE(names.IsPieceName(other)) << other;
+    EXPECT_TRUE(names.IsPartName("." + c.names[0] + ".part"));
+    EXPECT_FALSE(names.IsPartName(c.names[0] + ".part"));
+    EXPECT_FALSE(names.IsPartName("." + c.names[0]));
   }
   for (const char* text : {"{ext}", "a/{n}", "{n}{Name}", "{n:0}", "{n:21}", "{n:x}", "{n", "{}{n}", "a{n:123}"})
     EXPECT_FALSE(TPieceName::IsTemplate(text)) << text;
