@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/UMappedStorage.h"
+
 void TReadStorage::Advance(size_t count) {
   if (count > 0 && count < Size_) std::memmove(Buffer_.get(), Buffer_.get() + count, Size_ - count);
   Start_ += static_cast<int64_t>(count);
@@ -25,4 +27,9 @@ void TReadStorage::Extend(size_t count) {
   File_.ReadExact(Buffer_.get() + Size_, count);
   FailIfShrunk(Start_ + static_cast<int64_t>(needed));
   Size_ = needed;
+}
+
+std::unique_ptr<TSourceStorage> TReadStorage::ForLongWindow() {
+  if (!TMappedStorage::CanMap(File_)) return nullptr;
+  return std::make_unique<TMappedStorage>(std::move(File_), FileSize_, Start_, Size_);
 }
