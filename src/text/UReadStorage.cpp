@@ -17,8 +17,8 @@ void TReadStorage::Extend(size_t count) {
   if (needed > Capacity_) {
     // Growing by half again at least keeps a window that grows over a long
     // line linear in its size.
-    const size_t capacity = std::max(needed, Capacity_ + Capacity_ / 2);
-    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    size_t capacity = std::max(needed, Capacity_ + Capacity_ / 2);
+    TLargeBlock buffer = AllocateLargeBlock(capacity);
     if (Size_ > 0) std::memcpy(buffer.get(), Buffer_.get(), Size_);
     Buffer_ = std::move(buffer);
     Capacity_ = capacity;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "text/UFileStorage.h"
+#include "util/ULargeBlock.h"
 
 // The window lies in a buffer that reads fill; advancing moves the bytes
 // that stay to its front. Reading costs less than mapping where address
@@ -21,6 +22,6 @@ class TReadStorage final : public TFileStorage {
   std::unique_ptr<TSourceStorage> ForLongWindow() override;
 
  private:
-  std::unique_ptr<char[]> Buffer_;  // the window from its start; Capacity_ bytes
-  size_t Capacity_ = 0;             // at least Size_
+  TLargeBlock Buffer_;   // the window from its start; Capacity_ bytes
+  size_t Capacity_ = 0;  // at least Size_
 };
