@@ -70,7 +70,7 @@ class TPieceWriter {
   TPieceWriter& operator=(const TPieceWriter&) = delete;
   ~TPieceWriter();
 
-  // What the writer asks of whoever feeds it; either may be empty.
+  // What the writer asks of whoever feeds it; any may be empty.
   struct THooks {
     // Runs before appended text is written; raises when that text may no
     // longer be the source's (a mapped source that shrank), which fails the
@@ -140,7 +140,7 @@ class TPieceWriter {
   }
   bool RecordGoesOn() const { return RecordGoesOn_; }
   // Appends the first (or only) line of the current record and the record
-  // end (CR LF or LF). A line longer than the flush threshold is written
+  // end (CR LF or LF; its own end while the record goes on). A line longer than the flush threshold is written
   // straight to the piece instead, after what is pending, so that a line of
   // gigabytes is never copied; the piece is the same.
   void AppendLine(std::string_view line) {

@@ -136,10 +136,6 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
        "Invalid value \"2\" for Manifest" + booleans + "\nInvalid value \"part.csv\" for PieceName" + templates +
            "\nInvalid value \"CR\" for LineEnd: CRLF, LF or Keep."},
       {"PieceName=out/{n}", new_keys, "0||CRLF", "Invalid value \"out/{n}\" for PieceName" + templates},
-      {"PieceName={n}{base}", new_keys, "0||CRLF", "Invalid value \"{n}{base}\" for PieceName" + templates},
-      {"PieceName={n:0}", new_keys, "0||CRLF", "Invalid value \"{n:0}\" for PieceName" + templates},
-      {"PieceName={n:21}", new_keys, "0||CRLF", "Invalid value \"{n:21}\" for PieceName" + templates},
-      {"PieceName={n", new_keys, "0||CRLF", "Invalid value \"{n\" for PieceName" + templates},
   };
   TTempDir dir;
   for (const Case& c : cases) {
