@@ -48,9 +48,11 @@ void TFileSplitCmdLineProcessor::ExecuteTaskFile(TTaskResult& result) {
   session->GetDescription(description);
   Logger->Info(description);
   for (const std::string& key : session->UnknownKeys) Logger->Warn("Unknown key \"" + key + "\" is ignored.");
-  // A value the task cannot take fails it before anything is deleted or written.
+  // A value the task cannot take fails it before anything is deleted or
+  // written, but for a manifest, which would claim a completed split.
   const std::vector<std::string> invalid = session->InvalidValues();
   for (const std::string& message : invalid) Logger->Error(message);
+  if (!invalid.empty()) executor->Refuse();
   if (invalid.empty()) {
     try {
       executor->Execute();

@@ -8,13 +8,12 @@ void TFileSizeFileSplitter::PlaceLine() {
     PlaceRecord();
     return;
   }
-  const std::string_view line = CurrentLine();
-  if (!Fits(line)) {
+  if (!Fits()) {
     Writer().Flush();
     Writer().Close();
     OpenNextPiece();
   }
-  Writer().AppendLine(line);
+  AppendCurrentLine();
   EndRecord();
 }
 
@@ -33,7 +32,7 @@ void TFileSizeFileSplitter::PlaceRecord() {
   // whether it fits the open piece: at most the limit is held.
   const size_t start = static_cast<size_t>(Writer().PendingBytes());
   bool moved = false;
-  Writer().AppendLine(CurrentLine());
+  AppendCurrentLine();
   for (;;) {
     if (!moved && Writer().PieceSize() > limit) {
       MoveRecordToNextPiece(start);

@@ -22,9 +22,8 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   // joins the pending text; the rest is kept out of line.
   void SplitOneLine() override {
     if (Writer().IsOpen() && !RecordContinues()) [[likely]] {
-      const std::string_view line = CurrentLine();
-      if (Fits(line) && !IsLastLine()) [[likely]] {
-        Writer().AppendLine(line);
+      if (Fits() && !IsLastLine()) [[likely]] {
+        AppendCurrentLine();
         if (Writer().OverThreshold()) [[unlikely]]
           Writer().FlushHead();
         return;
@@ -35,11 +34,8 @@ class TFileSizeFileSplitter final : public TFileSplitter {
 
  private:
   // True when the open piece, as it will lie on disk, stays within the
-  // limit with Line and its CR LF.
-  bool Fits(std::string_view line) {
-    const int64_t size = Writer().PieceSize() + static_cast<int64_t>(line.size() + Writer().CrLf().size());
-    return size <= Session->Settings.MaxFileSizeBytes();
-  }
+  // limit with the current line and its line end.
+  bool Fits() { return Writer().PieceSize() + CurrentLineBytes() <= Session->Settings.MaxFileSizeBytes(); }
   // After a record: the last one ends the piece; otherwise pending text
   // over the threshold is written.
   void EndRecord();

@@ -1,8 +1,12 @@
 #include "convert/UFileSplitter.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
 
 #include "log/ULog.h"
 #include "log/ULogger.h"
@@ -17,15 +21,35 @@
 
 namespace {
 
-// True when Name is a piece name: a number without leading zeros, then Extension.
-bool IsPieceName(const std::string& name, const std::string& extension) {
-  if (name.size() <= extension.size() || name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
-    return false;
-  std::string_view number(name.data(), name.size() - extension.size());
-  if (number.empty() || number[0] == '0') return false;
-  for (char c : number)
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  return true;
+// The pieces a manifest lists: the names of its lines after the header
+// that name an entry directly in the folder. Nothing when its header is not
+// a manifest's.
+std::vector<std::string> ManifestPieces(const std::string& text) {
+  std::vector<std::string> names;
+  if (!text.starts_with(TFileSplitter::kManifestHeader)) return names;
+  size_t at = std::strlen(TFileSplitter::kManifestHeader);
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string name = text.substr(at, std::min(text.find('\t', at), end) - at);
+    if (!name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+        name != TFileSplitter::kManifestName)
+      names.push_back(name);
+    at = end + 1;
+  }
+  return names;
+}
+
+// True when Path names a regular file or a symbolic link (not followed).
+bool IsFileEntry(const std::string& path) {
+  struct stat st;
+  return IsSystemPath(path) && lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
+}
+
+// True when Path names a folder itself (not through a link).
+bool IsFolderEntry(const std::string& path) {
+  struct stat st;
+  return IsSystemPath(path) && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // True when the name, normalised, is an encoding the program knows: one of
@@ -49,6 +73,10 @@ void TFileSplitter::Prepare() {
   Status().Converted = 0;
   Status().ErrorCount = 0;
   Extension_ = FileExtension(Session->SourceFile);
+  Names_ = TPieceName(Session->Settings.PieceName, Session->SourceFile);
+  Closed_.clear();
+  // Before anything else: from here on, no manifest claims a split completed.
+  RemoveEarlierManifest();
   Reader_ = Sizes_.ReaderBlockSize > 0
                 ? std::make_unique<TBlockTextReader>(Sizes_.ReaderBlockSize, Sizes_.ReaderMemoryLimit)
                 : std::make_unique<TBlockTextReader>();
@@ -79,8 +107,17 @@ void TFileSplitter::InitSplit() {
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
   if (!detected_utf16) Reader_->KeepSourceBytes();
   if (Quoted_) Reader_->TrackQuotes();
-  Writer_.Start(Reader_->CrLf(), Quoted_,
-                {.CheckSource = [this] { Reader_->CheckIntact(); }, .Lost = [this](int64_t n) { CountFailed(n); }});
+  const bool manifest = Session->Settings.Manifest;
+  KeepEnds_ = Session->Settings.LineEnd == leKeep;
+  Writer_.Start({.CrLf = Reader_->CrLf(),
+                 .Lf = Session->Settings.LineEnd == leLf,
+                 .KeepEnds = KeepEnds_,
+                 .RecordsSpanLines = Quoted_,
+                 .Checksums = manifest},
+                {.CheckSource = [this] { Reader_->CheckIntact(); },
+                 .Lost = [this](int64_t n) { CountFailed(n); },
+                 .Closed = manifest ? [this](const TPieceWriter::TClosedPiece& piece) { Closed_.push_back(piece); }
+                                    : std::function<void(const TPieceWriter::TClosedPiece&)>()});
   ReportUnconvertedEncoding();
   PrepareDestination();
 }
@@ -119,40 +156,75 @@ void TFileSplitter::ReportUnconvertedEncoding() {
 
 void TFileSplitter::PrepareDestination() {
   const std::string& dest = Session->DestFolder;
-  CheckSourceIsSafe(dest);
+  // The working directory is neither cleared nor created.
+  const std::string folder = dest.empty() ? "." : dest;
+  const std::vector<std::string> entries = ListFolder(folder);
+  const std::vector<std::string> cleared = dest.empty() ? std::vector<std::string>() : PiecesToClear(dest);
+  CheckSourceIsSafe(dest, entries, cleared);
   DestinationTouched_ = true;
-  if (dest.empty()) return;  // the working directory: neither cleared nor created
-  if (DirectoryExists(dest))
-    ReportCleared(ClearEarlierPieces(dest, Extension_));
-  else
-    ForceFolder(dest);
-  if (!DirectoryExists(dest)) throw EInOutError("Cannot create destination folder \"" + dest + "\"");
+  if (!dest.empty()) {
+    if (DirectoryExists(dest))
+      ReportCleared(DeleteEntries(cleared));
+    else
+      ForceFolder(dest);
+    if (!DirectoryExists(dest)) throw EInOutError("Cannot create destination folder \"" + dest + "\"");
+  }
+  // A folder of a piece's name survives clearing; a piece meant for it fails
+  // when it is opened, as it always has, rather than once it is written.
+  std::set<std::string> taken;
+  for (const std::string& name : entries) {
+    if (!Names_.IsPieceName(name)) continue;
+    const std::string path = JoinPath(folder, name);
+    if (!std::binary_search(cleared.begin(), cleared.end(), path) && IsFolderEntry(path)) taken.insert(PiecePath(name));
+  }
+  Writer_.SetTakenPaths(std::move(taken));
 }
 
-void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {
-  TFileIdentity source;
-  if (!GetFileIdentity(Session->SourceFile, source)) return;
+std::vector<std::string> TFileSplitter::PiecesToClear(const std::string& folder) const {
+  std::vector<std::string> paths;
+  for (const std::string& name : Listed_)
+    if (IsFileEntry(JoinPath(folder, name))) paths.push_back(JoinPath(folder, name));
+  for (std::string& path : EarlierPieces(folder, Names_)) paths.push_back(std::move(path));
+  for (std::string& path : UnfinishedPieces(folder, Names_)) paths.push_back(std::move(path));
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return paths;
+}
+
+void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder, const std::vector<std::string>& entries,
+                                      const std::vector<std::string>& cleared) const {
+  const std::vector<TFileIdentity> reached = SourceEntries();
+  if (reached.empty()) return;
   const std::string folder = dest_folder.empty() ? "." : dest_folder;
-  if (!DirectoryExists(folder)) return;
   // Clearing and the pieces remove or replace only entries named like a
-  // piece, never what a link there points to: the source is in danger when
-  // such an entry is the source file itself, under any name, or a link that
-  // the source's path goes through.
+  // piece (or its temporary name), never what a link there points to: the
+  // source is in danger when such an entry is the source file itself,
+  // under any name, or a link that the source's path goes through.
+  for (const std::string& name : entries) {
+    const std::string path = JoinPath(folder, name);
+    const bool deleted = std::binary_search(cleared.begin(), cleared.end(), path);
+    if (!deleted && !Names_.IsPieceName(name) && !Names_.IsPartName(name)) continue;
+    RefuseSourceEntry(path,
+                      deleted ? "be deleted when the destination folder \"" + dest_folder + "\" is cleared"
+                              : "be overwritten by the piece \"" + name + "\"",
+                      reached);
+  }
+}
+
+std::vector<TFileIdentity> TFileSplitter::SourceEntries() const {
+  TFileIdentity source;
+  if (!GetFileIdentity(Session->SourceFile, source)) return {};
   std::vector<TFileIdentity> reached = LinkChainIdentities(Session->SourceFile);
   reached.push_back(source);
-  const std::vector<std::string> cleared =
-      dest_folder.empty() ? std::vector<std::string>() : EarlierPieces(folder, Extension_);
-  for (const std::string& name : ListFolder(folder)) {
-    if (!IsPieceName(name, Extension_)) continue;
-    const std::string path = folder + "/" + name;
-    TFileIdentity entry;
-    if (!GetEntryIdentity(path, entry) || std::find(reached.begin(), reached.end(), entry) == reached.end()) continue;
-    const std::string why = std::find(cleared.begin(), cleared.end(), path) != cleared.end()
-                                ? "would be deleted when the destination folder \"" + dest_folder + "\" is cleared"
-                                : "would be overwritten by the piece \"" + name + "\"";
-    throw EQuillmereError("The source file \"" + Session->SourceFile + "\" " + why +
-                          "; choose a destination folder that does not hold it.");
-  }
+  return reached;
+}
+
+void TFileSplitter::RefuseSourceEntry(const std::string& path, const std::string& why,
+                                      const std::vector<TFileIdentity>& reached) const {
+  TFileIdentity entry;
+  if (!GetEntryIdentity(path, entry) || std::find(reached.begin(), reached.end(), entry) == reached.end()) return;
+  throw EQuillmereError("The source file \"" + Session->SourceFile + "\" would " + why +
+                        "; choose a destination folder that does not hold it.");
 }
 
 void TFileSplitter::ReportCleared(int64_t count) const {
@@ -190,7 +262,10 @@ void TFileSplitter::RoomRanOut(const EOutOfRoom& error) {
 }
 
 void TFileSplitter::DoAfterConvertAll() {
-  if (!OutOfRoom_) return;
+  if (!OutOfRoom_) {
+    if (Session->Settings.Manifest && !Stopped() && Status().ErrorCount == 0) WriteManifest();
+    return;
+  }
   // No piece takes them now; counted, so that the summary still accounts
   // for every record of the source.
   int64_t rest = 0;
@@ -205,7 +280,7 @@ void TFileSplitter::NextRecordLine() {
   Reader_->Next();
   bool goes_on = Writer_.RecordGoesOn() != Reader_->CurrentLineQuotesOdd();
   if (!Reader_->HasNext()) goes_on = false;  // a record still open ends with the source
-  Writer_.SetRecordGoesOn(goes_on);
+  SetRecordGoesOn(goes_on);
 }
 
 void TFileSplitter::AppendRecordRest() {
@@ -222,7 +297,7 @@ bool TFileSplitter::ReadUncountedRecord(std::string& text) {
   StartRecordAtCurrentLine();
   for (;;) {
     text += Reader_->CurrentLine();
-    text += Writer_.CrLf();
+    text += KeepEnds_ || RecordContinues() ? CurrentLineEnd() : Writer_.LineEnd();
     if (!RecordContinues()) return true;
     NextRecordLine();
   }
@@ -247,10 +322,48 @@ void TFileSplitter::CalculateTotal() {
 
 void TFileSplitter::OpenNextPiece() {
   ++PieceCount_;
-  const std::string& dest = Session->DestFolder;
-  std::string name = dest;
-  if (!dest.empty() && dest.back() != '/') name += '/';
-  name += std::to_string(PieceCount_) + Extension_;
-  Writer_.Open(name, ByteOrderMarkOf(OutputEncoding_));
+  // Built in a buffer of the run: no string of its own per piece.
+  PiecePath_.assign(Session->DestFolder);
+  if (!PiecePath_.empty() && PiecePath_.back() != '/') PiecePath_ += '/';
+  Names_.AppendName(PieceCount_, PiecePath_);
+  Writer_.Open(PiecePath_, ByteOrderMarkOf(OutputEncoding_));
   ++PiecesCreated_;
+}
+
+std::string TFileSplitter::PiecePath(std::string_view name) const { return PathIn(Session->DestFolder, name); }
+
+std::string TFileSplitter::PathIn(const std::string& dest_folder, std::string_view name) {
+  std::string path = dest_folder;
+  if (!dest_folder.empty() && dest_folder.back() != '/') path += '/';
+  return path += name;
+}
+
+void TFileSplitter::RemoveEarlierManifest() {
+  const std::string path = PiecePath(kManifestName);
+  RefuseSourceEntry(path, "be deleted as the manifest of an earlier split", SourceEntries());
+  Listed_.clear();
+  std::string text;
+  try {
+    if (ReadWholeFileIfExists(path, text)) Listed_ = ManifestPieces(text);
+  } catch (const EQuillmereError&) {
+    // Unreadable: it lists nothing.
+  }
+  RemoveManifest(Session->DestFolder);
+}
+
+void TFileSplitter::RemoveManifest(const std::string& dest_folder) {
+  const std::string path = PathIn(dest_folder, kManifestName);
+  DeleteEntries({path, PartPath(path)});
+}
+
+void TFileSplitter::WriteManifest() {
+  Writer_.Close();
+  std::string text = kManifestHeader;
+  for (const TPieceWriter::TClosedPiece& piece : Closed_) {
+    // A piece cut back holds no checksum; the split did not succeed then.
+    if (piece.Sha256.empty()) return;
+    text += std::string(FileNamePart(piece.Path)) + "\t" + std::to_string(piece.Records) + "\t" +
+            std::to_string(piece.Bytes) + "\t" + piece.Sha256 + "\n";
+  }
+  WriteWholeFileAtomically(PiecePath(kManifestName), text);
 }

@@ -13,11 +13,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/UIterativeConverter.h"
 #include "convert/UPieceWriter.h"
 #include "text/UBlockTextReader.h"
 #include "util/UErrors.h"
+#include "util/UPathUtils.h"
+#include "util/UPieceName.h"
 
 class TFileSplitSession;
 
@@ -56,6 +59,16 @@ class TFileSplitter : public TIterativeConverter {
   // (whether or not it failed later).
   bool DestinationTouched() const { return DestinationTouched_; }
 
+  // The file a split that succeeds writes last into its destination folder
+  // (with Manifest): a line "piece<TAB>records<TAB>bytes<TAB>sha256", then
+  // one such line for each piece, in order. Every run removes an earlier
+  // one first, so that it is there exactly when the split completed.
+  static constexpr char kManifestName[] = "_manifest.tsv";
+  static constexpr char kManifestHeader[] = "piece\trecords\tbytes\tsha256\n";
+  // Removes the manifest of the pieces in Folder (and what a run writing it
+  // left), if any.
+  static void RemoveManifest(const std::string& dest_folder);
+
  protected:
   // What a rule supplies: its settings checked and read at the start of a
   // run (calling this base's InitSplit: reset, open the source, prepare the
@@ -87,10 +100,29 @@ class TFileSplitter : public TIterativeConverter {
   bool RecordContinues() const { return Writer_.RecordGoesOn(); }
   TBlockTextReader& Reader() { return *Reader_; }
 
+  // Appends the current line, the first of its record, with its line end
+  // as the task says: CR LF, LF, or its own (LineEnd=Keep, or inside a
+  // quoted field).
+  void AppendCurrentLine() {
+    if (KeepEnds_) [[unlikely]]
+      Writer_.AppendKept(Reader_->CurrentLineWithEnd());
+    else
+      Writer_.AppendLine(CurrentLine());
+  }
+  // The bytes the current line takes in its piece, with its line end (the
+  // record's last line's).
+  int64_t CurrentLineBytes() const {
+    const size_t bytes =
+        KeepEnds_ ? Reader_->CurrentLineWithEnd().size() : CurrentLine().size() + Writer_.LineEnd().size();
+    return static_cast<int64_t>(bytes);
+  }
   // Makes the record's next line current and appends it.
   void AppendNextRecordLine() {
     NextRecordLine();
-    Writer_.AppendContinuation(Reader_->CurrentLine());
+    if (KeepEnds_)
+      Writer_.AppendKeptContinuation(Reader_->CurrentLineWithEnd());
+    else
+      Writer_.AppendContinuation(CurrentLine());
   }
   // Appends the rest of the current record line by line, writing pending
   // text as it grows (a record that never closes takes no more memory).
@@ -133,8 +165,19 @@ class TFileSplitter : public TIterativeConverter {
   // Starts a record at the current line.
   void StartRecordAtCurrentLine() {
     // A record still open ends with the source.
-    Writer_.SetRecordGoesOn(Quoted_ && Reader_->CurrentLineQuotesOdd() && Reader_->HasNext());
+    SetRecordGoesOn(Quoted_ && Reader_->CurrentLineQuotesOdd() && Reader_->HasNext());
   }
+  // A line break inside a quoted field keeps its own bytes.
+  void SetRecordGoesOn(bool goes_on) {
+    if (goes_on) [[unlikely]]
+      RecordGoesOnPastCurrentLine();
+    else
+      Writer_.SetRecordGoesOn(false);
+  }
+  [[gnu::noinline]] void RecordGoesOnPastCurrentLine() { Writer_.SetRecordGoesOnAfter(CurrentLineEnd()); }
+  // The current line's own end, as it is written: the source's bytes, or
+  // UTF-8 where lines are decoded.
+  std::string_view CurrentLineEnd() const { return Reader_->CurrentLineWithEnd().substr(CurrentLine().size()); }
   // Makes the next line of the current record current.
   void NextRecordLine();
   // The current record failed: counted, reported, and its other lines
@@ -147,11 +190,32 @@ class TFileSplitter : public TIterativeConverter {
   // The one place where records are counted as failed.
   void CountFailed(int64_t records) { Status().ErrorCount += records; }
   // Refuses a destination whose preparation or pieces would delete or
-  // overwrite the source file.
-  void CheckSourceIsSafe(const std::string& dest_folder) const;
+  // overwrite the source file: Entries are the names in it, Cleared the
+  // paths that clearing deletes.
+  void CheckSourceIsSafe(const std::string& dest_folder, const std::vector<std::string>& entries,
+                         const std::vector<std::string>& cleared) const;
+  // The source file and the links its path goes through; empty when it
+  // cannot be examined.
+  std::vector<TFileIdentity> SourceEntries() const;
+  // Raises when the entry at Path is one of Reached (SourceEntries): the
+  // source "would <Why>".
+  void RefuseSourceEntry(const std::string& path, const std::string& why,
+                         const std::vector<TFileIdentity>& reached) const;
   // Tells the log file how many earlier pieces clearing deleted, if any.
   void ReportCleared(int64_t count) const;
   void PrepareDestination();
+  // What clearing deletes in Folder, sorted: the pieces an earlier manifest
+  // listed, the unbroken run of this split's piece names, and what
+  // interrupted runs left under temporary names.
+  std::vector<std::string> PiecesToClear(const std::string& folder) const;
+  // The path of the piece (or manifest) named Name: DestFolder, "/" unless
+  // it ends with one, then Name.
+  std::string PiecePath(std::string_view name) const;
+  static std::string PathIn(const std::string& dest_folder, std::string_view name);
+  // Takes note of the pieces an earlier manifest lists, then removes it.
+  void RemoveEarlierManifest();
+  // After a split that succeeded, with Manifest: writes the manifest.
+  void WriteManifest();
   // Refuses a source whose first bytes are the signature of a compressed
   // format: its bytes are no text.
   void RefuseCompressedSource(std::string_view head) const;
@@ -163,17 +227,22 @@ class TFileSplitter : public TIterativeConverter {
   // convert: an unknown name, or a converter this machine lacks.
   void ReportUnconvertedEncoding();
 
-  std::string Extension_;                     // of the source's name, dot included; set by Prepare
-  std::string SourceEncoding_;                // the name the run reads and writes in: the task's, or the mark's
-  std::string OutputEncoding_;                // SourceEncoding_ normalised; names the byte-order mark
-  bool DestinationTouched_ = false;           // see DestinationTouched
-  int32_t PieceCount_ = 0;                    // pieces opened (or tried) in this run; names the next
-  int32_t PiecesCreated_ = 0;                 // of those, the pieces that were created
-  int64_t TotalLines_ = 0;                    // the count cache's line count of the source
-  int64_t LineIndex_ = -1;                    // of the current record, from 0; -1 before the first
-  bool OutOfRoom_ = false;                    // a write of this run found no room
-  bool Quoted_ = false;                       // Session->Settings.QuotedFields, read at the start of a run
-  TSplitterSizes Sizes_;                      // as constructed
-  std::unique_ptr<TBlockTextReader> Reader_;  // the source; from Prepare to CleanUp
-  TPieceWriter Writer_;                       // writes the pieces; knows whether the current record goes on
+  std::string Extension_;                           // of the source's name, dot included; set by Prepare
+  std::string SourceEncoding_;                      // the name the run reads and writes in: the task's, or the mark's
+  std::string OutputEncoding_;                      // SourceEncoding_ normalised; names the byte-order mark
+  bool DestinationTouched_ = false;                 // see DestinationTouched
+  int32_t PieceCount_ = 0;                          // pieces opened (or tried) in this run; names the next
+  int32_t PiecesCreated_ = 0;                       // of those, the pieces that were created
+  int64_t TotalLines_ = 0;                          // the count cache's line count of the source
+  int64_t LineIndex_ = -1;                          // of the current record, from 0; -1 before the first
+  bool OutOfRoom_ = false;                          // a write of this run found no room
+  bool Quoted_ = false;                             // Session->Settings.QuotedFields, read at the start of a run
+  bool KeepEnds_ = false;                           // LineEnd=Keep, read at the start of a run
+  TPieceName Names_{"", ""};                        // the pieces' names; set by Prepare
+  std::string PiecePath_;                           // of the piece opened last
+  std::vector<std::string> Listed_;                 // the pieces an earlier manifest listed; set by Prepare
+  std::vector<TPieceWriter::TClosedPiece> Closed_;  // the pieces of this run, with Manifest
+  TSplitterSizes Sizes_;                            // as constructed
+  std::unique_ptr<TBlockTextReader> Reader_;        // the source; from Prepare to CleanUp
+  TPieceWriter Writer_;                             // writes the pieces; knows whether the current record goes on
 };

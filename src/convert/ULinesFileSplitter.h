@@ -26,7 +26,7 @@ class TLinesFileSplitter final : public TFileSplitter {
     // Lines arrive one index at a time, so piece k begins at (k - 1) x MaxLines.
     if (LineIndex() == NextPieceAt_) [[unlikely]]
       StartPiece();
-    Writer().AppendLine(CurrentLine());
+    AppendCurrentLine();
     if (RecordContinues()) [[unlikely]]
       AppendRecordRest();
     if (LineIndex() + 1 == NextPieceAt_ || IsLastLine()) [[unlikely]]

@@ -1,24 +1,49 @@
 #include "convert/UPieceWriter.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
 
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
+#include "util/UPathUtils.h"
 
 namespace {
 
-// A piece file. A link named like the piece is replaced, not written
-// through: a piece never lands outside its destination folder.
+// A piece file, written as PartPath(Path) and named Path when closed, so
+// that no reader ever finds a piece under its name that is still being
+// written or was cut off; closing costs one rename. A link named like the
+// piece is replaced, not written through: a piece never lands outside its
+// destination folder. Failures name Path.
 class TFileSink final : public TPieceWriter::TSink {
  public:
-  explicit TFileSink(const std::string& path) : File_(TFileStream::Replace(path)) {}
+  explicit TFileSink(const std::string& path) : Part_(PartPath(path)), File_(TFileStream::Replace(Part_, path)) {}
+  ~TFileSink() override {
+    // Never closed: what it holds is nobody's piece.
+    if (File_.IsOpen()) ::unlink(Part_.c_str());
+  }
   void Write(std::string_view bytes) override { File_.WriteAll(bytes.data(), bytes.size()); }
-  void CutBack(int64_t size) override { File_.Truncate(size); }
-  void Close() override { File_.Close(); }
+  void CutBack(int64_t size) override { Whole_ = Whole_ && File_.Truncate(size); }
+  void Close() override {
+    try {
+      File_.Close();
+    } catch (const EInOutError&) {
+      ::unlink(Part_.c_str());
+      throw;
+    }
+    if (!Whole_) {
+      ::unlink(Part_.c_str());
+      throw EInOutError("Cannot create file \"" + File_.Path() + "\". It could not be cut back to its whole records.");
+    }
+    CommitPart(Part_, File_.Path());
+  }
 
  private:
-  TFileStream File_;
+  std::string Part_;
+  TFileStream File_;   // named with the piece's own path
+  bool Whole_ = true;  // every cut-back succeeded
 };
 
 }  // namespace
@@ -28,34 +53,54 @@ TPieceWriter::TPieceWriter(int64_t flush_threshold)
 
 TPieceWriter::~TPieceWriter() = default;
 
-void TPieceWriter::Start(std::string_view crlf, bool records_span_lines, THooks hooks) {
+void TPieceWriter::Start(const TFormat& format, THooks hooks) {
+  const std::string_view crlf = format.CrLf;
   assert(crlf.size() == 2 || crlf.size() == 4);
   Sink_.reset();
   PieceBytes_ = 0;
   PieceWholeBytes_ = 0;
+  Written_ = 0;
   Empty();
-  RecordsSpanLines_ = records_span_lines;
+  RecordsSpanLines_ = format.RecordsSpanLines;
+  KeepEnds_ = format.KeepEnds;
+  Checksums_ = format.Checksums;
   RecordGoesOn_ = false;
-  std::memcpy(CrLf_, crlf.data(), crlf.size());
-  CrLfSize_ = static_cast<int64_t>(crlf.size());
+  InnerEnd_ = {};
+  UnitSize_ = static_cast<int64_t>(crlf.size() / 2);
+  std::memcpy(Cr_, crlf.data(), static_cast<size_t>(UnitSize_));
+  std::memcpy(Lf_, crlf.data() + UnitSize_, static_cast<size_t>(UnitSize_));
+  const std::string_view end = format.Lf ? crlf.substr(static_cast<size_t>(UnitSize_)) : crlf;
+  std::memset(LineEnd_, 0, sizeof(LineEnd_));
+  std::memcpy(LineEnd_, end.data(), end.size());
+  LineEndSize_ = static_cast<int64_t>(end.size());
   Hooks_ = std::move(hooks);
+  Taken_.clear();
 }
 
 void TPieceWriter::Open(const std::string& path, std::string_view byte_order_mark) {
   Close();
   std::unique_ptr<TSink> sink;
   try {
+    if (Taken_.contains(path)) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(EISDIR));
     sink = std::make_unique<TFileSink>(path);
   } catch (const EQuillmereError&) {
     Fail();
     throw;
   }
-  Open(std::move(sink), byte_order_mark);
+  Begin(std::move(sink), byte_order_mark, path);
 }
 
 void TPieceWriter::Open(std::unique_ptr<TSink> sink, std::string_view byte_order_mark) {
   Close();
+  Begin(std::move(sink), byte_order_mark, {});
+}
+
+void TPieceWriter::Begin(std::unique_ptr<TSink> sink, std::string_view byte_order_mark, const std::string& path) {
   Sink_ = std::move(sink);
+  PiecePath_ = path;
+  PieceFirstRecord_ = Written_;
+  if (Checksums_) Hash_ = TSha256();
+  HashWhole_ = Checksums_;
   if (byte_order_mark.empty()) return;
   try {
     Put(byte_order_mark, byte_order_mark.size());
@@ -70,10 +115,27 @@ void TPieceWriter::Close() {
   // The piece is closed even when closing fails.
   std::unique_ptr<TSink> sink = std::move(Sink_);
   // A run that ends early may leave the head of a pending record written.
-  if (PieceWholeBytes_ < PieceBytes_) sink->CutBack(PieceWholeBytes_);
+  if (PieceWholeBytes_ < PieceBytes_) {
+    sink->CutBack(PieceWholeBytes_);
+    HashWhole_ = false;
+  }
+  const int64_t records = Written_ - PieceFirstRecord_;
+  const int64_t bytes = PieceWholeBytes_;
   PieceBytes_ = 0;
   PieceWholeBytes_ = 0;
-  sink->Close();
+  try {
+    sink->Close();
+  } catch (const EQuillmereError&) {
+    // Gone with the piece; the current record, when it is one of them, is
+    // counted with the failure.
+    Lose(records - (Current_ == kCurrentWritten ? 1 : 0));
+    throw;
+  }
+  if (Hooks_.Closed)
+    Hooks_.Closed({.Path = PiecePath_,
+                   .Records = records,
+                   .Bytes = bytes,
+                   .Sha256 = HashWhole_ ? Hash_.FinishHex() : std::string()});
 }
 
 void TPieceWriter::WriteText(std::string_view text) {
@@ -94,6 +156,8 @@ void TPieceWriter::Flush() {
   // has no line pending yet.
   const size_t size = static_cast<size_t>(PendingBytes_);
   WriteHead(size, RecordsSpanLines_ ? static_cast<size_t>(PendingWholeEnd_) : size);
+  if (Current_ == kCurrentPending) Current_ = kCurrentWritten;
+  Settle(0);
   Empty();
 }
 
@@ -107,17 +171,17 @@ void TPieceWriter::FlushHead() {
   const int64_t end = PieceBytes_ + PendingBytes_;
   int64_t head = end / FlushThreshold_ * FlushThreshold_ - PieceBytes_;
   // Whole code units only, so that what stays pending starts on one.
-  head -= head % UnitSize();
+  head -= head % UnitSize_;
   if (!Sink_ || head <= 0 || head >= PendingBytes_) {
     Flush();
     return;
   }
-  assert(head % UnitSize() == 0);
+  assert(head % UnitSize_ == 0);
   // Still pending: the records that end in the rest; the current one,
   // which ends the text, is one of them.
   const int64_t rest_records = LineEnds(static_cast<size_t>(head), static_cast<size_t>(PendingBytes_ - head));
   WriteHead(static_cast<size_t>(head), LinesEnd(static_cast<size_t>(head)));
-  PendingRecords_ = rest_records;
+  Settle(rest_records);
   PendingWholeEnd_ = PendingBytes_;  // records of one line: the rest ends with one
 }
 
@@ -132,8 +196,9 @@ void TPieceWriter::FlushRecords() {
   PendingWholeEnd_ = 0;
   PendingMultiLine_ = PendingBytes_ > 0;
   // Still pending: the open record, whether its lines were written or not.
-  PendingRecords_ = RecordGoesOn_ && CurrentPending_ ? 1 : 0;
-  CurrentPending_ = PendingRecords_ > 0;
+  const bool open = RecordGoesOn_ && Current_ == kCurrentPending;
+  Settle(open ? 1 : 0);
+  if (Current_ == kCurrentPending && !open) Current_ = kCurrentWritten;
 }
 
 void TPieceWriter::WriteRecordsBefore(size_t offset) {
@@ -141,16 +206,17 @@ void TPieceWriter::WriteRecordsBefore(size_t offset) {
   WriteHead(offset, offset);
   PendingWholeEnd_ = RecordGoesOn_ ? 0 : PendingBytes_;
   PendingMultiLine_ = true;
-  PendingRecords_ = 1;
+  Settle(1);
 }
 
-void TPieceWriter::AppendRecordLine(std::string_view line) {
-  CopyRecordLine(line);
+void TPieceWriter::BeginRecord() {
+  // Its line end, a line break inside a field, ends no record.
+  if (RecordGoesOn_) PendingMultiLine_ = true;
   ++PendingRecords_;
-  CurrentPending_ = true;
+  Current_ = kCurrentPending;
 }
 
-void TPieceWriter::WriteLongLine(std::string_view line) {
+void TPieceWriter::WriteThrough(std::string_view line, std::string_view end) {
   // The lines before it go first; if they fail, so does this one.
   Flush();
   if (!Sink_) {
@@ -158,8 +224,14 @@ void TPieceWriter::WriteLongLine(std::string_view line) {
     return;
   }
   if (Hooks_.CheckSource) Hooks_.CheckSource();
-  Put(line, 0);
-  Put(CrLf(), CrLf().size());
+  if (end.empty() || end.data() == line.data() + line.size()) {
+    Put({line.data(), line.size() + end.size()}, line.size() + end.size());
+  } else {
+    Put(line, 0);
+    Put(end, end.size());
+  }
+  ++Written_;
+  Current_ = kCurrentWritten;
 }
 
 void TPieceWriter::Put(std::string_view bytes, size_t whole) {
@@ -172,8 +244,11 @@ void TPieceWriter::Put(std::string_view bytes, size_t whole) {
     // the whole records it held, and the next write goes on from there.
     Sink_->CutBack(PieceWholeBytes_);
     PieceBytes_ = PieceWholeBytes_;
+    HashWhole_ = false;
     throw;
   }
+  // Hashed while the bytes are still in the processor's caches.
+  if (HashWhole_) Hash_.Update(bytes.data(), bytes.size());
   if (whole > 0) PieceWholeBytes_ = PieceBytes_ + static_cast<int64_t>(whole);
   PieceBytes_ += static_cast<int64_t>(bytes.size());
   assert(PieceWholeBytes_ <= PieceBytes_);
@@ -199,7 +274,7 @@ void TPieceWriter::WriteHead(size_t size, size_t whole) {
 
 void TPieceWriter::Fail() {
   // The current record is counted by the failure the caller raises.
-  const int64_t lost = PendingRecords_ - (CurrentPending_ ? 1 : 0);
+  const int64_t lost = PendingRecords_ - (Current_ == kCurrentPending ? 1 : 0);
   // Emptied so that no record is written twice by a later flush.
   Empty();
   Lose(lost);
@@ -210,26 +285,38 @@ void TPieceWriter::Empty() {
   PendingWholeEnd_ = 0;
   PendingMultiLine_ = false;
   PendingRecords_ = 0;
-  CurrentPending_ = false;
+  if (Current_ == kCurrentPending) Current_ = kCurrentNone;
+}
+
+bool TPieceWriter::EndsLine(size_t at) const {
+  const char* pending = Pending_.get();
+  const size_t unit = static_cast<size_t>(UnitSize_);
+  if (std::memcmp(pending + at, Lf_, unit) == 0) return true;
+  if (!KeepEnds_ || std::memcmp(pending + at, Cr_, unit) != 0) return false;
+  // A CR that an LF follows is the head of a CR LF.
+  const size_t next = at + unit;
+  return next >= static_cast<size_t>(PendingBytes_) || std::memcmp(pending + next, Lf_, unit) != 0;
 }
 
 size_t TPieceWriter::LinesEnd(size_t size) const {
   const char* pending = Pending_.get();
-  if (CrLfSize_ == 2) {
+  if (UnitSize_ == 1 && !KeepEnds_) {
     const void* end = memrchr(pending, '\n', size);
     return end ? static_cast<size_t>(static_cast<const char*>(end) - pending) + 1 : 0;
   }
-  // UTF-16: the LF unit, which the CR LF ends with, on a unit boundary.
-  for (size_t end = size / 2 * 2; end >= 2; end -= 2)
-    if (std::memcmp(pending + end - 2, CrLf_ + 2, 2) == 0) return end;
+  // A CR whose LF lies beyond Size ends no line within it: EndsLine sees the LF.
+  const size_t unit = static_cast<size_t>(UnitSize_);
+  for (size_t end = size / unit * unit; end >= unit; end -= unit)
+    if (EndsLine(end - unit)) return end;
   return 0;
 }
 
 int64_t TPieceWriter::LineEnds(size_t from, size_t size) const {
   const char* pending = Pending_.get();
-  if (CrLfSize_ == 2) return std::count(pending + from, pending + from + size, '\n');
+  if (UnitSize_ == 1 && !KeepEnds_) return std::count(pending + from, pending + from + size, '\n');
   int64_t count = 0;
-  for (size_t at = from; at + 2 <= from + size; at += 2) count += std::memcmp(pending + at, CrLf_ + 2, 2) == 0;
+  const size_t unit = static_cast<size_t>(UnitSize_);
+  for (size_t at = from; at + unit <= from + size; at += unit) count += EndsLine(at);
   return count;
 }
 

@@ -1,16 +1,20 @@
 // Writes the pieces of a split, one open at a time: appended lines gather in
 // a pending buffer and reach the piece in large writes.
 //
-// The text is records of lines, every line ending in CR LF in the output
-// encoding. A record is one line, or, when records span lines (CSV records),
-// possibly several. The writer knows where the piece's last whole record
-// ends, on disk and in the pending text: a failed write cuts the piece back
-// there, and so does closing a piece whose last record was written only in
-// part (a run that ends early). Records that a failure keeps from their
-// piece are reported as lost, for the caller to count as failed.
+// The text is records of lines, every line ending in CR LF or LF in the
+// output encoding, or in the line end the caller hands in (its source's own).
+// A record is one line, or, when records span lines (CSV records), possibly
+// several; a line inside a record ends as its source has it. The writer
+// knows where the piece's last whole record ends, on disk and in the pending
+// text: a failed write cuts the piece back there, and so does closing a
+// piece whose last record was written only in part (a run that ends early).
+// Records that a failure keeps from their piece are reported as lost, for
+// the caller to count as failed.
 //
-// Every byte of a piece goes through one sink, in one place (Put): the place
-// for a temporary name, compression, or a piece's size and checksum.
+// Every byte of a piece goes through one sink, in one place (Put): the sink
+// writes a piece file under a temporary name and gives it its own when the
+// piece is closed whole; Put counts a piece's size and, when asked, its
+// SHA-256.
 #pragma once
 
 #include <cassert>
@@ -18,10 +22,12 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include "util/ULargeBlock.h"
+#include "util/USha256.h"
 
 class TPieceWriter {
  public:
@@ -39,8 +45,18 @@ class TPieceWriter {
     // Cuts the piece back to its first Size bytes; the next write goes on
     // from there. Raises nothing: a piece that cannot be cut stays as it is.
     virtual void CutBack(int64_t size) = 0;
-    // Ends the piece; a failing close raises EInOutError.
+    // Ends the piece, which then holds what was written (a piece file takes
+    // its name now); a failing close, or a piece that could not be cut
+    // back, raises EInOutError, and the piece is then gone.
     virtual void Close() = 0;
+  };
+
+  // A piece closed whole, as the hook Closed is told of it.
+  struct TClosedPiece {
+    std::string Path;     // as opened; empty for a sink handed in
+    int64_t Records = 0;  // the whole records it holds (a kept header is none)
+    int64_t Bytes = 0;    // byte-order mark included
+    std::string Sha256;   // of its bytes, in hex; empty without checksums or after a cut-back
   };
 
   // Pending text is written once it exceeds this many bytes. Small enough to
@@ -54,7 +70,7 @@ class TPieceWriter {
   TPieceWriter& operator=(const TPieceWriter&) = delete;
   ~TPieceWriter();
 
-  // What the writer asks of whoever feeds it; either may be empty.
+  // What the writer asks of whoever feeds it; any may be empty.
   struct THooks {
     // Runs before appended text is written; raises when that text may no
     // longer be the source's (a mapped source that shrank), which fails the
@@ -64,41 +80,71 @@ class TPieceWriter {
     // raised is theirs (the current record, when a failure is raised, is
     // not among them: the caller counts it with the failure).
     std::function<void(int64_t)> Lost = {};
+    // Told of every piece once it is closed whole.
+    std::function<void(const TClosedPiece&)> Closed = {};
   };
 
-  // Begins a run: no piece open, nothing pending. Lines end in CrLf (2
-  // bytes, or 4 in UTF-16). With RecordsSpanLines a record may take several
-  // lines: pending text is then written up to whole records, and long lines
-  // are not written through (they may have to wait for the rest of their
-  // record).
-  void Start(std::string_view crlf, bool records_span_lines, THooks hooks);
+  // How a run's text is laid out.
+  struct TFormat {
+    // CR LF in the output encoding: 2 bytes, or 4 in UTF-16. Its halves are
+    // the code units CR and LF.
+    std::string_view CrLf = "\r\n";
+    // Records end in LF alone instead.
+    bool Lf = false;
+    // Every line ends as the caller says (AppendKept: a line with its own
+    // end), possibly in CR alone or in nothing.
+    bool KeepEnds = false;
+    // A record may take several lines: pending text is then written up to
+    // whole records, and long lines are not written through (they may have
+    // to wait for the rest of their record).
+    bool RecordsSpanLines = false;
+    // Each piece's SHA-256, worked out as its bytes are written.
+    bool Checksums = false;
+  };
 
-  // Closes the open piece (as Close), then creates Path or empties the file
-  // there; a symbolic link of that name is replaced, never written through.
+  // Begins a run: no piece open, nothing pending.
+  void Start(const TFormat& format, THooks hooks);
+  // Paths (as Open is given them) that a piece can never take: folders.
+  // Opening one fails at once, as creating the file there used to, instead
+  // of when the finished piece would be named.
+  void SetTakenPaths(std::set<std::string> paths) { Taken_ = std::move(paths); }
+
+  // Closes the open piece (as Close), then creates the piece Path: it is
+  // written as PartPath(Path) and takes the name Path when closed whole,
+  // replacing a file or symbolic link there, never writing through it.
   // Writes ByteOrderMark. Pending text stays pending, for the new piece.
   // Raises when the piece cannot be created or its mark written; the
   // pending records are then lost (the current one is the caller's).
   void Open(const std::string& path, std::string_view byte_order_mark);
   // As Open, into Sink instead of a file.
   void Open(std::unique_ptr<TSink> sink, std::string_view byte_order_mark);
-  // Closes the open piece, if any, cut back to its last whole record.
-  // Pending text is not written. A failing close raises; the piece is
-  // closed all the same.
+  // Closes the open piece, if any, cut back to its last whole record, and
+  // tells Closed of it. Pending text is not written. A failing close
+  // raises, and the records of the piece are lost (the current one, if it
+  // is among them, is the caller's); the piece is closed all the same.
   void Close();
   bool IsOpen() const { return Sink_ != nullptr; }
 
   // The next line appended begins a new record, the current one.
-  void StartRecord() { CurrentPending_ = false; }
+  void StartRecord() { Current_ = kCurrentNone; }
   // Whether the current record goes on past its current line, the one
   // appended next or last; only records that span lines ever do. The
   // reader's owner says so as it moves through the record.
   void SetRecordGoesOn(bool goes_on) { RecordGoesOn_ = goes_on; }
+  // The record goes on, and its current line ends in InnerEnd, its own line
+  // end (unless every line end is handed in), which must stay valid until
+  // the line is appended.
+  void SetRecordGoesOnAfter(std::string_view inner_end) {
+    RecordGoesOn_ = true;
+    InnerEnd_ = inner_end;
+  }
   bool RecordGoesOn() const { return RecordGoesOn_; }
-  // Appends the first (or only) line of the current record and CR LF. A
-  // line longer than the flush threshold is written straight to the piece
-  // instead, after what is pending, so that a line of gigabytes is never
-  // copied; the piece is the same.
+  // Appends the first (or only) line of the current record and the record
+  // end (CR LF or LF; its own end while the record goes on). A line longer than the flush threshold is written
+  // straight to the piece instead, after what is pending, so that a line of
+  // gigabytes is never copied; the piece is the same.
   void AppendLine(std::string_view line) {
+    assert(!KeepEnds_);
     if (RecordsSpanLines_) [[unlikely]] {
       AppendRecordLine(line);
       return;
@@ -107,15 +153,37 @@ class TPieceWriter {
       WriteLongLine(line);
       return;
     }
+    CopyLine(line);
+    ++PendingRecords_;
+    Current_ = kCurrentPending;
+  }
+  // As AppendLine with KeepEnds: Line is a line and its own end (none for
+  // a last line without one), as a source holds them, copied in one.
+  void AppendKept(std::string_view line) {
+    assert(KeepEnds_);
+    if (RecordsSpanLines_) [[unlikely]] {
+      AppendKeptRecordLine(line);
+      return;
+    }
+    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
+      WriteLongKeptLine(line);
+      return;
+    }
     CopyIn(line);
     ++PendingRecords_;
-    CurrentPending_ = true;
+    Current_ = kCurrentPending;
   }
   // Appends a line of the current record after its first (records that
-  // span lines only).
+  // span lines only), ending in the record end or, while the record goes
+  // on, its own; with KeepEnds (AppendKeptContinuation) a line and its end.
   void AppendContinuation(std::string_view line) {
-    assert(RecordsSpanLines_);
+    assert(RecordsSpanLines_ && !KeepEnds_);
     CopyRecordLine(line);
+    PendingMultiLine_ = true;
+  }
+  void AppendKeptContinuation(std::string_view line) {
+    assert(RecordsSpanLines_ && KeepEnds_);
+    CopyKeptRecordLine(line);
     PendingMultiLine_ = true;
   }
   // Writes Text (whole lines, a kept header) to the open piece at once;
@@ -140,27 +208,72 @@ class TPieceWriter {
   // mark included: every byte counted is one written.
   int64_t PieceSize() const { return PieceBytes_ + PendingBytes_; }
   int64_t PendingBytes() const { return PendingBytes_; }
-  std::string_view CrLf() const { return {CrLf_, static_cast<size_t>(CrLfSize_)}; }
+  // The record end written after a record's last line: CR LF or LF in the
+  // output encoding (unless every line end is handed in).
+  std::string_view LineEnd() const { return {LineEnd_, static_cast<size_t>(LineEndSize_)}; }
 
  private:
-  void CopyIn(std::string_view line) {
+  // The current record: not appended yet, (partly) pending, or written whole.
+  enum : uint8_t { kCurrentNone, kCurrentPending, kCurrentWritten };
+
+  void CopyLine(std::string_view line) {
     const size_t used = static_cast<size_t>(PendingBytes_);
-    if (used + line.size() + sizeof(CrLf_) > Capacity_) Grow(used + line.size() + sizeof(CrLf_));
+    if (used + line.size() + sizeof(LineEnd_) > Capacity_) Grow(used + line.size() + sizeof(LineEnd_));
     char* out = Pending_.get() + used;
     std::memcpy(out, line.data(), line.size());
-    std::memcpy(out + line.size(), CrLf_, sizeof(CrLf_));  // one store; only CrLfSize_ bytes count
-    PendingBytes_ += static_cast<int64_t>(line.size()) + CrLfSize_;
+    std::memcpy(out + line.size(), LineEnd_, sizeof(LineEnd_));  // one store; only LineEndSize_ bytes count
+    PendingBytes_ += static_cast<int64_t>(line.size()) + LineEndSize_;
     assert(static_cast<size_t>(PendingBytes_) <= Capacity_);
   }
-  // CopyIn for records that span lines: notes where a record ends.
+  void CopyIn(std::string_view bytes) {
+    const size_t used = static_cast<size_t>(PendingBytes_);
+    if (used + bytes.size() > Capacity_) Grow(used + bytes.size());
+    std::memcpy(Pending_.get() + used, bytes.data(), bytes.size());
+    PendingBytes_ += static_cast<int64_t>(bytes.size());
+  }
+  // Line and End, in one copy when End lies right behind Line.
+  void CopyIn(std::string_view line, std::string_view end) {
+    if (end.empty() || end.data() == line.data() + line.size()) {
+      CopyIn(std::string_view(line.data(), line.size() + end.size()));
+      return;
+    }
+    CopyIn(line);
+    CopyIn(end);
+  }
+  // CopyLine for records that span lines: a line whose record goes on ends
+  // in its own end. Notes where a record ends.
   void CopyRecordLine(std::string_view line) {
+    if (RecordGoesOn_) {
+      CopyIn(line, InnerEnd_);
+      return;
+    }
+    CopyLine(line);
+    PendingWholeEnd_ = PendingBytes_;
+  }
+  // As CopyRecordLine, Line holding its own end (KeepEnds).
+  void CopyKeptRecordLine(std::string_view line) {
     CopyIn(line);
     if (!RecordGoesOn_) PendingWholeEnd_ = PendingBytes_;
   }
-  void Grow(size_t needed);
-  [[gnu::noinline]] void WriteLongLine(std::string_view line);
-  // AppendLine for records that span lines.
-  [[gnu::noinline]] void AppendRecordLine(std::string_view line);
+  // Makes Sink the open piece (Path, as opened) and writes the mark.
+  void Begin(std::unique_ptr<TSink> sink, std::string_view byte_order_mark, const std::string& path);
+  [[gnu::noinline]] void Grow(size_t needed);
+  // The rare ways of the two appends, out of line so that theirs stay
+  // small enough to be inlined in the record loops.
+  [[gnu::noinline]] void WriteLongLine(std::string_view line) { WriteThrough(line, LineEnd()); }
+  [[gnu::noinline]] void WriteLongKeptLine(std::string_view line) { WriteThrough(line, {}); }
+  [[gnu::noinline]] void AppendRecordLine(std::string_view line) {
+    CopyRecordLine(line);
+    BeginRecord();
+  }
+  [[gnu::noinline]] void AppendKeptRecordLine(std::string_view line) {
+    CopyKeptRecordLine(line);
+    BeginRecord();
+  }
+  // Writes Line and End straight to the piece, after what is pending.
+  void WriteThrough(std::string_view line, std::string_view end);
+  // After the first line of a record that may span lines.
+  void BeginRecord();
   // Writes Bytes to the open piece; the first Whole of them end in a record
   // end (or are a byte-order mark), the rest begin a record still pending.
   // A failed write cuts the piece back to its whole records and raises.
@@ -176,29 +289,49 @@ class TPieceWriter {
   void Lose(int64_t records) {
     if (records > 0 && Hooks_.Lost) Hooks_.Lost(records);
   }
+  // Pending records are now whole in the piece, down to Still of them.
+  void Settle(int64_t still) {
+    Written_ += PendingRecords_ - still;
+    PendingRecords_ = still;
+  }
+  // Empties the pending text: its records were written (Settle) or lost.
   void Empty();
   // Offset just past the last line end in the first Size pending bytes; 0
-  // when there is none. Lines hold no LF code unit: the reader cut them there.
+  // when there is none. Lines hold no LF or CR code unit: the reader cut
+  // them there.
   size_t LinesEnd(size_t size) const;
   // Line ends in the Size pending bytes from From.
   int64_t LineEnds(size_t from, size_t size) const;
-  // The size of a code unit of the output: 2 in UTF-16, else 1.
-  int64_t UnitSize() const { return CrLfSize_ / 2; }
+  // True when the pending code unit at At ends a line: an LF, or, with line
+  // ends handed in, a CR that no LF follows in the pending text.
+  bool EndsLine(size_t at) const;
 
-  std::unique_ptr<TSink> Sink_;        // the open piece; null when none is
-  int64_t PieceBytes_ = 0;             // written to the open piece; 0 without one
-  int64_t PieceWholeBytes_ = 0;        // of those, the bytes up to the last record end
-  TLargeBlock Pending_;                // a plain buffer, so that appending a line is two copies
-  size_t Capacity_ = 0;                // of Pending_; room for a line's CrLf_ store beyond the text
-  int64_t PendingBytes_ = 0;           // the pending text, Pending_[0, PendingBytes_)
-  int64_t PendingWholeEnd_ = 0;        // with RecordsSpanLines_: where the last whole record pending ends
-  int64_t PendingRecords_ = 0;         // records begun in the pending text and not yet written whole
-  bool CurrentPending_ = false;        // the current record is one of PendingRecords_
-  bool PendingMultiLine_ = false;      // a record of several lines is pending: not every line end ends one
-  bool RecordsSpanLines_ = false;      // CSV records: set by Start
-  bool RecordGoesOn_ = false;          // the current record goes on past its current line; only with RecordsSpanLines_
-  char CrLf_[4] = {'\r', '\n', 0, 0};  // CR LF in the output encoding, CrLfSize_ bytes of it
-  int64_t CrLfSize_ = 2;               // 2, or 4 in UTF-16
-  int64_t FlushThreshold_;             // positive
-  THooks Hooks_;                       // from Start
+  std::unique_ptr<TSink> Sink_;     // the open piece; null when none is
+  std::string PiecePath_;           // of the open piece, as opened
+  int64_t PieceBytes_ = 0;          // written to the open piece; 0 without one
+  int64_t PieceWholeBytes_ = 0;     // of those, the bytes up to the last record end
+  int64_t PieceFirstRecord_ = 0;    // Written_ when the open piece was opened
+  TSha256 Hash_;                    // of the open piece's bytes, with Checksums_
+  bool HashWhole_ = false;          // Hash_ is of all the piece holds: no cut-back since it opened
+  TLargeBlock Pending_;             // a plain buffer, so that appending a line is two copies
+  size_t Capacity_ = 0;             // of Pending_; room for a line's LineEnd_ store beyond the text
+  int64_t PendingBytes_ = 0;        // the pending text, Pending_[0, PendingBytes_)
+  int64_t PendingWholeEnd_ = 0;     // with RecordsSpanLines_: where the last whole record pending ends
+  int64_t PendingRecords_ = 0;      // records begun in the pending text and not yet written whole
+  int64_t Written_ = 0;             // records of the run written whole to their pieces
+  uint8_t Current_ = kCurrentNone;  // the current record; kCurrentPending: one of PendingRecords_
+  bool PendingMultiLine_ = false;   // a record of several lines is pending: not every line end ends one
+  bool RecordsSpanLines_ = false;   // CSV records: set by Start
+  bool KeepEnds_ = false;           // every line end is handed in: set by Start
+  bool Checksums_ = false;          // set by Start
+  bool RecordGoesOn_ = false;       // the current record goes on past its current line; only with RecordsSpanLines_
+  std::string_view InnerEnd_;       // the current line's own end, while RecordGoesOn_
+  char LineEnd_[4] = {'\r', '\n', 0, 0};  // the record end in the output encoding, LineEndSize_ bytes of it
+  int64_t LineEndSize_ = 2;               // 1 or 2, or 2 or 4 in UTF-16
+  char Cr_[2] = {'\r', 0};                // the code units CR and LF in the output encoding
+  char Lf_[2] = {'\n', 0};
+  int64_t UnitSize_ = 1;         // the size of a code unit of the output: 2 in UTF-16, else 1
+  int64_t FlushThreshold_;       // positive
+  THooks Hooks_;                 // from Start
+  std::set<std::string> Taken_;  // from SetTakenPaths
 };

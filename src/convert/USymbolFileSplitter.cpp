@@ -54,7 +54,7 @@ void TSymbolFileSplitter::PlaceLine(std::string_view text) {
     Writer().Close();
   }
   if (AtFirst_ || AtStart_) OpenNextPiece();
-  if (!AtSeparator_) Writer().AppendLine(CurrentLine());
+  if (!AtSeparator_) AppendCurrentLine();
   if (several_lines) {
     AppendRecordRest();
     AtEnd_ = MatchEndWith(Reader().CurrentText());  // the record's last line

@@ -34,7 +34,7 @@ class TSymbolFileSplitter final : public TFileSplitter {
   void SplitOneLine() override {
     if (LineIndex() != 0 && !RecordContinues() && !MayMatch() && !IsLastLine()) [[likely]] {
       AtSeparator_ = AtStart_ = AtEnd_ = AtFirst_ = AtLast_ = false;
-      Writer().AppendLine(CurrentLine());
+      AppendCurrentLine();
       if (Writer().OverThreshold()) [[unlikely]]
         Writer().FlushHead();
       return;

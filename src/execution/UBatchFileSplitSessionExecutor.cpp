@@ -41,8 +41,7 @@ bool TBatchFileSplitSessionExecutor::Execute() {
   return found;
 }
 
-void TBatchFileSplitSessionExecutor::SplitListedFiles(TOutputer& outputer) {
-  PieceFolders_.clear();
+void TBatchFileSplitSessionExecutor::ListFiles() {
   Scanner_->Clear();
   Scanner_->Folder = BatchSession_->SourceFolder;
   Scanner_->IncludeSubfolders = BatchSession_->SourceIncludeSub;
@@ -50,6 +49,26 @@ void TBatchFileSplitSessionExecutor::SplitListedFiles(TOutputer& outputer) {
   // An empty destination is the working directory.
   Scanner_->Destination = BatchSession_->DestFolder.empty() ? "." : BatchSession_->DestFolder;
   Scanner_->Scan();
+}
+
+void TBatchFileSplitSessionExecutor::Refuse() {
+  BatchSession_ = dynamic_cast<TBatchFileSplitSession*>(Session);
+  if (BatchSession_ == nullptr) throw EInvalidCast();
+  if (!DirectoryExists(BatchSession_->SourceFolder)) return;
+  ListFiles();
+  for (const std::string& file : Scanner_->Files()) TFileSplitter::RemoveManifest(PieceFolder(file));
+}
+
+std::string TBatchFileSplitSessionExecutor::PieceFolder(const std::string& file_name) const {
+  // An empty destination means the working directory, as for a single file.
+  const std::string& dest = BatchSession_->DestFolder;
+  std::string piece_folder = FileNameWithoutExtension(file_name) + kPieceFolderSuffix;
+  return dest.empty() ? piece_folder : dest + "/" + piece_folder;
+}
+
+void TBatchFileSplitSessionExecutor::SplitListedFiles(TOutputer& outputer) {
+  PieceFolders_.clear();
+  ListFiles();
   const size_t count = Scanner_->Files().size();
   for (size_t i = 0; i < count; ++i) {
     if (Stopped_) break;
@@ -77,10 +96,7 @@ void TBatchFileSplitSessionExecutor::SplitOneFile(const std::string& file_name) 
   // task without one is when it is loaded.
   const std::string& encoding = BatchSession_->Settings.SourceEncoding;
   FileSession_->Settings.SourceEncoding = encoding.empty() ? DetectEncodingOrEmpty(file_name) : encoding;
-  // An empty destination means the working directory, as for a single file.
-  const std::string& dest = BatchSession_->DestFolder;
-  std::string piece_folder = FileNameWithoutExtension(file_name) + kPieceFolderSuffix;
-  FileSession_->DestFolder = dest.empty() ? piece_folder : dest + "/" + piece_folder;
+  FileSession_->DestFolder = PieceFolder(file_name);
   // Files of one name share a piece folder: the pieces of the one split
   // first are kept, and the later ones are not split.
   TFileIdentity folder;

@@ -26,6 +26,8 @@ class TBatchFileSplitSessionExecutor : public TSessionExecutor {
   bool Execute() override;
   // Stops after the current record of the file under way; no further file starts.
   void Stop() override;
+  // Removes the manifests of the piece folders of the files it lists.
+  void Refuse() override;
 
   TFileSplitter* Splitter() const { return Splitter_.get(); }
 
@@ -33,6 +35,10 @@ class TBatchFileSplitSessionExecutor : public TSessionExecutor {
   // Lists the files of the source folder and splits each in turn; a file
   // that fails is reported and the batch goes on.
   void SplitListedFiles(TOutputer& outputer);
+  // Lists the files of the source folder into the scanner.
+  void ListFiles();
+  // The folder that receives the pieces of the file.
+  std::string PieceFolder(const std::string& file_name) const;
   void SplitOneFile(const std::string& file_name);
   // Records the piece folder of the file just run, once its split has
   // cleared or created it.

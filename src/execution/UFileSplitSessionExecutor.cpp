@@ -64,6 +64,12 @@ bool TFileSplitSessionExecutor::Execute() {
   return result;
 }
 
+void TFileSplitSessionExecutor::Refuse() {
+  auto* session = dynamic_cast<TFileSplitSession*>(Session);
+  if (session == nullptr) throw EInvalidCast();
+  TFileSplitter::RemoveManifest(session->DestFolder);
+}
+
 void TFileSplitSessionExecutor::Stop() {
   if (Splitter_) Splitter_->Stop();
 }

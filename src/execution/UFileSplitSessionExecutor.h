@@ -22,6 +22,7 @@ class TFileSplitSessionExecutor : public TSessionExecutor {
 
   bool Execute() override;
   void Stop() override;
+  void Refuse() override;
 
   TFileSplitter* Splitter() const { return Splitter_.get(); }
   // Handed to the splitter this executor creates.

@@ -19,6 +19,10 @@ class TSessionExecutor {
   virtual bool Execute() = 0;
   // Asks a running split to stop after its current record.
   virtual void Stop() = 0;
+  // For a task that is not run (a value it cannot take): removes the
+  // manifests of its destination, which would claim that a split of it
+  // completed, and touches nothing else.
+  virtual void Refuse() = 0;
   // What Execute came to; before it, or when it raised, a task that did not
   // run to its end, with the counts reached so far (none before Execute).
   const TTaskResult& Result() const { return Result_; }

@@ -1,10 +1,12 @@
 #include "tasks/USplitSettings.h"
 
+#include <algorithm>
 #include <iterator>
 #include <span>
 #include <utility>
 
 #include "util/UIniFile.h"
+#include "util/UPieceName.h"
 #include "util/UTextUtils.h"
 
 namespace {
@@ -13,11 +15,14 @@ namespace {
 // comes right after the last name.
 constexpr std::string_view kRuleNames[] = {"Lines", "File Size", "Symbol"};
 constexpr std::string_view kSymbolTypeNames[] = {"Separator", "Start With", "End With"};
+constexpr std::string_view kLineEndNames[] = {"CRLF", "LF", "Keep"};
 static_assert(std::size(kRuleNames) == srUnknown);
 static_assert(std::size(kSymbolTypeNames) == stUnknown);
+static_assert(std::size(kLineEndNames) == leUnknown);
 
 std::span<const std::string_view> NamesOf(TSplitRule) { return kRuleNames; }
 std::span<const std::string_view> NamesOf(TSymbolType) { return kSymbolTypeNames; }
+std::span<const std::string_view> NamesOf(TLineEnd) { return kLineEndNames; }
 
 // The spellings of the units, in their order; a plain number has none.
 constexpr std::string_view kSizeUnitNames[] = {"", "B", "K", "KiB", "M", "MiB", "G", "GiB", "KB", "MB", "GB"};
@@ -33,6 +38,12 @@ constexpr struct {
 
 constexpr char kCrLf[] = "\r\n";
 const char* TrueFalse(bool value) { return value ? "True" : "False"; }
+
+// Appends Line to a description on a line of its own.
+void AddLine(std::string& text, std::string_view line) {
+  if (!text.ends_with(kCrLf)) text += kCrLf;  // an unknown rule already ends with one
+  text += line;
+}
 
 constexpr auto& kSection = TSplitSettings::kSection;
 
@@ -86,6 +97,7 @@ std::string_view TNamedChoice<TEnum>::Name() const {
 
 template class TNamedChoice<TSplitRule>;
 template class TNamedChoice<TSymbolType>;
+template class TNamedChoice<TLineEnd>;
 
 bool ReadTaskBool(const TIniFile& ini, std::string_view key, bool default_value, std::vector<TInvalidValue>& invalid) {
   const std::string text = ini.ReadString(kSection, key, "");
@@ -132,6 +144,15 @@ void TSplitSettings::ReadFromIni(const TIniFile& ini, const TReading& reading) {
   SymbolValue = ini.ReadString(kSection, "SymbolValue", "");
   IgnoreCase = ReadTaskBool(ini, "IgnoreCase", false, Invalid);
   QuotedFields = ReadTaskBool(ini, "QuotedFields", false, Invalid);
+  Manifest = ReadTaskBool(ini, "Manifest", false, Invalid);
+  PieceName = ini.ReadString(kSection, "PieceName", "");
+  if (!TPieceName::IsTemplate(PieceName)) {
+    Invalid.push_back({"PieceName", PieceName,
+                       "a file name holding {n} (or {n:W}, the number zero-padded to W digits) and optionally {name} "
+                       "and {ext}, without \"/\""});
+    PieceName.clear();
+  }
+  LineEnd = ReadChoice<TLineEnd>(ini, "LineEnd", "CRLF", "CRLF, LF or Keep", Invalid);
 }
 
 void TSplitSettings::WriteSourceEncoding(TIniFile& ini) const {
@@ -146,7 +167,15 @@ void TSplitSettings::WriteRuleKeys(TIniFile& ini) const {
   ini.WriteString(kSection, "SymbolType", SymbolType.Text());
   ini.WriteString(kSection, "SymbolValue", SymbolValue);
   ini.WriteBool(kSection, "IgnoreCase", IgnoreCase);
-  if (QuotedFields || ini.ValueExists(kSection, "QuotedFields")) ini.WriteBool(kSection, "QuotedFields", QuotedFields);
+  // Keys that tasks have lived without: kept out of a file that never used them.
+  auto used = [&](std::string_view key, bool changed) {
+    return changed || ini.ValueExists(kSection, key) ||
+           std::any_of(Invalid.begin(), Invalid.end(), [&](const TInvalidValue& value) { return value.Key == key; });
+  };
+  if (used("QuotedFields", QuotedFields)) ini.WriteBool(kSection, "QuotedFields", QuotedFields);
+  if (used("Manifest", Manifest)) ini.WriteBool(kSection, "Manifest", Manifest);
+  if (used("PieceName", !PieceName.empty())) ini.WriteString(kSection, "PieceName", PieceName);
+  if (used("LineEnd", LineEnd != leCrLf)) ini.WriteString(kSection, "LineEnd", LineEnd.Text());
   // Replaced in place: the keys keep their order.
   for (const TInvalidValue& value : Invalid) ini.WriteString(kSection, value.Key, value.Value);
 }
@@ -171,11 +200,11 @@ std::string TSplitSettings::Describe(std::string_view source, std::string_view d
     case srUnknown:
       break;
   }
-  // Only tasks that use it say so: every other description stays as it was.
-  if (QuotedFields) {
-    if (!text.ends_with(kCrLf)) text += kCrLf;  // an unknown rule already ends with one
-    text += "Quoted Fields: True";
-  }
+  // Only tasks that use them say so: every other description stays as it was.
+  if (QuotedFields) AddLine(text, "Quoted Fields: True");
+  if (Manifest) AddLine(text, "Manifest: True");
+  if (!PieceName.empty() && PieceName != TPieceName::kDefault) AddLine(text, "Piece Name: " + PieceName);
+  if (LineEnd == leLf || LineEnd == leKeep) AddLine(text, "Line End: " + std::string(LineEnd.Name()));
   return text;
 }
 

@@ -16,6 +16,10 @@ enum TSplitRule { srLines, srFileSize, srSymbol, srUnknown };
 // How a symbol line cuts the text; stUnknown for a name of no type, which
 // makes no line a symbol line.
 enum TSymbolType { stSeparator, stStartWith, stEndWith, stUnknown };
+// The line end written after each line: CR LF or LF in the output encoding,
+// or each line's own end as the source has it (none after a last line
+// without one); leUnknown for a name of none.
+enum TLineEnd { leCrLf, leLf, leKeep, leUnknown };
 
 // A value of one of the enumerations above as a task file names it. A name
 // selects its value whatever its letter case, spaces, "-" and "_" ("start
@@ -49,6 +53,7 @@ class TNamedChoice {
 
 extern template class TNamedChoice<TSplitRule>;
 extern template class TNamedChoice<TSymbolType>;
+extern template class TNamedChoice<TLineEnd>;
 
 // The units a MaxFileSize may carry: powers of 1024 (K is KiB) and of 1000;
 // a plain number counts MiB.
@@ -70,8 +75,9 @@ struct TInvalidValue {
 // does any other value, which is added to Invalid.
 bool ReadTaskBool(const TIniFile& ini, std::string_view key, bool default_value, std::vector<TInvalidValue>& invalid);
 
-// Every member starts at its zero value (empty, 0, false, unknown): the
-// defaults of a task file apply only when one is read.
+// Every member starts at its zero value (empty, 0, false, unknown; LineEnd
+// at CR LF, what pieces have always had): the defaults of a task file apply
+// only when one is read.
 struct TSplitSettings {
   // How a task kind reads the keys: the two kinds' files have always differed
   // in this.
@@ -82,20 +88,23 @@ struct TSplitSettings {
   // The section that holds these keys and the kind's own.
   static constexpr char kSection[] = "Split";
 
-  // Reads the nine keys with their defaults. A value its key does not accept
+  // Reads the twelve keys with their defaults. A value its key does not accept
   // leaves the default and is kept in Invalid, for the run to refuse.
   void ReadFromIni(const TIniFile& ini, const TReading& reading);
   // The kinds write their own keys between these two, where their files have
   // always held them: SourceEncoding, then SplitByType to QuotedFields.
-  // QuotedFields is written only when true or already in the file, so that
-  // a task that never used it keeps the keys it always had. A value that was
-  // refused is written back as it was read.
+  // QuotedFields and the keys after it are written only when they differ
+  // from their defaults or are already in the file, so that a task that
+  // never used them keeps the keys it always had. A value that was refused
+  // is written back as it was read.
   void WriteSourceEncoding(TIniFile& ini) const;
   void WriteRuleKeys(TIniFile& ini) const;
 
   // Source + CR LF + Dest + CR LF, then the lines of the rule (none for an
-  // unknown one) and, with QuotedFields, "Quoted Fields: True" on a line of
-  // its own. Lines are separated by CR LF; no CR LF follows the last rule line.
+  // unknown one) and a line for each of QuotedFields, Manifest, PieceName
+  // and LineEnd that differs from its default ("Quoted Fields: True",
+  // "Manifest: True", "Piece Name: {n:4}{ext}", "Line End: LF"). Lines are
+  // separated by CR LF; no CR LF follows the last line after the rule's.
   std::string Describe(std::string_view source, std::string_view dest) const;
 
   // One line 'Invalid value "<value>" for <Key>: <what it accepts>.' for
@@ -127,6 +136,12 @@ struct TSplitSettings {
   // Records are CSV records: a line whose double quotes leave a field open
   // takes in the lines that follow until the count of quotes is even.
   bool QuotedFields = false;
+  // A split that succeeds writes _manifest.tsv last: each piece with its
+  // records, bytes and SHA-256.
+  bool Manifest = false;
+  // The template of the pieces' names (TPieceName); empty for its default.
+  std::string PieceName;
+  TNamedChoice<TLineEnd> LineEnd = leCrLf;
   // The values read that their keys do not accept, in the order read; the
   // settings they belong to hold their defaults. A kind adds its own.
   std::vector<TInvalidValue> Invalid;

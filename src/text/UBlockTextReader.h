@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -91,6 +92,15 @@ class TBlockTextReader {
   std::string_view CurrentLineEnd() const {
     if (CurrentLine_.data() == nullptr) return {};
     return Text_.SourceLineEnd(Scan_.LineEndAfter(CurrentLine_));
+  }
+  // The current line and the line end that closed it, in the form
+  // CurrentLine hands out (so in UTF-8 where lines are decoded): one run of
+  // bytes, which CurrentLine begins. Only while a line is current (Next
+  // handed one out): once per line, it tests nothing. Valid as long as
+  // CurrentLine.
+  std::string_view CurrentLineWithEnd() const {
+    assert(CurrentLine_.data() != nullptr);
+    return {CurrentLine_.data(), CurrentLine_.size() + Scan_.LineEndAfter(CurrentLine_).size()};
   }
   // The current line in UTF-8: CurrentLine itself, unless source bytes are
   // kept for a source that decodes; then CurrentLine decoded, which is what

@@ -71,12 +71,13 @@ TFileStream TFileStream::Create(const std::string& path) {
   return TFileStream(fd, path);
 }
 
-TFileStream TFileStream::Replace(const std::string& path) {
+TFileStream TFileStream::Replace(const std::string& path, const std::string& shown) {
   constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
   int fd = IsSystemPath(path) ? ::open(path.c_str(), kFlags, 0666) : (errno = EINVAL, -1);
   if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) fd = ::open(path.c_str(), kFlags, 0666);
-  if (fd < 0) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
-  return TFileStream(fd, path);
+  const std::string& name = shown.empty() ? path : shown;
+  if (fd < 0) throw EInOutError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
+  return TFileStream(fd, name);
 }
 
 TFileStream TFileStream::OpenAppend(const std::string& path) {
@@ -164,6 +165,26 @@ std::string ReadFileHead(const std::string& path, size_t count) {
   std::string head(static_cast<size_t>(std::min<int64_t>(file.Size(), static_cast<int64_t>(count))), '\0');
   file.ReadExact(head.data(), head.size());
   return head;
+}
+
+void CommitPart(const std::string& part, const std::string& path) {
+  if (::rename(part.c_str(), path.c_str()) == 0) return;
+  const int error = errno;
+  ::unlink(part.c_str());
+  throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(error));
+}
+
+void WriteWholeFileAtomically(const std::string& path, const std::string& content) {
+  const std::string part = PartPath(path);
+  try {
+    TFileStream file = TFileStream::Replace(part, path);
+    file.WriteAll(content.data(), content.size());
+    file.Close();
+  } catch (const EInOutError&) {
+    ::unlink(part.c_str());
+    throw;
+  }
+  CommitPart(part, path);
 }
 
 bool CopyFileContent(const std::string& from, const std::string& to) {

@@ -23,8 +23,10 @@ class TFileStream {
   // Creates the file or empties it; raises EInOutError naming the path.
   static TFileStream Create(const std::string& path);
   // As Create, except that a symbolic link at Path is replaced by the new
-  // file instead of being followed.
-  static TFileStream Replace(const std::string& path);
+  // file instead of being followed. Failures (of the later writes too) name
+  // Shown instead of Path, when given: a file written under a temporary name
+  // is reported under the one it is meant to have.
+  static TFileStream Replace(const std::string& path, const std::string& shown = {});
   // Opens for appending at the end, creating the file when missing; raises EInOutError.
   static TFileStream OpenAppend(const std::string& path);
 
@@ -63,5 +65,13 @@ bool ReadWholeFileIfExists(const std::string& path, std::string& content);
 std::string ReadFileHead(const std::string& path, size_t count);
 // Creates or replaces the file with Content; raises EInOutError.
 void WriteWholeFile(const std::string& path, const std::string& content);
+// Gives the file written as Part the name Path, replacing what is there (a
+// folder excepted); when it cannot, deletes Part and raises EInOutError
+// naming Path.
+void CommitPart(const std::string& part, const std::string& path);
+// Writes Content as PartPath(Path), then gives it the name Path: no reader
+// ever finds the file there in part. Raises EInOutError; no file is left
+// under either name then.
+void WriteWholeFileAtomically(const std::string& path, const std::string& content);
 // Copies a file byte for byte; false on any failure.
 bool CopyFileContent(const std::string& from, const std::string& to);

@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "util/UPieceName.h"
 #include "util/UTextUtils.h"
 
 std::string ExtensionOfName(std::string_view name) {
@@ -140,10 +141,23 @@ std::vector<std::string> ListFolder(const std::string& folder) {
   return names;
 }
 
-std::vector<std::string> EarlierPieces(const std::string& folder, const std::string& extension) {
+std::string JoinPath(const std::string& folder, std::string_view name) {
+  return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
+}
+
+std::string PartPath(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  std::string part;
+  part.reserve(path.size() + 6);
+  part.append(path, 0, name).append(".").append(path, name).append(".part");
+  return part;
+}
+
+std::vector<std::string> EarlierPieces(const std::string& folder, const TPieceName& names) {
   std::vector<std::string> pieces;
   for (int64_t number = 1;; ++number) {
-    std::string path = folder + "/" + std::to_string(number) + extension;
+    std::string path = JoinPath(folder, names.Name(number));
     struct stat st;
     if (!IsSystemPath(path) || lstat(path.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
       return pieces;
@@ -151,9 +165,16 @@ std::vector<std::string> EarlierPieces(const std::string& folder, const std::str
   }
 }
 
-int64_t ClearEarlierPieces(const std::string& folder, const std::string& extension) {
+std::vector<std::string> UnfinishedPieces(const std::string& folder, const TPieceName& names) {
+  std::vector<std::string> parts;
+  for (const std::string& name : ListFolder(folder))
+    if (names.IsPartName(name)) parts.push_back(JoinPath(folder, name));
+  return parts;
+}
+
+int64_t DeleteEntries(const std::vector<std::string>& paths) {
   int64_t deleted = 0;
-  for (const std::string& path : EarlierPieces(folder, extension)) deleted += unlink(path.c_str()) == 0;
+  for (const std::string& path : paths) deleted += IsSystemPath(path) && unlink(path.c_str()) == 0;
   return deleted;
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+class TPieceName;
+
 // The extension of a bare file name: from its last dot to the end, dot
 // included; empty when there is no dot or the only/last dot comes first.
 std::string ExtensionOfName(std::string_view name);
@@ -75,15 +77,24 @@ std::string RealPath(const std::string& path);
 // "." and ".."; empty when the folder cannot be read.
 std::vector<std::string> ListFolder(const std::string& folder);
 
-// The earlier pieces of a split into Folder (not empty) whose pieces are
-// named N + Extension: Folder + "/1" + Extension, "/2" + Extension and so
-// on, up to the first number that names neither a regular file nor a
-// symbolic link directly in Folder (links are not followed). Every other
-// file looks like no piece of this split, however its name reads.
-std::vector<std::string> EarlierPieces(const std::string& folder, const std::string& extension);
-// Deletes the earlier pieces, symbolic links as links, and returns how many
-// it deleted; failed deletions are ignored.
-int64_t ClearEarlierPieces(const std::string& folder, const std::string& extension);
+// Folder + "/" + Name; Name alone for the empty folder (the working directory).
+std::string JoinPath(const std::string& folder, std::string_view name);
+// The name a file is written under until it is whole: "." + its name +
+// ".part", in its folder.
+std::string PartPath(const std::string& path);
+
+// The earlier pieces of a split into Folder whose pieces Names names: the
+// files named Names.Name(1), Name(2) and so on, up to the first number that
+// names neither a regular file nor a symbolic link directly in Folder (links
+// are not followed). Every other file looks like no piece of this split,
+// however its name reads.
+std::vector<std::string> EarlierPieces(const std::string& folder, const TPieceName& names);
+// What interrupted splits into Folder left: the entries named "." + a piece
+// name + ".part".
+std::vector<std::string> UnfinishedPieces(const std::string& folder, const TPieceName& names);
+// Deletes the entries, symbolic links as links, and returns how many it
+// deleted; failed deletions are ignored.
+int64_t DeleteEntries(const std::vector<std::string>& paths);
 
 // Creates the folder and every missing parent; failures are ignored.
 void ForceFolder(const std::string& path);

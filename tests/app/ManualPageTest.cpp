@@ -93,11 +93,17 @@ std::vector<std::string> KeysWritten(TTaskSession& session) {
 }  // namespace
 
 TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
-  // QuotedFields is written only when set: every key is, so.
+  // QuotedFields and the keys after it are written only when set: every key is, so.
+  auto set = [](TSplitSettings& s) {
+    s.QuotedFields = true;
+    s.Manifest = true;
+    s.PieceName = "{n:3}";
+    s.LineEnd = leLf;
+  };
   TFileSplitSession split;
-  split.Settings.QuotedFields = true;
+  set(split.Settings);
   TBatchFileSplitSession batch;
-  batch.Settings.QuotedFields = true;
+  set(batch.Settings);
   EXPECT_EQ(DocumentedKeys("Split task (.sft)"), KeysWritten(split));
   EXPECT_EQ(DocumentedKeys("Batch task (.bst)"), KeysWritten(batch));
   // Every key either kind writes is one no warning calls unknown, and no other.

@@ -7,6 +7,7 @@
 
 #include "convert/UPieceWriter.h"
 #include "util/UErrors.h"
+#include "util/USha256.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ struct TPiece {
   std::string Bytes = {};
   std::vector<size_t> WriteEnds = {};
   size_t FailAt = SIZE_MAX;
+  bool FailClose = false;
   bool Closed = false;
 };
 
@@ -31,7 +33,10 @@ class TMemorySink final : public TPieceWriter::TSink {
     Piece_.WriteEnds.push_back(Piece_.Bytes.size());
   }
   void CutBack(int64_t size) override { Piece_.Bytes.resize(static_cast<size_t>(size)); }
-  void Close() override { Piece_.Closed = true; }
+  void Close() override {
+    if (Piece_.FailClose) throw EInOutError("Cannot close file \"piece\". Input/output error");
+    Piece_.Closed = true;
+  }
 
  private:
   TPiece& Piece_;
@@ -50,12 +55,17 @@ std::string Units(const std::string& text, bool wide) {
 // Appends each line as a record of its own, the way the rules do: the
 // head is written once pending text is over the threshold, everything at
 // the last line. Returns how many records failed with a raised error.
-int64_t AppendAll(TPieceWriter& writer, const std::vector<std::string>& lines) {
+// With Ends, each line ends in its own.
+int64_t AppendAll(TPieceWriter& writer, const std::vector<std::string>& lines,
+                  const std::vector<std::string>& ends = {}) {
   int64_t failed = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
     writer.StartRecord();
     try {
-      writer.AppendLine(lines[i]);
+      if (ends.empty())
+        writer.AppendLine(lines[i]);
+      else
+        writer.AppendKept(lines[i] + ends[i]);
       if (i + 1 == lines.size())
         writer.Flush();
       else if (writer.OverThreshold())
@@ -91,7 +101,7 @@ TEST(PieceWriter, WritesHeadsOnThresholdMultiplesAndLongLinesStraightThrough) {
     SCOPED_TRACE(c.name);
     TPiece piece;
     TPieceWriter writer(c.threshold);
-    writer.Start(c.wide ? kUtf16CrLf : "\r\n", false, {});
+    writer.Start({.CrLf = c.wide ? kUtf16CrLf : "\r\n"}, {});
     writer.Open(std::make_unique<TMemorySink>(piece), c.bom);
     std::vector<std::string> lines;
     std::string expected = c.bom;
@@ -109,30 +119,38 @@ TEST(PieceWriter, WritesHeadsOnThresholdMultiplesAndLongLinesStraightThrough) {
 
 // A write that fails part way, at every byte of the piece: the piece is cut
 // back to whole lines and goes on from there, and every line is either in
-// it once or counted once (lost, or failed with the error raised).
+// it once or counted once (lost, or failed with the error raised). Lines
+// that keep their own ends (a CR alone, a CR LF a head may split) too.
 TEST(PieceWriter, FailedWriteCutsBackToWholeLinesAndCountsEveryLineItLost) {
+  const char* own_ends[] = {"\r", "\r\n", "\n", "\r", "\r\n", "\r\n", ""};
   for (bool wide : {false, true}) {
-    for (bool records : {false, true}) {
-      std::vector<std::string> lines;
+    for (int mode = 0; mode < 3; ++mode) {
+      const bool records = mode == 1, keep = mode == 2;
+      std::vector<std::string> lines, ends;
       std::string all;
       for (const char* line : {"one", "two", "three", "a line longer than the threshold", "four", "5", "six"}) {
         lines.push_back(Units(line, wide));
-        all += lines.back() + Units("\r\n", wide);
+        if (keep) ends.push_back(Units(own_ends[ends.size()], wide));
+        all += lines.back() + (keep ? ends.back() : Units("\r\n", wide));
       }
       for (size_t fail_at = 0; fail_at <= all.size(); ++fail_at) {
-        SCOPED_TRACE((wide ? "utf-16" : "utf-8") + std::string(records ? ", records" : "") + ", fails at " +
-                     std::to_string(fail_at));
+        SCOPED_TRACE((wide ? "utf-16" : "utf-8") +
+                     std::string(records ? ", records"
+                                 : keep  ? ", own ends"
+                                         : "") +
+                     ", fails at " + std::to_string(fail_at));
         TPiece piece{.FailAt = fail_at};
         TPieceWriter writer(wide ? 11 : 5);
         int64_t lost = 0;
-        writer.Start(wide ? kUtf16CrLf : "\r\n", records, {.Lost = [&](int64_t n) { lost += n; }});
+        writer.Start({.CrLf = wide ? kUtf16CrLf : "\r\n", .KeepEnds = keep, .RecordsSpanLines = records},
+                     {.Lost = [&](int64_t n) { lost += n; }});
         writer.Open(std::make_unique<TMemorySink>(piece), "");
-        const int64_t failed = AppendAll(writer, lines);
+        const int64_t failed = AppendAll(writer, lines, ends);
         writer.Close();
         // Whole lines of the source, in order, each at most once.
         size_t at = 0, written = 0;
-        for (const std::string& line : lines) {
-          const std::string whole = line + Units("\r\n", wide);
+        for (size_t i = 0; i < lines.size(); ++i) {
+          const std::string whole = lines[i] + (keep ? ends[i] : Units("\r\n", wide));
           if (piece.Bytes.compare(at, whole.size(), whole) == 0) at += whole.size(), ++written;
         }
         EXPECT_EQ(at, piece.Bytes.size()) << "the piece ends inside a line";
@@ -149,7 +167,7 @@ TEST(PieceWriter, FailedWriteCutsBackToWholeLinesAndCountsEveryLineItLost) {
 TEST(PieceWriter, WritesWholeRecordsAndClosesCutBackToThem) {
   TPiece lines, records;
   TPieceWriter writer(6);
-  writer.Start("\r\n", false, {});
+  writer.Start({}, {});
   writer.Open(std::make_unique<TMemorySink>(lines), "");
   writer.AppendLine("ab");
   writer.AppendLine("cdef");
@@ -158,22 +176,23 @@ TEST(PieceWriter, WritesWholeRecordsAndClosesCutBackToThem) {
   writer.Close();
   EXPECT_EQ(lines.Bytes, "ab\r\n");
 
-  writer.Start("\r\n", true, {});
+  writer.Start({.RecordsSpanLines = true}, {});
   writer.Open(std::make_unique<TMemorySink>(records), "");
-  writer.SetRecordGoesOn(true);
+  // A line break inside a record keeps its own bytes; the record ends in CR LF.
+  writer.SetRecordGoesOnAfter("\n");
   writer.AppendLine("a");
   writer.SetRecordGoesOn(false);
   writer.AppendContinuation("b");
   writer.StartRecord();
-  writer.SetRecordGoesOn(true);
+  writer.SetRecordGoesOnAfter("\r");
   writer.AppendLine("cdefg");
   writer.FlushHead();
-  EXPECT_EQ(records.Bytes, "a\r\nb\r\n");
+  EXPECT_EQ(records.Bytes, "a\nb\r\n");
   writer.AppendContinuation("h");
   writer.FlushHead();
-  EXPECT_EQ(records.Bytes, "a\r\nb\r\ncdefg\r\nh\r\n");
+  EXPECT_EQ(records.Bytes, "a\nb\r\ncdefg\rh\r");
   writer.Close();
-  EXPECT_EQ(records.Bytes, "a\r\nb\r\n");
+  EXPECT_EQ(records.Bytes, "a\nb\r\n");
 }
 
 // Records that reach no piece without an error of their own are lost; the
@@ -204,7 +223,7 @@ TEST(PieceWriter, CountsTheRecordsAFailureLost) {
     TPiece piece{.FailAt = 0};
     TPieceWriter writer(8);
     int64_t lost = 0;
-    writer.Start("\r\n", false, {.Lost = [&](int64_t n) { lost += n; }});
+    writer.Start({}, {.Lost = [&](int64_t n) { lost += n; }});
     if (c.open) writer.Open(std::make_unique<TMemorySink>(piece), "");
     bool raised = false;
     try {
@@ -220,4 +239,78 @@ TEST(PieceWriter, CountsTheRecordsAFailureLost) {
     EXPECT_EQ(lost, c.lost);
     EXPECT_EQ(writer.PendingBytes(), 0);
   }
+}
+
+// Each piece closed whole is told of with the records it holds, its size
+// and the SHA-256 of its bytes, whatever the line end and however its bytes
+// were written (heads, long lines straight through, a header at once); a
+// piece cut back has no checksum, and one that fails to close loses its
+// records.
+TEST(PieceWriter, TellsOfEachPieceClosedWithItsRecordsSizeAndChecksum) {
+  struct Case {
+    const char* name;
+    TPieceWriter::TFormat format;
+    std::string bom, header;
+    std::vector<std::vector<std::string>> pieces;  // the lines of each, one record each
+    std::string end;                               // the record end written
+  } cases[] = {
+      {"CR LF", {}, "\xEF\xBB\xBF", "h\r\n", {{"a", "bcdefghijk", "l"}, {"m"}, {}}, "\r\n"},
+      {"LF", {.Lf = true}, "", "", {{"ab", "c"}, {"defghijklmn", "o", "p"}}, "\n"},
+      {"UTF-16 LF", {.CrLf = kUtf16CrLf, .Lf = true}, "\xFF\xFE", "", {{"a", "b"}}, std::string("\n\0", 2)},
+      {"records", {.Lf = true, .RecordsSpanLines = true, .Checksums = true}, "", "", {{"ab", "cd"}, {"e"}}, "\n"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.format.Checksums = true;
+    std::vector<TPieceWriter::TClosedPiece> closed;
+    std::vector<TPiece> pieces(c.pieces.size());
+    TPieceWriter writer(4);
+    writer.Start(c.format, {.Closed = [&](const TPieceWriter::TClosedPiece& piece) { closed.push_back(piece); }});
+    for (size_t p = 0; p < c.pieces.size(); ++p) {
+      writer.Open(std::make_unique<TMemorySink>(pieces[p]), c.bom);
+      writer.WriteText(c.header);
+      std::vector<std::string> lines;
+      for (const std::string& line : c.pieces[p]) lines.push_back(Units(line, c.format.CrLf.size() == 4));
+      EXPECT_EQ(AppendAll(writer, lines), 0);
+      writer.Close();
+    }
+    ASSERT_EQ(closed.size(), c.pieces.size());
+    for (size_t p = 0; p < c.pieces.size(); ++p) {
+      std::string expected = c.bom + c.header;
+      for (const std::string& line : c.pieces[p]) expected += Units(line, c.format.CrLf.size() == 4) + c.end;
+      EXPECT_EQ(pieces[p].Bytes, expected);
+      EXPECT_EQ(closed[p].Records, static_cast<int64_t>(c.pieces[p].size()));
+      EXPECT_EQ(closed[p].Bytes, static_cast<int64_t>(expected.size()));
+      TSha256 sha;
+      sha.Update(expected.data(), expected.size());
+      EXPECT_EQ(closed[p].Sha256, sha.FinishHex());
+    }
+  }
+
+  TPiece cut, failing{.FailClose = true};
+  std::vector<TPieceWriter::TClosedPiece> closed;
+  int64_t lost = 0;
+  const TPieceWriter::THooks hooks{.Lost = [&](int64_t n) { lost += n; },
+                                   .Closed = [&](const TPieceWriter::TClosedPiece& piece) { closed.push_back(piece); }};
+  TPieceWriter writer(4);
+  writer.Start({.Checksums = true}, hooks);
+  writer.Open(std::make_unique<TMemorySink>(cut), "");
+  writer.AppendLine("ab");
+  writer.AppendLine("cdef");
+  writer.FlushHead();  // "ab\r\ncdef" written, its CR LF pending: closing cuts the piece back
+  writer.Close();
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].Bytes, 4);
+  EXPECT_EQ(closed[0].Records, 1);
+  EXPECT_EQ(closed[0].Sha256, "");
+  writer.Start({.Checksums = true}, hooks);
+  writer.Open(std::make_unique<TMemorySink>(failing), "");
+  for (const char* line : {"a", "b", "c"}) {
+    writer.StartRecord();
+    writer.AppendLine(line);
+  }
+  writer.Flush();
+  EXPECT_THROW(writer.Close(), EInOutError);
+  EXPECT_EQ(lost, 2);  // the current record is the caller's
+  EXPECT_EQ(closed.size(), 1u);
 }

@@ -472,8 +472,8 @@ TEST(FileSplitter, RandomSourcesLoseNothing) {
 }
 
 // With QuotedFields a record is a CSV record: a line whose quotes leave a
-// field open takes in the lines after it. No rule ever cuts one, and the
-// count is of records.
+// field open takes in the lines after it. No rule ever cuts one, the count
+// is of records, and a line break inside a field keeps its own bytes.
 TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
   const std::string csv = "id,note\n1,\"a\nb\"\n2,x\n3,\"c\r\n\"\"d\"\"\"\n4,y\n";
   const std::string big(300000, 'q');  // lines of a size test against a 1 MiB limit
@@ -490,7 +490,7 @@ TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
        "Lines",
        csv,
        [](auto& s) { s.Settings.MaxLines = 2; },
-       {CrLf({"id,note", "1,\"a", "b\""}), CrLf({"2,x", "3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})},
+       {"id,note\r\n1,\"a\nb\"\r\n", "2,x\r\n3,\"c\r\n\"\"d\"\"\"\r\n", "4,y\r\n"},
        5},
       {"header of two lines",
        "Lines",
@@ -499,19 +499,19 @@ TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
          s.Settings.MaxLines = 2;
          s.Settings.KeepHeader = true;
        },
-       {CrLf({"\"h", "1\",h2", "1,\"a", "b\"", "2,x"}), CrLf({"\"h", "1\",h2", "3,y"})},
+       {"\"h\n1\",h2\r\n1,\"a\nb\"\r\n2,x\r\n", "\"h\n1\",h2\r\n3,y\r\n"},
        3},
       {"quote open at the end",
        "Lines",
        "a\n\"b\nc\nd",
        [](auto& s) { s.Settings.MaxLines = 1; },
-       {CrLf({"a"}), CrLf({"\"b", "c", "d"})},
+       {"a\r\n", "\"b\nc\nd\r\n"},
        2},
       {"every record alone",
        "File Size",
        csv,
        [](auto& s) { s.Settings.MaxFileSize = 0; },
-       {"", CrLf({"id,note"}), CrLf({"1,\"a", "b\""}), CrLf({"2,x"}), CrLf({"3,\"c", "\"\"d\"\"\""}), CrLf({"4,y"})},
+       {"", "id,note\r\n", "1,\"a\nb\"\r\n", "2,x\r\n", "3,\"c\r\n\"\"d\"\"\"\r\n", "4,y\r\n"},
        5},
       // 600 KB, then a record of 600 KB that does not fit after it, then
       // one that does, then one larger than the limit, alone.
@@ -519,26 +519,26 @@ TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
        "File Size",
        sized,
        [](auto& s) { s.Settings.MaxFileSize = 1; },
-       {big + big + "\r\n", "\"" + big + "\r\n" + big + "\"\r\nz\r\n",
-        "\"" + big + "\r\n" + big + "\r\n" + big + big + "\r\n" + big + "\"\r\n", "end\r\n"},
+       {big + big + "\r\n", "\"" + big + "\n" + big + "\"\r\nz\r\n",
+        "\"" + big + "\n" + big + "\n" + big + big + "\n" + big + "\"\r\n", "end\r\n"},
        5},
       {"start lines inside a record",
        "Symbol",
        "#1\na,\"x\n#inner\"\n#2\nb\n",
        [](auto& s) { s.Settings.SymbolType = stStartWith, s.Settings.SymbolValue = "#"; },
-       {CrLf({"#1", "a,\"x", "#inner\""}), CrLf({"#2", "b"})},
+       {"#1\r\na,\"x\n#inner\"\r\n", CrLf({"#2", "b"})},
        4},
       {"end lines inside a record",
        "Symbol",
        "a,\"x;\ny\";\nb;\nc\n",
        [](auto& s) { s.Settings.SymbolType = stEndWith, s.Settings.SymbolValue = ";"; },
-       {CrLf({"a,\"x;", "y\";"}), CrLf({"b;"}), CrLf({"c"})},
+       {"a,\"x;\ny\";\r\n", CrLf({"b;"}), CrLf({"c"})},
        3},
       {"separators inside a record",
        "Symbol",
        "a\n\"--\n--\"\n--\nb\n",
        [](auto& s) { s.Settings.SymbolType = stSeparator, s.Settings.SymbolValue = "--"; },
-       {CrLf({"a", "\"--", "--\""}), CrLf({"b"})},
+       {"a\r\n\"--\n--\"\r\n", CrLf({"b"})},
        4},
   };
   for (const Case& c : cases) {
@@ -554,4 +554,101 @@ TEST(FileSplitter, QuotedFieldsKeepRecordsWhole) {
       EXPECT_EQ(r.Converted, c.records) << c.label;
     }
   }
+}
+
+// With LineEnd=Keep every line keeps its own end, and none is added after a
+// last line without one: whatever the rule, the encoding, the records and
+// the flushes, the pieces put together, less the byte-order marks and the
+// repeated headers, are the source byte for byte (its text in UTF-8 where a
+// UCS-2 source is detected).
+TEST(FileSplitter, KeptLineEndsPutTheSourceBackTogether) {
+  const std::string texts[] = {
+      "h\n日本a\nb\n#c\nd\n",
+      "h\r\na\r\n#日本\r\nc",
+      "h\ra\r#b\rc\r",
+      "h\r\na\n\n#b\rc\r\n\r\n日本d\re",
+      "h\n1,\"x\r\ny\"\n#2,\"\r日本\"\r\n3\r4,\"\n",
+      "h\n" + std::string(40, 'L') + "\r\n#" + std::string(30, 'M') + "\rz",
+  };
+  const struct {
+    const char* task;
+    const char* key;
+    std::string bom;
+  } encodings[] = {{"UTF-8", "utf8", ""},
+                   {"UCS-2LE (Unicode Little Endian)", "ucs2le", "\xFF\xFE"},
+                   {"CP932 (Japanese)", "cp932", ""},
+                   {"Auto Detect", "ucs2le", "\xFF\xFE"}};
+  const std::pair<const char*, std::function<void(TFileSplitSession&)>> rules[] = {
+      {"Lines",
+       [](TFileSplitSession& s) {
+         s.Settings.MaxLines = 2;
+         s.Settings.KeepHeader = true;
+       }},
+      {"Lines", [](TFileSplitSession& s) { s.Settings.MaxLines = 1; }},
+      {"File Size", [](TFileSplitSession& s) { s.Settings.MaxFileSize = 0; }},
+      {"Symbol",
+       [](TFileSplitSession& s) {
+         s.Settings.SymbolType = stStartWith;
+         s.Settings.SymbolValue = "#";
+       }},
+  };
+  for (const std::string& text : texts) {
+    for (const auto& encoding : encodings) {
+      const bool detected = std::string(encoding.task) == "Auto Detect";
+      const std::string source = encoding.bom + ConvertEncoding(text, "utf8", encoding.key);
+      const std::string expected = detected ? text : source.substr(encoding.bom.size());
+      const std::string mark = detected ? "" : encoding.bom;
+      for (const auto& [rule, settings] : rules) {
+        for (bool quoted : {false, true}) {
+          for (int64_t flush : {int64_t{0}, int64_t{3}}) {
+            SCOPED_TRACE(std::string(encoding.task) + ", " + rule + (quoted ? ", quoted" : "") + ", flush " +
+                         std::to_string(flush) + ", " + text.substr(0, 12));
+            bool header = false;
+            TSplitResult r = Split(
+                source, rule,
+                [&](TFileSplitSession& s) {
+                  settings(s);
+                  s.Settings.SourceEncoding = encoding.task;
+                  s.Settings.QuotedFields = quoted;
+                  s.Settings.LineEnd = leKeep;
+                  header = s.Settings.KeepHeader;
+                },
+                flush);
+            // The header: the first line, with its end.
+            const std::string header_text =
+                text.substr(0, header ? text.find_first_of("\r\n") + (text.compare(1, 2, "\r\n") == 0 ? 2 : 1) : 0);
+            const std::string head =
+                mark + (detected ? header_text : ConvertEncoding(header_text, "utf8", encoding.key));
+            std::string joined;
+            for (size_t i = 0; i < r.Pieces.size(); ++i) {
+              ASSERT_TRUE(r.Pieces[i].starts_with(i == 0 ? mark : head));
+              joined += r.Pieces[i].substr(i == 0 ? mark.size() : head.size());
+            }
+            EXPECT_EQ(joined, expected);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(FileSplitter, LineEndLfEndsEveryLineInLfOfTheOutput) {
+  const std::string lf_units("\n\0", 2);
+  TSplitResult r = Split("h\r\na\rb\nc", "Lines", [](TFileSplitSession& s) {
+    s.Settings.MaxLines = 2;
+    s.Settings.KeepHeader = true;
+    s.Settings.LineEnd = leLf;
+  });
+  EXPECT_EQ(r.Pieces, (TPieces{"h\na\nb\n", "h\nc\n"}));
+  r = Split(std::string("\xFF\xFE"
+                        "a\0\r\0b\0",
+                        8),
+            "File Size", [](TFileSplitSession& s) {
+              s.Settings.SourceEncoding = "ucs2le";
+              s.Settings.MaxFileSize = 6;
+              s.Settings.MaxFileSizeUnit = suB;
+              s.Settings.LineEnd = leLf;
+            });
+  EXPECT_EQ(r.Pieces,
+            (TPieces{"\xFF\xFE" + std::string("a\0", 2) + lf_units, "\xFF\xFE" + std::string("b\0", 2) + lf_units}));
 }

@@ -6,7 +6,9 @@ rule, in UTF-8, UCS-2LE, UCS-2BE and CP1251, read back with Python's csv module.
 
 Every piece must parse as whole records (strict: a quote left open at a
 piece's end fails), keep its rule's bound, and the pieces put together (less
-the repeated headers) must be the source's lines, each ending in CR LF. Also
+the repeated headers) must be the source's records, each ending in CR LF,
+their line breaks inside fields as the source has them; with LineEnd=Keep,
+the source itself. Also
 run with a small file-size limit, so that writes fail part way: the pieces
 still hold whole records only, and the summary claims no more than they
 hold. Exits 1 on the first failure.
@@ -50,11 +52,6 @@ def source_text(rng, kind):
         records.append('999,"never closed\nline after\nlast line')
     ends = [rng.choice(["\n", "\r\n"]) for _ in records]
     return "".join(r + e for r, e in zip(records, ends)), records
-
-
-def lines_of(text):
-    parts = re.split(r"\r\n|\n|\r", text)
-    return parts[:-1] if parts[-1] == "" else parts
 
 
 def run(binary, work, settings, limit=None, kind="sft"):
@@ -101,17 +98,22 @@ def check(binary, work, encoding, rule, kind, rng, limit=None):
     count = run(binary, work, settings, limit)
     got = pieces(out, codec, bom)
     label = "%s %s %s%s" % (encoding, rule, kind, " limited" if limit else "")
+    keep = rule.get("LineEnd") == "Keep"
     header = records[0] if rule.get("KeepHeader") == "1" else None
+    head = None  # the header as every piece repeats it
+    if header is not None:
+        after = text[len(header):]
+        head = header + (("\r\n" if after.startswith("\r\n") else after[0]) if keep else "\r\n")
     held = []
     for i, piece in enumerate(got):
-        assert piece == "" or piece.endswith("\r\n"), "%s: piece %d ends inside a line" % (label, i + 1)
+        assert keep or piece == "" or piece.endswith("\r\n"), "%s: piece %d ends inside a line" % (label, i + 1)
         # The source's own open quote at its end leaves its last piece open.
         strict = not (kind == "open" and i + 1 == len(got))
         rows = list(csv.reader(io.StringIO(piece, newline=""), strict=strict))
         body = piece
         if header is not None and piece:
-            assert piece.startswith(header.replace("\n", "\r\n") + "\r\n"), "%s: piece %d lacks the header" % (label, i + 1)
-            body = piece[len(header) + 3:]
+            assert piece.startswith(head), "%s: piece %d lacks the header" % (label, i + 1)
+            body = piece[len(head):]
             rows = rows[1:]
         if "MaxLines" in rule:
             assert len(rows) <= int(rule["MaxLines"]), "%s: piece %d has %d records" % (label, i + 1, len(rows))
@@ -123,16 +125,16 @@ def check(binary, work, encoding, rule, kind, rng, limit=None):
     whole = "".join(held)
     if limit:
         # Part of the text is lost to the failing writes, but never part of a record.
-        written = "".join(line + "\r\n" for line in lines_of(text))  # line ends inside fields become CR LF too
+        written = "".join(record + "\r\n" for record in records)
         source_rows = list(csv.reader(io.StringIO(written, newline="")))
         kept = list(csv.reader(io.StringIO(whole, newline=""), strict=True))
         assert all(row in source_rows for row in kept), "%s: a record that is not the source's" % label
         assert count is not None and count <= len(kept), "%s: summary claims %s, pieces hold %d" % (label, count, len(kept))
         assert count < len(records), "%s: no write failed" % label
         return
-    expected = "".join(line + "\r\n" for line in lines_of(text))
+    expected = text if keep else "".join(record + "\r\n" for record in records)
     if header is not None:
-        expected = expected[len(header) + 3:]
+        expected = expected[len(head):]
     assert whole == expected, "%s: the pieces are not the source's lines" % label
     assert count == len(records) - (1 if header is not None else 0), "%s: summary says %s records" % (label, count)
 
@@ -164,6 +166,8 @@ def main():
         {"SplitByType": "File Size", "MaxFileSize": "0"},
         {"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "1"},
         {"SplitByType": "Symbol", "SymbolType": "End With", "SymbolValue": "ва"},
+        {"SplitByType": "Lines", "MaxLines": "5", "KeepHeader": "1", "LineEnd": "Keep"},
+        {"SplitByType": "File Size", "MaxFileSize": "0", "LineEnd": "Keep"},
     ]
     rng = random.Random(15)
     with tempfile.TemporaryDirectory() as work:

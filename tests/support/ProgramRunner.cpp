@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
@@ -52,14 +53,17 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
   }
   TProgramResult result;
   int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.TimeoutSeconds);
+  const auto started = std::chrono::steady_clock::now();
+  const auto deadline = started + std::chrono::seconds(limits.TimeoutSeconds);
+  const auto kill_at =
+      limits.KillAfterMicroseconds < 0 ? deadline : started + std::chrono::microseconds(limits.KillAfterMicroseconds);
   while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
+    if (std::chrono::steady_clock::now() > std::min(deadline, kill_at)) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
       break;
     }
-    usleep(500);
+    usleep(limits.KillAfterMicroseconds < 0 ? 500 : 50);
   }
   result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   lseek(out, 0, SEEK_SET);

@@ -1,6 +1,7 @@
 // Runs the built QuillmereCmd in a sandbox folder and captures what it prints.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ struct TRunLimits {
   // A child still running after this long is killed (its status is then
   // 128 + SIGKILL), so that a hang fails the test instead of stalling it.
   int TimeoutSeconds = 120;
+  // When not negative, the child is killed with SIGKILL this many
+  // microseconds after it was started, as a crash would end it.
+  int64_t KillAfterMicroseconds = -1;
 };
 
 // Runs Program with Arguments in Cwd; Env replaces the environment entirely.

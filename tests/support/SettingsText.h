@@ -15,7 +15,9 @@ inline std::string SettingsText(const TSplitSettings& s) {
                      "|MaxLines=" + std::to_string(s.MaxLines) + "|KeepHeader=" + std::to_string(s.KeepHeader) +
                      "|MaxFileSize=" + std::to_string(s.MaxFileSize) + "|Unit=" + std::to_string(s.MaxFileSizeUnit) +
                      "|SymbolType=" + s.SymbolType.Text() + "|SymbolValue=" + s.SymbolValue +
-                     "|IgnoreCase=" + std::to_string(s.IgnoreCase) + "|QuotedFields=" + std::to_string(s.QuotedFields);
+                     "|IgnoreCase=" + std::to_string(s.IgnoreCase) + "|QuotedFields=" + std::to_string(s.QuotedFields) +
+                     "|Manifest=" + std::to_string(s.Manifest) + "|PieceName=" + s.PieceName +
+                     "|LineEnd=" + s.LineEnd.Text();
   for (const TInvalidValue& value : s.Invalid) text += "|invalid " + value.Key + "=" + value.Value;
   return text;
 }
@@ -37,6 +39,9 @@ inline std::vector<std::function<void(TSplitSettings&)>> SettingChanges() {
       [](TSplitSettings& s) { s.SymbolValue = "x"; },
       [](TSplitSettings& s) { s.IgnoreCase = true; },
       [](TSplitSettings& s) { s.QuotedFields = true; },
+      [](TSplitSettings& s) { s.Manifest = true; },
+      [](TSplitSettings& s) { s.PieceName = "{n:2}"; },
+      [](TSplitSettings& s) { s.LineEnd = leKeep; },
       [](TSplitSettings& s) {
         s.Invalid.push_back({"KeepHeader", "x", ""});
       },

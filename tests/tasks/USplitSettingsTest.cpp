@@ -50,7 +50,8 @@ TEST(NamedChoice, ANameInAnySpellingSelectsItsValueAndTheTextIsKept) {
 TEST(SplitSettings, EachKindReadsItsDefaultsAndWritesBackWhatItRead) {
   const std::string keys =
       "[Split]\nSourceEncoding=cp1251\nSplitByType=lines\nMaxLines=3000000000\nKeepHeader=1\nMaxFileSize=-7\n"
-      "SymbolType=Bogus\nSymbolValue=;\nIgnoreCase=maybe\nQuotedFields=1\n";
+      "SymbolType=Bogus\nSymbolValue=;\nIgnoreCase=maybe\nQuotedFields=1\nManifest=1\nPieceName=a/{n}\n"
+      "LineEnd=lf\n";
   const struct {
     TSplitSettings::TReading reading;
     int64_t max_lines;
@@ -80,6 +81,12 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
   const auto bytes = [](const TSplitSettings& s) { return std::to_string(s.MaxFileSizeBytes()); };
   const auto max_lines = [](const TSplitSettings& s) { return std::to_string(s.MaxLines); };
   const auto symbol_type = [](const TSplitSettings& s) { return std::string(s.SymbolType.Name()); };
+  const auto new_keys = [](const TSplitSettings& s) {
+    return std::to_string(s.Manifest) + "|" + s.PieceName + "|" + std::string(s.LineEnd.Name());
+  };
+  const std::string templates =
+      ": a file name holding {n} (or {n:W}, the number zero-padded to W digits) and optionally {name} and {ext}, "
+      "without \"/\".";
   const std::string booleans = ": 1, true, yes or on; 0, false, no or off.";
   const std::string sizes = ": a whole number of MiB, or one followed by B, K, KiB, M, MiB, G, GiB, KB, MB or GB.";
   struct Case {
@@ -121,6 +128,14 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
            booleans},
       {"SplitByType=Symbol\nKeepHeader=x\nMaxFileSize=x\nIgnoreCase=x", symbol_type, "Separator",
        "Invalid value \"x\" for IgnoreCase" + booleans},
+      {"", new_keys, "0||CRLF", ""},
+      {"Manifest=yes\nPieceName={name}-{n:4}{ext}\nLineEnd=Keep", new_keys, "1|{name}-{n:4}{ext}|Keep", ""},
+      {"PieceName=\nLineEnd=cr-lf", new_keys, "0||CRLF", ""},
+      {"SplitByType=Symbol\nPieceName=x{n}y{n:20}\nLineEnd=LF", new_keys, "0|x{n}y{n:20}|LF", ""},
+      {"SplitByType=Symbol\nManifest=2\nPieceName=part.csv\nLineEnd=CR", new_keys, "0||CR",
+       "Invalid value \"2\" for Manifest" + booleans + "\nInvalid value \"part.csv\" for PieceName" + templates +
+           "\nInvalid value \"CR\" for LineEnd: CRLF, LF or Keep."},
+      {"PieceName=out/{n}", new_keys, "0||CRLF", "Invalid value \"out/{n}\" for PieceName" + templates},
   };
   TTempDir dir;
   for (const Case& c : cases) {
@@ -150,6 +165,38 @@ TEST(SplitSettings, DescribesASizeWithAUnitInBytesAndATypeByItsName) {
   s.SymbolType = TNamedChoice<TSymbolType>("startwith");
   s.SymbolValue = "#";
   EXPECT_EQ(s.Describe("From : a", "To : b"), "From : a\r\nTo : b\r\nStart With: #\r\nIgnore Case: False");
+}
+
+// The new keys are described, and written, only when they differ from
+// their defaults: every task that never used them keeps its log lines and
+// its file as they were.
+TEST(SplitSettings, DescribesAndWritesTheOptionalKeysOnlyWhenSet) {
+  struct Case {
+    std::function<void(TSplitSettings&)> change;
+    std::string described, written;  // beyond the plain task's
+  } cases[] = {
+      {[](TSplitSettings&) {}, "", ""},
+      {[](TSplitSettings& s) { s.PieceName = "{n}{ext}"; }, "", "PieceName={n}{ext}\n"},
+      {[](TSplitSettings& s) { s.Manifest = true; }, "\r\nManifest: True", "Manifest=1\n"},
+      {[](TSplitSettings& s) { s.PieceName = "{n:4}{ext}"; }, "\r\nPiece Name: {n:4}{ext}", "PieceName={n:4}{ext}\n"},
+      {[](TSplitSettings& s) { s.LineEnd = TNamedChoice<TLineEnd>("keep"); }, "\r\nLine End: Keep", "LineEnd=keep\n"},
+      {[](TSplitSettings& s) {
+         s.QuotedFields = true;
+         s.LineEnd = leLf;
+       },
+       "\r\nQuoted Fields: True\r\nLine End: LF", "QuotedFields=1\nLineEnd=LF\n"},
+  };
+  TTempDir dir;
+  for (const Case& c : cases) {
+    TSplitSettings s;
+    s.SplitByType = srLines;
+    s.MaxLines = 5;
+    const std::string plain = s.Describe("From : a", "To : b");
+    const std::string plain_keys = Written(dir / "task.ini", s);
+    c.change(s);
+    EXPECT_EQ(s.Describe("From : a", "To : b"), plain + c.described);
+    EXPECT_EQ(Written(dir / "task.ini", s), plain_keys + c.written);
+  }
 }
 
 TEST(SplitSettings, EqualityComparesEverySetting) {

@@ -490,12 +490,17 @@ TEST(BlockTextReader, TellsEachLineEndAsTheSourceHasIt) {
         reader.Open(dir / "f.txt");
         reader.SetEncodingName(c.key);
         if (c.keep) reader.KeepSourceBytes();
-        TLines got;
+        TLines got, as_read;
         while (reader.HasNext()) {
           reader.Next();
           got.emplace_back(reader.CurrentLineEnd());
+          const std::string_view line = reader.CurrentLine(), with_end = reader.CurrentLineWithEnd();
+          EXPECT_EQ(with_end.data(), line.data());
+          as_read.emplace_back(with_end.substr(line.size()));
+          if (!c.keep) as_read.back() = ConvertEncoding(as_read.back(), "utf8", c.key);
         }
         EXPECT_EQ(got, expected) << c.key << (c.keep ? " kept" : " decoded") << ", block " << block;
+        EXPECT_EQ(as_read, expected) << "as the lines are handed out";
         reader.Next();
         EXPECT_EQ(reader.CurrentLineEnd(), "") << "past the last line";
       }
