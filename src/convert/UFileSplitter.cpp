@@ -15,6 +15,7 @@
 #include "text/UEncodingDetect.h"
 #include "text/UEncodings.h"
 #include "text/UFileLineCountCache.h"
+#include "text/UTranscoder.h"
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UPathUtils.h"
@@ -52,14 +53,6 @@ bool IsFolderEntry(const std::string& path) {
   return IsSystemPath(path) && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// True when the name, normalised, is an encoding the program knows: one of
-// the table's keys, or one the conversion knows besides them.
-bool IsKnownEncoding(const std::string& key) {
-  for (const TEncodingName& name : EncodingNames())
-    if (name.Key == key) return true;
-  return !IconvCharsetOf(key).empty();
-}
-
 }  // namespace
 
 TFileSplitter::TFileSplitter(const TSplitterSizes& sizes) : Sizes_(sizes), Writer_(sizes.FlushThreshold) {}
@@ -72,6 +65,9 @@ void TFileSplitter::Prepare() {
   PiecesCreated_ = 0;
   Status().Converted = 0;
   Status().ErrorCount = 0;
+  Status().FinishNote.clear();
+  Transcoder_.reset();
+  Converts_ = false;
   Extension_ = FileExtension(Session->SourceFile);
   Names_ = TPieceName(Session->Settings.PieceName, Session->SourceFile);
   Closed_.clear();
@@ -102,18 +98,24 @@ void TFileSplitter::InitSplit() {
   // would change (undefined bytes, lone surrogates, characters with two
   // codes) is lost. Only detection may read UTF-16 and write UTF-8 (the
   // task then names no encoding to write); those lines are decoded.
+  // A task that names an output encoding has its lines converted, from the
+  // source's bytes straight into the pending text.
   const std::string& name = SourceEncoding_;
   const bool detected = name.empty() || IsAutoDetect(name);
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
-  if (!detected_utf16) Reader_->KeepSourceBytes();
+  const bool named_output = !Session->Settings.OutputEncoding.empty();
+  Converts_ = named_output && ChooseOutputEncoding();
+  if (!detected_utf16 || named_output) Reader_->KeepSourceBytes();
   if (Quoted_) Reader_->TrackQuotes();
   const bool manifest = Session->Settings.Manifest;
   KeepEnds_ = Session->Settings.LineEnd == leKeep;
-  Writer_.Start({.CrLf = Reader_->CrLf(),
+  LineForm_ = static_cast<uint8_t>((Converts_ ? kConvertedLines : kPlainLines) + (KeepEnds_ ? 1 : 0));
+  Writer_.Start({.CrLf = Converts_ ? CrLfOf(OutputEncoding_) : Reader_->CrLf(),
                  .Lf = Session->Settings.LineEnd == leLf,
                  .KeepEnds = KeepEnds_,
                  .RecordsSpanLines = Quoted_,
-                 .Checksums = manifest},
+                 .Checksums = manifest,
+                 .Converter = Transcoder_.get()},
                 {.CheckSource = [this] { Reader_->CheckIntact(); },
                  .Lost = [this](int64_t n) { CountFailed(n); },
                  .Closed = manifest ? [this](const TPieceWriter::TClosedPiece& piece) { Closed_.push_back(piece); }
@@ -144,7 +146,7 @@ void TFileSplitter::ReportUnconvertedEncoding() {
   const std::string& name = SourceEncoding_;
   if (name.empty() || IsAutoDetect(name)) return;
   std::string why;
-  if (!IsKnownEncoding(NormalizeEncodingName(name)))
+  if (!IsKnownEncodingKey(NormalizeEncodingName(name)))
     why = "is unknown";
   else if (Reader_->ConverterMissing())
     why = "has no converter on this machine";
@@ -152,6 +154,49 @@ void TFileSplitter::ReportUnconvertedEncoding() {
     return;
   Status().Message = "The encoding \"" + name + "\" " + why + ": the source is split as bytes, without conversion.";
   Status().Raise(Status().OnMessage);
+}
+
+bool TFileSplitter::ChooseOutputEncoding() {
+  const std::string& named = Session->Settings.OutputEncoding;
+  const std::string output = EncodingKeyOf(named);
+  // The reader's name: the task's, the mark's, or what detection found.
+  const std::string source = EncodingKeyOf(Reader_->EncodingName());
+  if (output.empty()) return false;  // refused with the task's other invalid values
+  OutputEncoding_ = output;
+  if (output == source) return false;  // nothing to convert: the pieces are the source's bytes
+  // A source split as bytes (F27's notice says so) stays as it is.
+  if (source.empty() || Reader_->ConverterMissing()) {
+    OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
+    return false;
+  }
+  Transcoder_ = std::make_unique<TTranscoder>(Reader_->EncodingName(), output);
+  if (Transcoder_->CanEncode()) return true;
+  Transcoder_.reset();
+  OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
+  const std::string why =
+      IconvCharsetOf(output).empty() ? "names no character set" : "has no converter on this machine";
+  Status().Message =
+      "The output encoding \"" + named + "\" " + why + ": the pieces are written in the source's encoding.";
+  Status().Raise(Status().OnMessage);
+  return false;
+}
+
+int64_t TFileSplitter::ConvertedLineBytes() {
+  const std::string_view line = KeepEnds_ ? Reader_->CurrentLineWithEnd() : CurrentLine();
+  const size_t end = KeepEnds_ ? 0 : Writer_.LineEnd().size();
+  return static_cast<int64_t>(Transcoder_->ConvertedSize(line) + end);
+}
+
+int64_t TFileSplitter::CharactersReplaced() const { return Transcoder_ ? Transcoder_->Replaced() : 0; }
+
+void TFileSplitter::EndConvert() {
+  if (const int64_t replaced = CharactersReplaced(); replaced > 0) {
+    std::string name = DisplayNameOf(OutputEncoding_);
+    if (name == OutputEncoding_ && !IconvCharsetOf(name).empty()) name = IconvCharsetOf(name);  // "KOI8-R"
+    Status().FinishNote =
+        std::to_string(replaced) + " characters could not be written in " + name + " and were replaced.";
+  }
+  TIterativeConverter::EndConvert();
 }
 
 void TFileSplitter::PrepareDestination() {
@@ -263,7 +308,10 @@ void TFileSplitter::RoomRanOut(const EOutOfRoom& error) {
 
 void TFileSplitter::DoAfterConvertAll() {
   if (!OutOfRoom_) {
-    if (Session->Settings.Manifest && !Stopped() && Status().ErrorCount == 0) WriteManifest();
+    // Pieces with replaced characters are not the source's text: no
+    // manifest vouches for them.
+    if (Session->Settings.Manifest && !Stopped() && Status().ErrorCount == 0 && CharactersReplaced() == 0)
+      WriteManifest();
     return;
   }
   // No piece takes them now; counted, so that the summary still accounts
@@ -296,8 +344,14 @@ bool TFileSplitter::ReadUncountedRecord(std::string& text) {
   Reader_->Next();
   StartRecordAtCurrentLine();
   for (;;) {
-    text += Reader_->CurrentLine();
-    text += KeepEnds_ || RecordContinues() ? CurrentLineEnd() : Writer_.LineEnd();
+    const bool own_end = KeepEnds_ || RecordContinues();
+    if (Converts_) {
+      Transcoder_->Convert(own_end ? Reader_->CurrentLineWithEnd() : Reader_->CurrentLine(), text);
+      if (!own_end) text += Writer_.LineEnd();
+    } else {
+      text += Reader_->CurrentLine();
+      text += own_end ? CurrentLineEnd() : Writer_.LineEnd();
+    }
     if (!RecordContinues()) return true;
     NextRecordLine();
   }

@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view kTaskFileKeys[] = {
     "SourceFile",  "SourceFolder", "SourceEncoding", "SourceIncludeSub", "SourceMask", "DestFolder",
     "SplitByType", "MaxLines",     "KeepHeader",     "MaxFileSize",      "SymbolType", "SymbolValue",
-    "IgnoreCase",  "QuotedFields", "Manifest",       "PieceName",        "LineEnd",
+    "IgnoreCase",  "QuotedFields", "Manifest",       "PieceName",        "LineEnd",    "OutputEncoding",
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <span>
 #include <utility>
 
+#include "text/UEncodings.h"
 #include "util/UIniFile.h"
 #include "util/UPieceName.h"
 #include "util/UTextUtils.h"
@@ -153,6 +154,12 @@ void TSplitSettings::ReadFromIni(const TIniFile& ini, const TReading& reading) {
     PieceName.clear();
   }
   LineEnd = ReadChoice<TLineEnd>(ini, "LineEnd", "CRLF", "CRLF, LF or Keep", Invalid);
+  OutputEncoding = ini.ReadString(kSection, "OutputEncoding", "");
+  if (!OutputEncoding.empty() && EncodingKeyOf(OutputEncoding).empty()) {
+    Invalid.push_back({"OutputEncoding", OutputEncoding,
+                       "the display name or key of an encoding of the table, or one of their other names"});
+    OutputEncoding.clear();
+  }
 }
 
 void TSplitSettings::WriteSourceEncoding(TIniFile& ini) const {
@@ -176,6 +183,7 @@ void TSplitSettings::WriteRuleKeys(TIniFile& ini) const {
   if (used("Manifest", Manifest)) ini.WriteBool(kSection, "Manifest", Manifest);
   if (used("PieceName", !PieceName.empty())) ini.WriteString(kSection, "PieceName", PieceName);
   if (used("LineEnd", LineEnd != leCrLf)) ini.WriteString(kSection, "LineEnd", LineEnd.Text());
+  if (used("OutputEncoding", !OutputEncoding.empty())) ini.WriteString(kSection, "OutputEncoding", OutputEncoding);
   // Replaced in place: the keys keep their order.
   for (const TInvalidValue& value : Invalid) ini.WriteString(kSection, value.Key, value.Value);
 }
@@ -205,6 +213,7 @@ std::string TSplitSettings::Describe(std::string_view source, std::string_view d
   if (Manifest) AddLine(text, "Manifest: True");
   if (!PieceName.empty() && PieceName != TPieceName::kDefault) AddLine(text, "Piece Name: " + PieceName);
   if (LineEnd == leLf || LineEnd == leKeep) AddLine(text, "Line End: " + std::string(LineEnd.Name()));
+  if (!OutputEncoding.empty()) AddLine(text, "Output Encoding: " + OutputEncoding);
   return text;
 }
 

@@ -101,9 +101,10 @@ struct TSplitSettings {
   void WriteRuleKeys(TIniFile& ini) const;
 
   // Source + CR LF + Dest + CR LF, then the lines of the rule (none for an
-  // unknown one) and a line for each of QuotedFields, Manifest, PieceName
-  // and LineEnd that differs from its default ("Quoted Fields: True",
-  // "Manifest: True", "Piece Name: {n:4}{ext}", "Line End: LF"). Lines are
+  // unknown one) and a line for each of QuotedFields, Manifest, PieceName,
+  // LineEnd and OutputEncoding that differs from its default ("Quoted
+  // Fields: True", "Manifest: True", "Piece Name: {n:4}{ext}", "Line End:
+  // LF", "Output Encoding: UTF-8"). Lines are
   // separated by CR LF; no CR LF follows the last line after the rule's.
   std::string Describe(std::string_view source, std::string_view dest) const;
 
@@ -142,6 +143,9 @@ struct TSplitSettings {
   // The template of the pieces' names (TPieceName); empty for its default.
   std::string PieceName;
   TNamedChoice<TLineEnd> LineEnd = leCrLf;
+  // The encoding the pieces are written in, by any name SourceEncoding
+  // takes; empty: the source's own.
+  std::string OutputEncoding;
   // The values read that their keys do not accept, in the order read; the
   // settings they belong to hold their defaults. A kind adds its own.
   std::vector<TInvalidValue> Invalid;

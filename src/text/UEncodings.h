@@ -40,6 +40,14 @@ std::span<const TEncodingAlias> EncodingAliases();
 // byte-order mark: "ucs2be" for "ucs2be", "ucs2le" for anything else.
 std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key);
 
+// True when Key (normalised) names an encoding: a key of the table, or one
+// the conversion knows besides them ("koi8r").
+bool IsKnownEncodingKey(std::string_view key);
+// The key a task's encoding name stands for: an alias's (KeyOfEncodingAlias,
+// with MarkKey), else the name normalised; empty when that names no
+// encoding (IsKnownEncodingKey).
+std::string EncodingKeyOf(std::string_view name, std::string_view mark_key = {});
+
 enum class TDecoderKind { Utf8, Utf16BE, Utf16LE, Locale };
 // The decoder kind the reader uses for a name (normalised first). Code pages
 // and unknown names read with the UTF-8 kind and are converted from there.
@@ -47,6 +55,8 @@ TDecoderKind DecoderFor(std::string_view name);
 
 // The byte-order mark a piece in encoding Key begins with; empty for most.
 std::string_view ByteOrderMarkOf(std::string_view key);
+// CR LF in encoding Key: four bytes in UCS-2LE and UCS-2BE, else two.
+std::string_view CrLfOf(std::string_view key);
 
 // The glibc iconv name of the character set behind a key ("cp850" ->
 // "IBM850"); empty when the key has no converter ("koi8", "ansi", unknown

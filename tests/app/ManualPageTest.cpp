@@ -99,6 +99,7 @@ TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
     s.Manifest = true;
     s.PieceName = "{n:3}";
     s.LineEnd = leLf;
+    s.OutputEncoding = "UTF-8";
   };
   TFileSplitSession split;
   set(split.Settings);
