@@ -84,6 +84,8 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
   const auto new_keys = [](const TSplitSettings& s) {
     return std::to_string(s.Manifest) + "|" + s.PieceName + "|" + std::string(s.LineEnd.Name());
   };
+  const auto output = [](const TSplitSettings& s) { return s.OutputEncoding; };
+  const std::string encodings = ": the display name or key of an encoding of the table, or one of their other names.";
   const std::string templates =
       ": a file name holding {n} (or {n:W}, the number zero-padded to W digits) and optionally {name} and {ext}, "
       "without \"/\".";
@@ -136,6 +138,11 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
        "Invalid value \"2\" for Manifest" + booleans + "\nInvalid value \"part.csv\" for PieceName" + templates +
            "\nInvalid value \"CR\" for LineEnd: CRLF, LF or Keep."},
       {"PieceName=out/{n}", new_keys, "0||CRLF", "Invalid value \"out/{n}\" for PieceName" + templates},
+      {"OutputEncoding=Shift_JIS", output, "Shift_JIS", ""},
+      {"OutputEncoding=KOI8-R", output, "KOI8-R", ""},
+      {"OutputEncoding=CP1251 (Cyrillic)", output, "CP1251 (Cyrillic)", ""},
+      {"SplitByType=Symbol\nOutputEncoding=UTF-7", output, "", "Invalid value \"UTF-7\" for OutputEncoding" + encodings},
+      {"OutputEncoding=Auto Detect", output, "", "Invalid value \"Auto Detect\" for OutputEncoding" + encodings},
   };
   TTempDir dir;
   for (const Case& c : cases) {
@@ -185,6 +192,8 @@ TEST(SplitSettings, DescribesAndWritesTheOptionalKeysOnlyWhenSet) {
          s.LineEnd = leLf;
        },
        "\r\nQuoted Fields: True\r\nLine End: LF", "QuotedFields=1\nLineEnd=LF\n"},
+      {[](TSplitSettings& s) { s.OutputEncoding = "windows-1251"; }, "\r\nOutput Encoding: windows-1251",
+       "OutputEncoding=windows-1251\n"},
   };
   TTempDir dir;
   for (const Case& c : cases) {
