@@ -27,14 +27,6 @@ bool IsPieceName(const std::string& name, const std::string& extension) {
   return true;
 }
 
-// True when the name, normalised, is an encoding the program knows: one of
-// the table's keys, or one the conversion knows besides them.
-bool IsKnownEncoding(const std::string& key) {
-  for (const TEncodingName& name : EncodingNames())
-    if (name.Key == key) return true;
-  return !IconvCharsetOf(key).empty();
-}
-
 }  // namespace
 
 TFileSplitter::TFileSplitter(const TSplitterSizes& sizes) : Sizes_(sizes), Writer_(sizes.FlushThreshold) {}
@@ -53,6 +45,10 @@ void TFileSplitter::Prepare() {
                 : std::make_unique<TBlockTextReader>();
   Status().FromDesc = Session->SourceDescription();
   Status().ToDesc = Session->DestDescription();
+  Status().Measure = [this] {
+    if (!Reader_) return TConvertStatus::TMeasure{.Pieces = PiecesCreated_};
+    return TConvertStatus::TMeasure{Reader_->Position(), Reader_->FileSize(), PiecesCreated_};
+  };
   InitSplit();
 }
 
@@ -106,7 +102,7 @@ void TFileSplitter::ReportUnconvertedEncoding() {
   const std::string& name = SourceEncoding_;
   if (name.empty() || IsAutoDetect(name)) return;
   std::string why;
-  if (!IsKnownEncoding(NormalizeEncodingName(name)))
+  if (!IsKnownEncodingName(name))
     why = "is unknown";
   else if (Reader_->ConverterMissing())
     why = "has no converter on this machine";
@@ -189,6 +185,10 @@ void TFileSplitter::RoomRanOut(const EOutOfRoom& error) {
 }
 
 void TFileSplitter::DoAfterConvertAll() {
+  if (Stopped()) {
+    KeepRecordsBeforeStop();
+    return;
+  }
   if (!OutOfRoom_) return;
   // No piece takes them now; counted, so that the summary still accounts
   // for every record of the source.
@@ -198,6 +198,20 @@ void TFileSplitter::DoAfterConvertAll() {
     while (RecordContinues()) NextRecordLine();
   }
   CountFailed(rest);
+}
+
+void TFileSplitter::KeepRecordsBeforeStop() {
+  // Every record placed so far counts as converted, so each reaches its
+  // piece; closing the piece then cuts nothing.
+  Writer_.StartRecord();  // none is under way: a failed write loses all
+  try {
+    Writer_.Flush();
+  } catch (const EQuillmereError& e) {
+    RecordError("Serial: " + std::to_string(LineIndex_ + 1), e);
+  }
+  // The records the failed write lost are counted as failed now.
+  const int64_t converted = RecordIndex() - Status().ErrorCount;
+  Status().Converted = converted < 0 ? 0 : converted;
 }
 
 void TFileSplitter::NextRecordLine() {

@@ -125,7 +125,11 @@ class TFileSplitter : public TIterativeConverter {
   bool IsTotalUncertain() override { return true; }
   void CalculateTotal() override;
   // After a split that ran out of room: the records left in the source fail.
+  // After a stop: the records placed are written.
   void DoAfterConvertAll() override;
+  // Writes the pending records after a stop; those that cannot be written
+  // fail.
+  void KeepRecordsBeforeStop();
 
   // Starts a record at the current line.
   void StartRecordAtCurrentLine() {

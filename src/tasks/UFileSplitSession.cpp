@@ -33,6 +33,10 @@ void TFileSplitSession::ReadFromIni(const std::string& file_name) {
   DestFolder = ini.ReadString(kSection, "DestFolder", "");
   Settings.ReadFromIni(ini, kReading);
   UnknownKeys = UnknownTaskFileKeys(ini);
+  DetectSourceEncoding();
+}
+
+void TFileSplitSession::DetectSourceEncoding() {
   if (Settings.SourceEncoding.empty() && FileExists(SourceFile))
     Settings.SourceEncoding = DetectEncodingOrEmpty(SourceFile);
 }

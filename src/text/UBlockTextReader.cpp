@@ -436,3 +436,10 @@ void TBlockTextReader::ReadBlock() {
   }
   CheckIntact();
 }
+
+int64_t TBlockTextReader::Position() const {
+  if (SourceBytes_ || Text_.empty()) return WindowStart_ + static_cast<int64_t>(LineStart_);
+  // Decoded text: the block's share of the lines taken.
+  return WindowStart_ + static_cast<int64_t>(static_cast<double>(Cut_) * static_cast<double>(LineStart_) /
+                                             static_cast<double>(Text_.size()));
+}

@@ -128,6 +128,9 @@ class TBlockTextReader {
   int64_t BlockSize() const { return BlockSize_; }
   int64_t MemoryLimit() const { return MemoryLimit_; }
   int64_t FileSize() const { return FileSize_; }
+  // About how far into the source the lines handed out so far reach, in the
+  // source's bytes (exact while source bytes are kept): for progress reports.
+  int64_t Position() const;
   bool IsMemoryCopy() const { return MemoryCopy_ != nullptr; }
   bool IsMapped() const { return Mapped_; }
   // The encoding names a character set this machine cannot convert.
