@@ -167,12 +167,32 @@ TSplitOptions TSplitOptions::Parse(const std::vector<std::string>& arguments) {
 }
 
 std::string TSplitOptions::OptionsHelp() {
+  // Two columns, as GNU tools give them: the names, then what they do,
+  // wrapped within 79 columns.
+  constexpr size_t kColumn = 26;
+  constexpr size_t kWidth = 79;
   std::string text;
   for (const TOptionRow& row : kOptions) {
-    std::string left = row.Short != 0 ? std::string("  -") + row.Short + ", " : std::string("      ");
-    left += "--" + std::string(row.Long);
-    if (!row.Value.empty()) left += "=" + std::string(row.Value);
-    text += left + "\n      " + std::string(row.Help) + "\n";
+    std::string line = row.Short != 0 ? std::string("  -") + row.Short + ", " : std::string("      ");
+    line += "--" + std::string(row.Long);
+    if (!row.Value.empty()) line += "=" + std::string(row.Value);
+    line += std::string(line.size() + 2 <= kColumn ? kColumn - line.size() : 2, ' ');
+    std::string_view words = row.Help;
+    while (!words.empty()) {
+      const size_t room = kWidth - line.size();
+      size_t cut = words.size();
+      if (cut > room) {
+        cut = words.rfind(' ', room);
+        if (cut == std::string_view::npos) cut = room;
+      }
+      line += words.substr(0, cut);
+      words.remove_prefix(std::min(words.size(), cut + 1));
+      if (!words.empty()) {
+        text += line + "\n";
+        line = std::string(kColumn, ' ');
+      }
+    }
+    text += line + "\n";
   }
   return text;
 }

@@ -69,13 +69,13 @@ void TTerminalConvertOutputer::CheckClock() {
 
 void TTerminalConvertOutputer::Redraw(double now_ms) {
   DrawnMs_ = now_ms;
-  if (UIAgent != nullptr) UIAgent->ShowProgress(ProgressText(now_ms), false);
+  if (UIAgent != nullptr) UIAgent->ShowProgress(ProgressText(now_ms - StartMs_), false);
 }
 
-std::string TTerminalConvertOutputer::ProgressText(double now_ms) const {
+std::string TTerminalConvertOutputer::ProgressText(double elapsed_ms) const {
   const TConvertStatus::TMeasure measure = Status->Measure ? Status->Measure() : TConvertStatus::TMeasure{};
   const double read = static_cast<double>(measure.BytesRead);
-  const double seconds = (now_ms - StartMs_) / 1000.0;
+  const double seconds = elapsed_ms / 1000.0;
   const double rate = seconds > 0 ? read / seconds : 0;
   std::string text = FormatBytes(read);
   const bool total_known = measure.BytesTotal > 0;

@@ -28,8 +28,8 @@ class TTerminalConvertOutputer final : public TLogConvertOutputer {
 
   // "<read> of <total> (<p>%), <r> records, <n> pieces, <rate> MB/s, <t>
   // left", or without a total "<read>, <r> records, <n> pieces, <rate>
-  // MB/s". Sizes in decimal units, as the rate.
-  std::string ProgressText(double now_ms) const;
+  // MB/s". Sizes in decimal units, as the rate; Elapsed since the start.
+  std::string ProgressText(double elapsed_ms) const;
 
   // A progress line on the terminal; set before Attach.
   bool ShowProgress = false;
