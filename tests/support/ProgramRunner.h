@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,8 @@ struct TRunLimits {
 };
 
 // Runs Program with Arguments in Cwd; Env replaces the environment entirely.
+// Standard input is /dev/null, or a pipe that Input is written into (and
+// then closed) while the program runs.
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& cwd,
-                          const std::map<std::string, std::string>& env, const TRunLimits& limits = {});
+                          const std::map<std::string, std::string>& env, const TRunLimits& limits = {},
+                          const std::optional<std::string>& input = std::nullopt);
