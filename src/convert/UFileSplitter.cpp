@@ -12,6 +12,7 @@
 #include "text/UEncodings.h"
 #include "text/UFileLineCountCache.h"
 #include "util/UErrors.h"
+#include "util/UFileStream.h"
 #include "util/UPathUtils.h"
 
 namespace {
@@ -47,7 +48,7 @@ void TFileSplitter::Prepare() {
   Status().ToDesc = Session->DestDescription();
   Status().Measure = [this] {
     if (!Reader_) return TConvertStatus::TMeasure{.Pieces = PiecesCreated_};
-    return TConvertStatus::TMeasure{Reader_->Position(), Reader_->FileSize(), PiecesCreated_};
+    return TConvertStatus::TMeasure{Reader_->BytesTaken(), Reader_->BytesInAll(), PiecesCreated_};
   };
   InitSplit();
 }

@@ -1,7 +1,5 @@
 #include "text/UEncodingConverter.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -14,6 +12,7 @@
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "text/UUtf8.h"
+#include "text/simd/UKernels.h"
 
 namespace {
 
@@ -82,22 +81,11 @@ char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o) {
   // characters that follow, up to sixteen bytes of them, go one by one, and
   // the next ASCII byte starts a block again. Output never passes twice the
   // input read, so the stores stay within the room reserved.
-  const __m128i zero = _mm_setzero_si128();
   while (i + 16 <= size) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                     BigEndian ? _mm_unpacklo_epi8(zero, block) : _mm_unpacklo_epi8(block, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
-                     BigEndian ? _mm_unpackhi_epi8(zero, block) : _mm_unpackhi_epi8(block, zero));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
-    if (mask == 0) {
-      o += 32;
-      i += 16;
-      continue;
-    }
-    const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
-    o += 2 * prefix;
-    i += prefix;
+    const size_t ascii = TKernels::WidenAscii16<BigEndian>(text + i, o);
+    o += 2 * ascii;
+    i += ascii;
+    if (ascii == 16) continue;
     const size_t end = i + 16;
     do {
       i = encode_one(i);

@@ -1,6 +1,5 @@
 #include "text/UTextDecoder.h"
 
-#include <emmintrin.h>
 #include <langinfo.h>
 #include <locale.h>
 
@@ -12,6 +11,7 @@
 #include "text/UDoubleByteTable.h"
 #include "text/UEncodings.h"
 #include "text/UUtf8.h"
+#include "text/simd/UKernels.h"
 
 namespace {
 
@@ -33,138 +33,6 @@ bool IsUtf8Compatible(std::string_view charset) {
   }
   return name.empty() || name == "UTF8" || name == "ANSIX3.41968" || name == "ASCII" || name == "USASCII";
 }
-
-namespace {
-
-// Bytes a UTF-16 decoder may write beyond 3 per unit: the last character
-// of a block of eight is stored as four bytes.
-constexpr size_t kUtf16Slack = 8;
-
-// Eight UTF-16 code units in host order, loaded from Data.
-template <bool BigEndian>
-__m128i LoadUnits(const unsigned char* data) {
-  __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
-  if constexpr (BigEndian) units = _mm_or_si128(_mm_slli_epi16(units, 8), _mm_srli_epi16(units, 8));
-  return units;
-}
-
-// Lanes of Units whose bits under Mask are not all zero: all ones there.
-__m128i AnyBits(__m128i units, uint16_t mask) {
-  return _mm_xor_si128(
-      _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(mask))), _mm_setzero_si128()),
-      _mm_set1_epi32(-1));
-}
-
-// Mask ? A : B, lane by lane.
-__m128i Select(__m128i mask, __m128i a, __m128i b) {
-  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
-}
-
-// Writes the UTF-8 of eight units that hold no surrogate at O (room for 28
-// bytes); returns the end. Each character's bytes are worked out for all
-// eight at once: one, two or three bytes, the first two in a 16-bit lane
-// and the third in another. Eight of one or two bytes are stored at once;
-// otherwise each character is stored as four bytes and O moves by its length.
-char* PutBmpUnits(__m128i units, char* o) {
-  const __m128i from_80 = AnyBits(units, 0xFF80);
-  const __m128i from_800 = AnyBits(units, 0xF800);
-  const __m128i low_six = _mm_set1_epi16(0x3F);
-  const __m128i continuation = _mm_set1_epi16(0x80);
-  // Two bytes: 110xxxxx 10xxxxxx; three: 1110xxxx 10xxxxxx 10xxxxxx.
-  const __m128i last = _mm_or_si128(_mm_and_si128(units, low_six), continuation);
-  const __m128i two =
-      _mm_or_si128(_mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0)), _mm_slli_epi16(last, 8));
-  const __m128i middle = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(units, 6), low_six), continuation);
-  const __m128i three =
-      _mm_or_si128(_mm_or_si128(_mm_srli_epi16(units, 12), _mm_set1_epi16(0xE0)), _mm_slli_epi16(middle, 8));
-  if (_mm_movemask_epi8(from_800) == 0 && _mm_movemask_epi8(from_80) == 0xFFFF) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), two);
-    return o + 16;
-  }
-  const __m128i head = Select(from_800, three, Select(from_80, two, units));
-  alignas(16) uint32_t words[8];
-  alignas(16) uint16_t lengths[8];
-  _mm_store_si128(reinterpret_cast<__m128i*>(words), _mm_unpacklo_epi16(head, last));
-  _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), _mm_unpackhi_epi16(head, last));
-  _mm_store_si128(reinterpret_cast<__m128i*>(lengths),
-                  _mm_sub_epi16(_mm_sub_epi16(_mm_set1_epi16(1), from_80), from_800));
-  for (int k = 0; k < 8; ++k) {
-    std::memcpy(o, &words[k], 4);
-    o += lengths[k];
-  }
-  return o;
-}
-
-// Writes the UTF-8 of Units UTF-16 code units at Data at O, which has room
-// for 3 bytes per unit (no unit yields more) and kUtf16Slack; returns the
-// end.
-template <bool BigEndian>
-char* DecodeUtf16Units(const unsigned char* data, size_t units, char* o) {
-  constexpr int kHigh = BigEndian ? 0 : 1;
-  constexpr int kLow = 1 - kHigh;
-  auto unit_at = [data](size_t i) { return (uint32_t{data[2 * i + kHigh]} << 8) | data[2 * i + kLow]; };
-  // Decodes the character at unit I; returns the unit after it.
-  auto decode_one = [&](size_t i) -> size_t {
-    uint32_t unit = unit_at(i);
-    if (unit < 0x80) {
-      *o++ = static_cast<char>(unit);
-      return i + 1;
-    }
-    if (unit < 0xD800 || unit > 0xDFFF) {
-      o = PutUtf8(unit, o);
-      return i + 1;
-    }
-    if (unit <= 0xDBFF && i + 1 < units) {
-      uint32_t next = unit_at(i + 1);
-      if (next >= 0xDC00 && next <= 0xDFFF) {
-        o = PutUtf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), o);
-        return i + 2;
-      }
-    }
-    o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
-    return i + 1;
-  };
-
-  size_t i = 0;
-  // Eight units at a time: ASCII packed into bytes; any other characters
-  // of the basic plane worked out together (PutBmpUnits); eight that hold
-  // a surrogate go one character at a time. Sixteen ASCII units are packed
-  // at once, as they are most of most text.
-  while (i + 8 <= units) {
-    const __m128i first = LoadUnits<BigEndian>(data + 2 * i);
-    const __m128i first_beyond_ascii = AnyBits(first, 0xFF80);
-    if (_mm_movemask_epi8(first_beyond_ascii) == 0) {
-      if (i + 16 <= units) {
-        const __m128i second = LoadUnits<BigEndian>(data + 2 * i + 16);
-        if (_mm_movemask_epi8(AnyBits(second, 0xFF80)) == 0) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(first, second));
-          o += 16;
-          i += 16;
-          continue;
-        }
-      }
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(first, first));
-      o += 8;
-      i += 8;
-      continue;
-    }
-    const __m128i surrogates = _mm_cmpeq_epi16(_mm_and_si128(first, _mm_set1_epi16(static_cast<short>(0xF800))),
-                                               _mm_set1_epi16(static_cast<short>(0xD800)));
-    if (_mm_movemask_epi8(surrogates) == 0) {
-      o = PutBmpUnits(first, o);
-      i += 8;
-      continue;
-    }
-    const size_t end = i + 8;
-    do {
-      i = decode_one(i);
-    } while (i < end);
-  }
-  while (i < units) i = decode_one(i);
-  return o;
-}
-
-}  // namespace
 
 std::span<const TMappingFix> MappingFixesOf(std::string_view iconv_charset) {
   if (iconv_charset == "MACINTOSH") return MacintoshFixes;
@@ -305,12 +173,12 @@ std::string_view TTextDecoder::Decode(const char* data, size_t size, TCodecBuffe
     case TMode::PassThrough:
       return {data, size};
     case TMode::Utf16LE:
-      begin = buffer.Reserve(units * 3 + kUtf16Slack);
-      end = DecodeUtf16Units<false>(bytes, units, begin);
+      begin = buffer.Reserve(units * 3 + TKernels::kUtf16Slack);
+      end = TKernels::DecodeUtf16<false>(bytes, units, begin);
       break;
     case TMode::Utf16BE:
-      begin = buffer.Reserve(units * 3 + kUtf16Slack);
-      end = DecodeUtf16Units<true>(bytes, units, begin);
+      begin = buffer.Reserve(units * 3 + TKernels::kUtf16Slack);
+      end = TKernels::DecodeUtf16<true>(bytes, units, begin);
       break;
     case TMode::Table:
       // Every entry is copied whole (8 bytes) and the cursor advanced by its

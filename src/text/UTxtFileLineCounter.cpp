@@ -1,6 +1,5 @@
 #include "text/UTxtFileLineCounter.h"
 
-#include <emmintrin.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,46 +9,37 @@
 #include <utility>
 #include <vector>
 
+#include "text/simd/UKernels.h"
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UMappedRegion.h"
 
 namespace {
 
-constexpr size_t kCountPrefetchDistance = 65536;
-
 // Rounds half to even, as the default floating-point rounding mode does.
 int64_t RoundHalfEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
 
+// Scales an estimate, or counts a last line without a line feed: LineCount
+// holds the line feeds of the first Limit bytes of a file of Size bytes,
+// Before and Last the last two bytes read.
+void SettleCount(TCountLineResult& result, int64_t size, int64_t limit, unsigned char before, unsigned char last) {
+  if (result.IsEstimated) {
+    double estimate = static_cast<double>(result.LineCount) * (static_cast<double>(size) / static_cast<double>(limit));
+    result.LineCount = estimate > 1000 ? RoundHalfEven(estimate / 1000) * 1000 : RoundHalfEven(estimate);
+    if (result.LineCount == 0 && size > 0) result.LineCount = 1;
+  } else if (size == 1) {
+    // A lone NUL byte is no line.
+    if (last != 0x0A && last != 0x00) ++result.LineCount;
+  } else if (size >= 2) {
+    // A last line without line feed counts; 0A 00 is a UTF-16 LE line feed.
+    bool ends_with_line_feed = last == 0x0A || (before == 0x0A && last == 0x00);
+    if (!ends_with_line_feed) ++result.LineCount;
+  }
+}
+
 }  // namespace
 
-int64_t CountLineFeeds(const char* data, size_t size) {
-  // SSE2 is part of every x86-64 processor: 64 bytes per step. Each byte
-  // lane of an accumulator gains at most two per step, so lanes are summed
-  // (psadbw) every 127 steps. The bytes come from scattered page-cache pages,
-  // where the processor's own prefetching stops at every page: they are
-  // asked for well ahead (a prefetch never faults, even past a mapping).
-  const __m128i line_feed = _mm_set1_epi8('\n');
-  auto matches = [&](size_t at) {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-    return _mm_cmpeq_epi8(bytes, line_feed);
-  };
-  int64_t count = 0;
-  size_t i = 0;
-  while (size - i >= 64) {
-    size_t rounds = std::min<size_t>((size - i) / 64, 127);
-    __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
-    for (size_t r = 0; r < rounds; ++r, i += 64) {
-      __builtin_prefetch(data + i + kCountPrefetchDistance);
-      acc0 = _mm_sub_epi8(acc0, _mm_add_epi8(matches(i), matches(i + 16)));
-      acc1 = _mm_sub_epi8(acc1, _mm_add_epi8(matches(i + 32), matches(i + 48)));
-    }
-    __m128i sums = _mm_add_epi64(_mm_sad_epu8(acc0, _mm_setzero_si128()), _mm_sad_epu8(acc1, _mm_setzero_si128()));
-    count += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
-  }
-  for (; i < size; ++i) count += data[i] == '\n';
-  return count;
-}
+int64_t CountLineFeeds(const char* data, size_t size) { return TKernels::CountLineFeeds(data, size); }
 
 TTxtFileLineCounter::TTxtFileLineCounter(std::string file_name, int64_t read_limit, size_t read_size)
     : FileName_(std::move(file_name)),
@@ -110,17 +100,6 @@ TCountLineResult TTxtFileLineCounter::Count() {
     size = position;
   }
 
-  if (result.IsEstimated) {
-    double estimate = static_cast<double>(result.LineCount) * (static_cast<double>(size) / static_cast<double>(limit));
-    result.LineCount = estimate > 1000 ? RoundHalfEven(estimate / 1000) * 1000 : RoundHalfEven(estimate);
-    if (result.LineCount == 0 && size > 0) result.LineCount = 1;
-  } else if (size == 1) {
-    // A lone NUL byte is no line.
-    if (last != 0x0A && last != 0x00) ++result.LineCount;
-  } else if (size >= 2) {
-    // A last line without line feed counts; 0A 00 is a UTF-16 LE line feed.
-    bool ends_with_line_feed = last == 0x0A || (before == 0x0A && last == 0x00);
-    if (!ends_with_line_feed) ++result.LineCount;
-  }
+  SettleCount(result, size, limit, before, last);
   return result;
 }

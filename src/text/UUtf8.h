@@ -1,12 +1,12 @@
 // Small UTF-8 primitives shared by the decoders and encoders.
 #pragma once
 
-#include <emmintrin.h>
-
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "text/simd/UKernels.h"
 
 // U+FFFD, what undecodable input becomes.
 inline constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
@@ -37,24 +37,16 @@ inline uint32_t ReadUtf8(const unsigned char* text, size_t available, size_t& le
 // position after it. Out must have room for 4 bytes.
 char* PutUtf8(uint32_t code, char* out);
 
-// Copies bytes below 0x80 from Text + I to O sixteen at a time (SSE2, part
-// of every x86-64 processor) until a block of sixteen holds another byte;
-// then moves I and O past the ASCII bytes in front of it and returns true.
-// False when fewer than sixteen bytes are left. O needs room for sixteen
-// bytes beyond what it keeps.
+// Copies bytes below 0x80 from Text + I to O sixteen at a time until a
+// block of sixteen holds another byte; then moves I and O past the ASCII
+// bytes in front of it and returns true. False when fewer than sixteen bytes
+// are left. O needs room for sixteen bytes beyond what it keeps.
 inline bool CopyAsciiBlocks(const unsigned char* text, size_t size, size_t& i, char*& o) {
   while (i + 16 <= size) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(block));
-    if (mask != 0) {
-      const size_t prefix = static_cast<size_t>(std::countr_zero(mask));
-      o += prefix;
-      i += prefix;
-      return true;
-    }
-    o += 16;
-    i += 16;
+    const size_t ascii = TKernels::CopyAscii16(text + i, o);
+    o += ascii;
+    i += ascii;
+    if (ascii < 16) return true;
   }
   return false;
 }

@@ -73,3 +73,12 @@ TScopedEnv::~TScopedEnv() {
   else
     unsetenv(Name_.c_str());
 }
+
+std::string Utf16Bytes(const std::vector<uint16_t>& units, bool big_endian) {
+  std::string bytes;
+  for (uint16_t unit : units) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}

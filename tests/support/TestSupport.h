@@ -1,6 +1,7 @@
 // Helpers shared by the test suites: temporary folders and whole-file I/O.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ bool PathExists(const std::string& path);
 // Regular files of a folder, by name, with their content.
 std::map<std::string, std::string> FilesIn(const std::string& folder);
 void MakeDirs(const std::string& path);
+// Units as UTF-16 bytes of either order.
+std::string Utf16Bytes(const std::vector<uint16_t>& units, bool big_endian);
 
 // Sets an environment variable for the lifetime of the object (nullptr unsets).
 class TScopedEnv {

@@ -381,9 +381,11 @@ TEST(BlockTextReader, SourceBytesAreTheSourcesLinesAndDecodeAsBlocksDo) {
       reader.SetEncodingName(name);
       reader.KeepSourceBytes();
       TLines lines, decoded;
+      std::string joined;  // the lines with their line ends: the source, but for a mark
       while (reader.HasNext()) {
         reader.Next();
         lines.emplace_back(reader.CurrentLine());
+        joined += std::string(reader.CurrentLine()) + std::string(reader.CurrentLineEnd());
         // Heads and tails decode only part of the line, and equal those of
         // its whole text.
         std::vector<std::string> edges;
@@ -399,6 +401,9 @@ TEST(BlockTextReader, SourceBytesAreTheSourcesLinesAndDecodeAsBlocksDo) {
         }
       }
       EXPECT_TRUE(lines == expected) << name << ", block " << block;
+      const size_t unit = reader.CrLf().size() / 2;
+      const std::string units = bytes.substr(0, bytes.size() / unit * unit);
+      EXPECT_TRUE(units.ends_with(joined) && units.size() - joined.size() <= 8) << name << ", block " << block;
       EXPECT_TRUE(decoded == texts) << name << ", block " << block;
     }
   }
@@ -454,6 +459,42 @@ TEST(BlockTextReader, TrackedQuoteParityIsEachLinesOwn) {
           odd += reader.CurrentLineQuotesOdd();
         }
         EXPECT_GT(odd, 10) << key;
+      }
+    }
+  }
+}
+
+// The line end of every line as the source has it, wherever blocks end: a
+// CR LF that a block boundary splits is one line end, and a UTF-16 source
+// tells its own units also where its lines are decoded.
+TEST(BlockTextReader, TellsEachLineEndAsTheSourceHasIt) {
+  const std::string text = "a\r\nb\rc\n\n\r\nd";
+  const std::vector<std::string> ends = {"\r\n", "\r", "\n", "\n", "\r\n", ""};
+  struct Case {
+    const char* key;
+    bool keep;
+  } cases[] = {{"utf8", true},   {"utf8", false},   {"ucs2le", true}, {"ucs2le", false},
+               {"ucs2be", true}, {"ucs2be", false}, {"cp1251", true}, {"cp932", false}};
+  TTempDir dir;
+  for (const Case& c : cases) {
+    for (const std::string& last_end : {std::string(), std::string("\r\n")}) {
+      WriteFile(dir / "f.txt", ConvertEncoding(text + last_end, "utf8", c.key));
+      TLines expected;
+      for (const std::string& end : ends) expected.push_back(ConvertEncoding(end, "utf8", c.key));
+      expected.back() = ConvertEncoding(last_end, "utf8", c.key);
+      for (int64_t block = 1; block <= 12; ++block) {
+        TBlockTextReader reader(block, block % 2 == 0 ? 0 : 1 << 20);
+        reader.Open(dir / "f.txt");
+        reader.SetEncodingName(c.key);
+        if (c.keep) reader.KeepSourceBytes();
+        TLines got;
+        while (reader.HasNext()) {
+          reader.Next();
+          got.emplace_back(reader.CurrentLineEnd());
+        }
+        EXPECT_EQ(got, expected) << c.key << (c.keep ? " kept" : " decoded") << ", block " << block;
+        reader.Next();
+        EXPECT_EQ(reader.CurrentLineEnd(), "") << "past the last line";
       }
     }
   }

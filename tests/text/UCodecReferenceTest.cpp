@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
 #include "text/UEncodingConverter.h"
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
@@ -138,16 +139,6 @@ std::string MixedText(TTextDecoder& page, uint32_t seed) {
     }
   }
   return text;
-}
-
-// Writes Units as UTF-16 bytes of either order.
-std::string Utf16Bytes(const std::vector<uint16_t>& units, bool big_endian) {
-  std::string bytes;
-  for (uint16_t unit : units) {
-    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    bytes += big_endian ? std::string{high, low} : std::string{low, high};
-  }
-  return bytes;
 }
 
 // The UTF-16 decoding rule stated plainly: pairs join, any other surrogate
