@@ -14,6 +14,7 @@
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UPathUtils.h"
+#include "util/UTextUtils.h"
 
 namespace {
 
@@ -28,6 +29,18 @@ bool IsPieceName(const std::string& name, const std::string& extension) {
   return true;
 }
 
+// The pieces' extension: the source name's, after the suffix of the
+// compressed format it is read out of ("orders.csv.gz" gives ".csv").
+std::string PieceExtension(const std::string& source, std::string_view decompresses) {
+  constexpr struct { std::string_view Format, Suffix; } kSuffixes[] = {{"gzip", ".gz"}, {"zstd", ".zst"}};
+  std::string_view name = source;
+  for (const auto& [format, suffix] : kSuffixes)
+    if (format == decompresses && name.size() > suffix.size() &&
+        SameTextAscii(name.substr(name.size() - suffix.size()), suffix))
+      name.remove_suffix(suffix.size());
+  return FileExtension(name);
+}
+
 }  // namespace
 
 TFileSplitter::TFileSplitter(const TSplitterSizes& sizes) : Sizes_(sizes), Writer_(sizes.FlushThreshold) {}
@@ -40,7 +53,6 @@ void TFileSplitter::Prepare() {
   PiecesCreated_ = 0;
   Status().Converted = 0;
   Status().ErrorCount = 0;
-  Extension_ = FileExtension(Session->SourceFile);
   Reader_ = Sizes_.ReaderBlockSize > 0
                 ? std::make_unique<TBlockTextReader>(Sizes_.ReaderBlockSize, Sizes_.ReaderMemoryLimit)
                 : std::make_unique<TBlockTextReader>();
@@ -60,9 +72,10 @@ void TFileSplitter::InitSplit() {
   Quoted_ = Session->Settings.QuotedFields;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
+  Extension_.clear();
   Reader_->Open(Session->SourceFile);
-  const std::string head = ReadFileHead(Session->SourceFile, 8);
-  RefuseCompressedSource(head);
+  Extension_ = PieceExtension(Session->SourceFile, Reader_->Decompresses());
+  const std::string head(Reader_->Head());
   ChooseEncoding(head);
   Reader_->SetEncodingName(SourceEncoding_);
   // The pieces are written in the encoding the source is read in, so each
@@ -81,15 +94,12 @@ void TFileSplitter::InitSplit() {
   PrepareDestination();
 }
 
-void TFileSplitter::RefuseCompressedSource(std::string_view head) const {
-  const std::string_view format = CompressionFormatOf(head);
-  if (!format.empty())
-    throw EQuillmereError("The source \"" + Session->SourceFile + "\" is compressed (" + std::string(format) +
-                          "): it cannot be split as text.");
-}
-
 void TFileSplitter::ChooseEncoding(std::string_view head) {
-  const std::string& named = Session->Settings.SourceEncoding;
+  // A task that names no encoding has it named when it is loaded, from the
+  // source's first bytes; a stream could not be looked at then.
+  const std::string& named = Session->Settings.SourceEncoding.empty() && Reader_->ReadsStream()
+                                 ? DetectEncodingOf(head)
+                                 : Session->Settings.SourceEncoding;
   TSourceEncoding chosen = ChooseSourceEncoding(named, head);
   SourceEncoding_ = std::move(chosen.Name);
   OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
@@ -127,7 +137,7 @@ void TFileSplitter::PrepareDestination() {
 
 void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder) const {
   TFileIdentity source;
-  if (!GetFileIdentity(Session->SourceFile, source)) return;
+  if (Session->SourceFile == kStandardInputName || !GetFileIdentity(Session->SourceFile, source)) return;
   const std::string folder = dest_folder.empty() ? "." : dest_folder;
   if (!DirectoryExists(folder)) return;
   // Clearing and the pieces remove or replace only entries named like a
@@ -250,6 +260,13 @@ void TFileSplitter::MoveRecordToNextPiece(size_t offset) {
 }
 
 void TFileSplitter::CalculateTotal() {
+  // A stream cannot be read twice; a compressed file's bytes are no lines.
+  if (Reader_->ReadsStream()) {
+    TotalLines_ = -1;
+    Status().Total = -1;
+    Status().Estimated = false;
+    return;
+  }
   const TCountLineResult& count = TFileLineCountCache::GetLineCount(Session->SourceFile);
   TotalLines_ = count.LineCount;
   Status().Total = count.LineCount;

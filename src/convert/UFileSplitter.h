@@ -153,9 +153,6 @@ class TFileSplitter : public TIterativeConverter {
   // Tells the log file how many earlier pieces clearing deleted, if any.
   void ReportCleared(int64_t count) const;
   void PrepareDestination();
-  // Refuses a source whose first bytes are the signature of a compressed
-  // format: its bytes are no text.
-  void RefuseCompressedSource(std::string_view head) const;
   // Settles the encoding the source is read and written in from the task's
   // name and the source's first bytes, and posts a notice when its
   // byte-order mark overrides the name.

@@ -19,7 +19,8 @@ class TFileSplitSession : public TTaskSession {
   void GetDescription(std::string& text) const override;
   std::vector<std::string> InvalidValues() const override;
   // When the settings name no encoding and the source file exists, names
-  // the one its first bytes announce, as loading a task file does.
+  // the one its first bytes announce, as loading a task file does. Standard
+  // input ("-") is left to the split.
   void DetectSourceEncoding();
 
   // The first two lines of the description.

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <regex>
 
+#include "support/Compression.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -328,6 +330,122 @@ TEST_F(Quillmere, ProgressLineOnATerminalOnly) {
   ToolSucceeds(split({}));
   const TProgramResult asked = Tool(split({"--progress"}));
   EXPECT_TRUE(std::regex_search(asked.Stderr, summary)) << asked.Stderr;
+}
+
+// Standard input and compressed files read as the text they hold, for both
+// programs; a stream's pieces have no extension, a compressed file's that
+// of its name without the compression suffix.
+TEST_F(Quillmere, StandardInputAndCompressedSourcesGiveTheirTextsPieces) {
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += std::to_string(i) + ";\"" + std::string(i % 7, 'x') + "\"\n";
+  const std::string utf16 = std::string(
+      "\xFF\xFE"
+      "a\0\n\0b\0\n\0c\0",
+      12);
+  for (const std::string& source : {text, utf16}) {
+    SCOPED_TRACE(source.size());
+    WriteFile(Work("orders.csv"), source);
+    WriteFile(Work("orders.csv.gz"), Gzip(source));
+    WriteFile(Work("orders.csv.zst"), Zstd(source));
+    std::filesystem::remove_all(Work("plain"));
+    ToolSucceeds({"-l", "700", "orders.csv", "plain"});
+    const TTree expected = Tree(Work("plain"));
+    TTree unnamed;
+    for (const auto& [name, piece] : expected) unnamed[name.substr(0, name.find('.'))] = piece;
+    const std::pair<std::vector<std::string>, std::optional<std::string>> runs[] = {
+        {{"-l", "700", "orders.csv.gz", "out"}, std::nullopt},
+        {{"-l", "700", "orders.csv.zst", "out"}, std::nullopt},
+        {{"-l", "700", "-", "out"}, source},
+        {{"-l", "700", "-", "out"}, Gzip(source)},
+        {{"-l", "700", "-", "out"}, Zstd(source)},
+    };
+    for (const auto& [args, input] : runs) {
+      std::filesystem::remove_all(Work("out"));
+      ToolSucceeds(args, input);
+      EXPECT_EQ(Tree(Work("out")), input ? unnamed : expected) << args[2];
+    }
+    for (const char* name : {"orders.csv.gz", "-"}) {
+      std::filesystem::remove_all(Work("out"));
+      const std::string task = WriteTask(
+          "job.sft", {"SourceFile=" + std::string(name), "DestFolder=out", "SplitByType=Lines", "MaxLines=700"});
+      const TProgramResult result =
+          RunProgram(QUILLMERE_BIN, {"task=" + task, "logfile=" + Log}, Work(""), Environment(), {}, Gzip(source));
+      EXPECT_EQ(result.ExitStatus, 0);
+      EXPECT_EQ(Tree(Work("out")), std::string(name) == "-" ? unnamed : expected) << name;
+    }
+  }
+  // A stream cut short is a read error like any other.
+  const std::string packed = Gzip(text);
+  const TProgramResult cut = Tool({"-l", "700", "-", "out"}, packed.substr(0, packed.size() / 2));
+  EXPECT_EQ(cut.ExitStatus, 1);
+  EXPECT_EQ(cut.Stderr, "quillmere: The gzip data of the source ends early: the source is cut short.\n");
+}
+
+// A split that a signal stops ends between records: its pieces hold whole
+// records, as many as the log says, and the process ends by the signal.
+TEST_F(Quillmere, StopSignalEndsTheSplitCleanly) {
+  std::string batch;
+  for (int i = 0; i < 20000; ++i) batch += "record " + std::to_string(i) + " of the stream\n";
+  const std::string task =
+      WriteTask("job.sft", {"SourceFile=-", "DestFolder=out", "SplitByType=Lines", "MaxLines=100"});
+  const std::vector<std::pair<std::string, std::vector<std::string>>> programs = {
+      {QUILLMERE_TOOL_BIN, {"-l", "100", "--log=" + Log, "-", "out"}},
+      {QUILLMERE_BIN, {"task=" + task, "logfile=" + Log}}};
+  for (const auto& [program, args] : programs) {
+    SCOPED_TRACE(program);
+    std::filesystem::remove_all(Work("out"));
+    std::filesystem::remove(Log);
+    int feed[2];
+    ASSERT_EQ(pipe(feed), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(feed[0], STDIN_FILENO);
+      close(feed[1]);
+      const int err = open(Work("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(err, STDERR_FILENO);
+      if (chdir(Work("").c_str()) != 0) _exit(126);
+      std::vector<std::string> copies = args;
+      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+      for (std::string& arg : copies) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    close(feed[0]);
+    // The stream goes on while the pieces come; then the signal, and more of
+    // the stream, which the program must not wait to finish.
+    ASSERT_EQ(write(feed[1], batch.data(), batch.size()), static_cast<ssize_t>(batch.size()));
+    for (int wait = 0; wait < 10000 && !PathExists(Work("out/50")); ++wait) usleep(1000);
+    ASSERT_TRUE(PathExists(Work("out/50")));
+    kill(pid, SIGTERM);
+    signal(SIGPIPE, SIG_IGN);
+    for (int i = 0; i < 5; ++i) (void)!write(feed[1], batch.data(), batch.size());
+    close(feed[1]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    const auto log = ParseLog(ReadFile(Log));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2].Tag, "error");
+    EXPECT_EQ(log[log.size() - 2].Text, "Stopped by signal 15.");
+    std::string joined;
+    const TTree pieces = Tree(Work("out"));
+    for (size_t n = 1; n <= pieces.size(); ++n) {
+      const std::string& piece = pieces.at(std::to_string(n));
+      EXPECT_TRUE(piece.ends_with("\r\n")) << n;
+      joined += piece;
+    }
+    size_t records = 0;
+    for (size_t at = 0; (at = joined.find("\r\n", at)) != std::string::npos; at += 2) ++records;
+    std::string expected;
+    for (size_t i = 0; i < records; ++i) expected += "record " + std::to_string(i % 20000) + " of the stream\r\n";
+    EXPECT_TRUE(joined == expected);
+    EXPECT_EQ(log.back().Text,
+              "Result: failed, " + std::to_string(pieces.size()) + " pieces, " + std::to_string(records) + " records.");
+    if (program == QUILLMERE_TOOL_BIN) {
+      EXPECT_EQ(ReadFile(Work("stderr")), "quillmere: Stopped by signal 15.\n");
+    }
+  }
 }
 
 }  // namespace
