@@ -106,6 +106,14 @@ const TOptionRow* FindShort(char name) {
   return row == std::end(kOptions) ? nullptr : row;
 }
 
+// "-l, --lines=N", or "--header" for an option without a short name.
+std::string OptionForm(const TOptionRow& row) {
+  std::string form = row.Short != 0 ? std::string("-") + row.Short + ", " : std::string();
+  form += "--" + std::string(row.Long);
+  if (!row.Value.empty()) form += "=" + std::string(row.Value);
+  return form;
+}
+
 std::string NeedsValue(const TOptionRow& row) {
   return "The option \"--" + std::string(row.Long) + "\" needs a value.";
 }
@@ -173,9 +181,7 @@ std::string TSplitOptions::OptionsHelp() {
   constexpr size_t kWidth = 79;
   std::string text;
   for (const TOptionRow& row : kOptions) {
-    std::string line = row.Short != 0 ? std::string("  -") + row.Short + ", " : std::string("      ");
-    line += "--" + std::string(row.Long);
-    if (!row.Value.empty()) line += "=" + std::string(row.Value);
+    std::string line = std::string(row.Short != 0 ? 2 : 6, ' ') + OptionForm(row);
     line += std::string(line.size() + 2 <= kColumn ? kColumn - line.size() : 2, ' ');
     std::string_view words = row.Help;
     while (!words.empty()) {
@@ -195,6 +201,12 @@ std::string TSplitOptions::OptionsHelp() {
     text += line + "\n";
   }
   return text;
+}
+
+std::vector<std::string> TSplitOptions::OptionForms() {
+  std::vector<std::string> forms;
+  for (const TOptionRow& row : kOptions) forms.push_back(OptionForm(row));
+  return forms;
 }
 
 bool TSplitOptions::Sets(std::string_view key) const {

@@ -29,6 +29,8 @@ struct TSplitOptions {
   // The options as "-l, --lines=N" and what they do, one per line, for the
   // help text.
   static std::string OptionsHelp();
+  // Each option as "-l, --lines=N" (or "--header"), in the help's order.
+  static std::vector<std::string> OptionForms();
 
   // The arguments that are not options: SOURCE [DEST], or a task file.
   std::vector<std::string> Arguments;
