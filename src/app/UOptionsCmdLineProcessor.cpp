@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "app/UTerminalSessionObjectFactory.h"
@@ -16,6 +15,7 @@
 #include "log/ULogger.h"
 #include "tasks/UBatchFileSplitSession.h"
 #include "tasks/UFileSplitSession.h"
+#include "text/UBlockTextReader.h"
 #include "text/UEncodingDetect.h"
 #include "text/UEncodings.h"
 #include "util/UFileStream.h"
@@ -63,7 +63,7 @@ bool IsSymbolRule(const std::string& rule) {
 // Path as the program's working directory sees it, for a task file that
 // must do the same split wherever it is run from.
 std::string Absolute(const std::string& path) {
-  if (path == "-" || path.empty()) return path;
+  if (path == kStandardInputName || path.empty()) return path;
   return std::filesystem::absolute(path).lexically_normal().string();
 }
 
@@ -160,7 +160,7 @@ void TOptionsCmdLineProcessor::PrepareRun() {
   if (Options_.Sets("IgnoreCase") && !IsSymbolRule(Options_.Rule))
     throw EUsageError(
         "The option \"--ignore-case\" works only with \"--separator\", \"--start-with\" or \"--end-with\".");
-  const bool from_input = source == "-";
+  const bool from_input = source == kStandardInputName;
   const bool folder = !from_input && DirectoryExists(source);
   if (!folder && (Options_.MaskGiven || Options_.Recursive))
     throw EUsageError("The options \"--mask\" and \"--recursive\" work only with a source folder.");
@@ -200,12 +200,9 @@ void TOptionsCmdLineProcessor::BuildSession(const std::string& source, const std
     settings = &file->Settings;
     Session_ = std::move(file);
   }
-  if (IsSymbolRule(Options_.Rule)) {
-    // As given: a task file trims its values, the symbol is kept whole.
-    settings->SymbolValue = Options_.RuleValue;
-    if (Options_.RuleValue.find_first_of("\r\n") != std::string::npos)
-      throw EUsageError("Invalid value \"" + Options_.RuleValue + "\" for SymbolValue: a text without line breaks.");
-  }
+  // No line holds a line break, and no task file line can.
+  if (IsSymbolRule(Options_.Rule) && Options_.RuleValue.find_first_of("\r\n") != std::string::npos)
+    throw EUsageError("Invalid value \"" + Options_.RuleValue + "\" for SymbolValue: a text without line breaks.");
   for (TInvalidValue& value : settings->Invalid) {
     if (value.Key != "MaxFileSize") continue;
     // The option counts bytes where the key counts MiB.

@@ -284,17 +284,7 @@ std::pair<std::string, int> RunOnTerminal(const std::vector<std::string>& args, 
     const int null = open("/dev/null", O_RDWR);
     dup2(null, STDIN_FILENO);
     dup2(null, STDOUT_FILENO);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    std::vector<std::string> env_text;
-    for (const auto& [name, value] : env) env_text.push_back(name + "=" + value);
-    std::vector<char*> argv = {const_cast<char*>(QUILLMERE_TOOL_BIN)}, envp;
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    for (std::string& entry : env_text) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    execve(QUILLMERE_TOOL_BIN, argv.data(), envp.data());
-    _exit(127);
+    ExecProgram(QUILLMERE_TOOL_BIN, args, cwd, env);
   }
   std::string shown;
   char buffer[4096];
@@ -403,13 +393,7 @@ TEST_F(Quillmere, StopSignalEndsTheSplitCleanly) {
       close(feed[1]);
       const int err = open(Work("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(err, STDERR_FILENO);
-      if (chdir(Work("").c_str()) != 0) _exit(126);
-      std::vector<std::string> copies = args;
-      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-      for (std::string& arg : copies) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
+      ExecProgram(program, args, Work(""), Environment());
     }
     close(feed[0]);
     // The stream goes on while the pieces come; then the signal, and more of

@@ -19,6 +19,23 @@ std::string ReadAll(int fd) {
 }
 }  // namespace
 
+void ExecProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& cwd,
+                 const std::map<std::string, std::string>& env) {
+  if (chdir(cwd.c_str()) != 0) _exit(126);
+  std::vector<std::string> env_text;
+  for (const auto& [name, value] : env) env_text.push_back(name + "=" + value);
+  std::vector<char*> envp, argv;
+  for (std::string& entry : env_text) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string program_copy = program;
+  argv.push_back(program_copy.data());
+  std::vector<std::string> args = arguments;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  execve(program.c_str(), argv.data(), envp.data());
+  _exit(127);
+}
+
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& cwd,
                           const std::map<std::string, std::string>& env, const TRunLimits& limits,
                           const std::optional<std::string>& input) {
@@ -35,24 +52,12 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
     dup2(err, STDERR_FILENO);
     int in = input ? feed[0] : open("/dev/null", O_RDONLY);
     dup2(in, STDIN_FILENO);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
     if (limits.FileSizeLimit >= 0) {
       signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
       struct rlimit limit = {static_cast<rlim_t>(limits.FileSizeLimit), static_cast<rlim_t>(limits.FileSizeLimit)};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
     }
-    std::vector<std::string> env_text;
-    for (const auto& [name, value] : env) env_text.push_back(name + "=" + value);
-    std::vector<char*> envp, argv;
-    for (std::string& entry : env_text) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program_copy = program;
-    argv.push_back(program_copy.data());
-    std::vector<std::string> args = arguments;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
+    ExecProgram(program, arguments, cwd, env);
   }
   // Fed from a thread of its own, so that a program that stops reading
   // (or never starts) cannot block the wait below.
