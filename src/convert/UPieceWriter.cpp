@@ -234,8 +234,10 @@ int64_t TPieceWriter::LineEnds(size_t from, size_t size) const {
 }
 
 void TPieceWriter::Grow(size_t needed) {
-  const size_t capacity = std::max(needed, 2 * Capacity_);
-  auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+  // Room for a flush's worth and a line at once: the pending text then
+  // grows only for lines longer than that.
+  size_t capacity = std::max({needed, 2 * Capacity_, static_cast<size_t>(FlushThreshold_) + 65536});
+  TLargeBlock buffer = AllocateLargeBlock(capacity);
   if (PendingBytes_ > 0) std::memcpy(buffer.get(), Pending_.get(), static_cast<size_t>(PendingBytes_));
   Pending_ = std::move(buffer);
   Capacity_ = capacity;

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/ULargeBlock.h"
+
 class TPieceWriter {
  public:
   // Where the bytes of one piece go.
@@ -186,7 +188,7 @@ class TPieceWriter {
   std::unique_ptr<TSink> Sink_;        // the open piece; null when none is
   int64_t PieceBytes_ = 0;             // written to the open piece; 0 without one
   int64_t PieceWholeBytes_ = 0;        // of those, the bytes up to the last record end
-  std::unique_ptr<char[]> Pending_;    // a plain buffer, so that appending a line is two copies
+  TLargeBlock Pending_;                // a plain buffer, so that appending a line is two copies
   size_t Capacity_ = 0;                // of Pending_; room for a line's CrLf_ store beyond the text
   int64_t PendingBytes_ = 0;           // the pending text, Pending_[0, PendingBytes_)
   int64_t PendingWholeEnd_ = 0;        // with RecordsSpanLines_: where the last whole record pending ends

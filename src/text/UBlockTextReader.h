@@ -26,10 +26,11 @@
 // lines handed out are those of the whole file decoded at once, whatever the
 // block size: a line longer than a block comes out once and whole.
 //
-// A file smaller than MemoryLimit is copied into memory at Open; a larger one
-// is read from disk block by block, holding one block and its decoded text.
-// Blocks of a large file are mapped rather than copied where the file allows
-// it; a file that shrinks meanwhile still ends in EReadError, never in zeros.
+// A file smaller than MemoryLimit is copied into memory at Open (the usual
+// reader's limit is 0: it copies none); any other is read block by block,
+// holding one block and its decoded text. Blocks are mapped rather than
+// copied where the file allows it; a file that shrinks meanwhile still ends
+// in EReadError, never in zeros.
 // Standard input ("-") and a file compressed with gzip or zstd are read as a
 // stream, block by block as well, decompressed as they are read.
 // Typical use: Open, SetEncodingName, then while HasNext: Next, CurrentLine.
@@ -42,7 +43,7 @@ inline constexpr char kStandardInputName[] = "-";
 
 class TBlockTextReader {
  public:
-  // Block size and memory limit chosen from the free physical memory.
+  // Blocks of 1 MiB; no file is copied into memory whole.
   TBlockTextReader();
   // A block size below 1 counts as 1.
   TBlockTextReader(int64_t block_size, int64_t memory_limit);
@@ -186,6 +187,9 @@ class TBlockTextReader {
   // cut, reads until a cut is found and hands the block's text to the scan.
   // Kept out of line so that Next, called once per line, stays small.
   [[gnu::noinline]] void ReadBlock();
+  // Hands the window, grown over a long line, to the storage that suits it
+  // (TSourceStorage::ForLongWindow), if there is one.
+  void TakeLongWindowStorage();
   // Unread bytes that will still yield a line.
   bool HasUnreadText() const { return Storage_ && Storage_->Holds(Cut_ + Text_.CodeUnitSize()); }
   [[gnu::noinline]] void DropByteOrderMark();
@@ -206,7 +210,7 @@ class TBlockTextReader {
   std::string_view Decompresses_;            // the format the stream is decompressed from; empty when none
   std::string Head_;                         // the text's first bytes (kHeadSize at most)
   std::unique_ptr<TSourceStorage> Storage_;  // the open file's window; null when none is open
-  const TMappedRegion* Guard_ = nullptr;     // Storage_'s guard (TSourceStorage::Guard); null when none
+  const TMappedRegion* Guard_ = nullptr;     // Storage_'s guard (TSourceStorage::Guard), kept when it is replaced
   size_t Cut_ = 0;                           // the current block: the window's first Cut_ bytes
   TTextStage Text_;                          // the encoding's decoding of blocks and lines
   TLineScanner Scan_;                        // the current block's text, cut into lines in order

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "util/ULargeBlock.h"
+
 // Where a decoder or encoder writes its result, kept by the caller from call
 // to call. Unlike std::string it leaves new room uninitialised: the codecs
 // reserve room for the longest possible result, and zero-filling that room
@@ -32,13 +34,13 @@ class TCodecBuffer {
   // Grows to at least Size bytes by half again at least, so that repeated
   // growth stays linear, keeping the first Kept bytes.
   void Allocate(size_t size, size_t kept) {
-    const size_t capacity = std::max(size, Capacity_ + Capacity_ / 2);
-    std::unique_ptr<char[]> data = std::make_unique_for_overwrite<char[]>(capacity);
+    size_t capacity = std::max(size, Capacity_ + Capacity_ / 2);
+    TLargeBlock data = AllocateLargeBlock(capacity);
     if (kept > 0) std::memcpy(data.get(), Data_.get(), kept);
     Data_ = std::move(data);
     Capacity_ = capacity;
   }
 
-  std::unique_ptr<char[]> Data_;
+  TLargeBlock Data_;
   size_t Capacity_ = 0;
 };

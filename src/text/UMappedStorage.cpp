@@ -19,6 +19,13 @@ bool TMappedStorage::CanMap(const TFileStream& file) {
   return probe.Map(file.Fd(), 0, 1);
 }
 
+TMappedStorage::TMappedStorage(TFileStream file, int64_t file_size, int64_t start, size_t size)
+    : TMappedStorage(std::move(file), file_size) {
+  Start_ = start;
+  MapWindow(size);
+  Size_ = size;
+}
+
 void TMappedStorage::Advance(size_t count) {
   Start_ += static_cast<int64_t>(count);
   Size_ -= count;

@@ -14,6 +14,9 @@ class TMappedStorage final : public TFileStorage {
   // False when File cannot be mapped; it is then read instead.
   static bool CanMap(const TFileStream& file);
   TMappedStorage(TFileStream file, int64_t file_size) : TFileStorage(std::move(file), file_size) { Guard_ = &Map_; }
+  // The window of Size bytes from the file offset Start on, mapped at once:
+  // a window another storage began.
+  TMappedStorage(TFileStream file, int64_t file_size, int64_t start, size_t size);
 
   const char* Data() const override { return Map_.Data() + (Start_ - MapStart_); }
   void Advance(size_t count) override;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/UMappedStorage.h"
+
 void TReadStorage::Advance(size_t count) {
   if (count > 0 && count < Size_) std::memmove(Buffer_.get(), Buffer_.get() + count, Size_ - count);
   Start_ += static_cast<int64_t>(count);
@@ -15,8 +17,8 @@ void TReadStorage::Extend(size_t count) {
   if (needed > Capacity_) {
     // Growing by half again at least keeps a window that grows over a long
     // line linear in its size.
-    const size_t capacity = std::max(needed, Capacity_ + Capacity_ / 2);
-    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    size_t capacity = std::max(needed, Capacity_ + Capacity_ / 2);
+    TLargeBlock buffer = AllocateLargeBlock(capacity);
     if (Size_ > 0) std::memcpy(buffer.get(), Buffer_.get(), Size_);
     Buffer_ = std::move(buffer);
     Capacity_ = capacity;
@@ -25,4 +27,9 @@ void TReadStorage::Extend(size_t count) {
   File_.ReadExact(Buffer_.get() + Size_, count);
   FailIfShrunk(Start_ + static_cast<int64_t>(needed));
   Size_ = needed;
+}
+
+std::unique_ptr<TSourceStorage> TReadStorage::ForLongWindow() {
+  if (!TMappedStorage::CanMap(File_)) return nullptr;
+  return std::make_unique<TMappedStorage>(std::move(File_), FileSize_, Start_, Size_);
 }

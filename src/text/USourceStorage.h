@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "util/UMappedRegion.h"
 
@@ -46,6 +47,10 @@ class TSourceStorage {
   // whose bytes cannot vanish. The same for the storage's whole life, so
   // that a reader asks it once per line at the cost of a flag.
   const TMappedRegion* Guard() const { return Guard_; }
+  // A storage better suited to a window that has grown far beyond a block
+  // (it holds a long line): the same source with the same window, which
+  // this storage hands over and may no longer serve. Null to keep this one.
+  virtual std::unique_ptr<TSourceStorage> ForLongWindow() { return nullptr; }
 
  protected:
   TSourceStorage() = default;

@@ -41,8 +41,8 @@ void TStreamStorage::ReadOnce(size_t count) {
   if (held + count > Capacity_) {
     // Growing by half again at least keeps a window that grows over a long
     // line linear in its size.
-    const size_t capacity = std::max(held + std::max(count, kLeastRead), Capacity_ + Capacity_ / 2);
-    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    size_t capacity = std::max(held + std::max(count, kLeastRead), Capacity_ + Capacity_ / 2);
+    TLargeBlock buffer = AllocateLargeBlock(capacity);
     if (held > 0) std::memcpy(buffer.get(), Buffer_.get(), held);
     Buffer_ = std::move(buffer);
     Capacity_ = capacity;

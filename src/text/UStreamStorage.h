@@ -8,6 +8,7 @@
 
 #include "text/USourceStorage.h"
 #include "util/UByteSource.h"
+#include "util/ULargeBlock.h"
 
 // The window lies in a buffer that reads fill, followed by the bytes read
 // ahead. A stream cannot tell where it ends until a read finds its end, so
@@ -53,7 +54,7 @@ class TStreamStorage final : public TSourceStorage {
 
   std::unique_ptr<TByteSource> Source_;  // never null
   int64_t Total_;
-  std::unique_ptr<char[]> Buffer_;  // the window from its start, then Ahead_ bytes read ahead; Capacity_ bytes
+  TLargeBlock Buffer_;  // the window from its start, then Ahead_ bytes read ahead; Capacity_ bytes
   size_t Capacity_ = 0;
   size_t Ahead_ = 0;
   bool Ended_ = false;  // a read found the stream's end: nothing lies beyond the bytes in the buffer

@@ -28,15 +28,16 @@ TEST(MappedRegion, TruncatedPagesReadAsZerosAndAreReported) {
 
 TEST(MappedRegion, ReaderReportsASourceThatShrinksWhileMapped) {
   TTempDir dir;
-  std::string content;
+  // A line longer than a read window makes the reader map the source.
+  std::string content = "line " + std::string(9 << 20, 'L') + "\n";
   for (int i = 0; i < 20000; ++i) content += "line " + std::to_string(i) + "\n";
   WriteFile(dir / "src.txt", content);
   TBlockTextReader reader(64 * 1024, 0);
   reader.Open(dir / "src.txt");
   reader.SetEncodingName("UTF-8");
-  ASSERT_TRUE(reader.IsMapped());
   reader.Next();
-  EXPECT_EQ(reader.CurrentLine(), "line 0");
+  ASSERT_TRUE(reader.IsMapped());
+  EXPECT_EQ(reader.CurrentLine().substr(0, 6), "line L");
   ASSERT_EQ(truncate((dir / "src.txt").c_str(), 100), 0);
   EXPECT_THROW(
       {
@@ -77,11 +78,11 @@ TEST(MappedRegion, ReaderHandsOutALineLongerThanItsMappingSpans) {
   TBlockTextReader reader(1 << 20, 0);
   reader.Open(dir / "src.txt");
   reader.SetEncodingName("UTF-8");
-  ASSERT_TRUE(reader.IsMapped());
   std::vector<std::string> lines;
   while (reader.HasNext()) {
     reader.Next();
     lines.emplace_back(reader.CurrentLine());
   }
   EXPECT_EQ(lines, (std::vector<std::string>{"a", line, "b"}));
+  EXPECT_TRUE(reader.IsMapped());
 }
