@@ -71,6 +71,14 @@ constexpr TOptionRow kOptions[] = {
     {'e', "encoding", "NAME",
      "the source's encoding, any name a task file takes (default: from its byte-order mark, else UTF-8)",
      [](TSplitOptions& o, const std::string& v) { SetKey(o, "--encoding", "SourceEncoding", v); }},
+    {0, "name", "TEMPLATE",
+     "the pieces' names: {n} the number, {n:W} it zero-padded to W digits, {name} the source's name without "
+     "its extension, {ext} its extension (default {n}{ext})",
+     [](TSplitOptions& o, const std::string& v) { SetKey(o, "--name", "PieceName", v); }},
+    {0, "line-end", "END", "the line end written after each line: crlf (default), lf, or keep the source's own",
+     [](TSplitOptions& o, const std::string& v) { SetKey(o, "--line-end", "LineEnd", v); }},
+    {0, "manifest", "", "when the split succeeds, write _manifest.tsv last: each piece, its records, bytes and SHA-256",
+     [](TSplitOptions& o, const std::string&) { SetKey(o, "--manifest", "Manifest", "1"); }},
     {0, "mask", "GLOB", "for a source folder: the names of the files to split (default *.*)",
      [](TSplitOptions& o, const std::string& v) {
        o.Mask = v;

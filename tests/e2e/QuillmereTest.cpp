@@ -79,6 +79,9 @@ TEST_F(Quillmere, OptionsGiveThePiecesOfTheEquivalentTaskFile) {
        {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=# part", "IgnoreCase=1"}},
       {{"--end-with", ";"}, {"SplitByType=Symbol", "SymbolType=End With", "SymbolValue=;"}},
       {{"-l2", "-e", "windows-1251"}, {"SplitByType=Lines", "MaxLines=2", "SourceEncoding=windows-1251"}, "cp.txt"},
+      {{"-l2", "--name={name}_{n:3}{ext}", "--line-end=lf", "--manifest"},
+       {"SplitByType=Lines", "MaxLines=2", "PieceName={name}_{n:3}{ext}", "LineEnd=LF", "Manifest=1"}},
+      {{"-C", "30", "--line-end", "keep"}, {"SplitByType=File Size", "MaxFileSize=30 B", "LineEnd=Keep"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[0]);
@@ -186,6 +189,9 @@ TEST_F(Quillmere, ExitStatusAndStandardError) {
        2,
        "quillmere: Invalid value \"utf9\" for SourceEncoding: an encoding of the table in QuillmereCmd(1), one of "
        "its other names, or Auto Detect.\n"},
+      {{"-l", "1", "--line-end=unix", "src.csv"},
+       2,
+       "quillmere: Invalid value \"unix\" for LineEnd: CRLF, LF or Keep.\n"},
       {{"-C", "5", "--header", "src.csv"}, 2, "quillmere: The option \"--header\" works only with \"--lines\".\n"},
       {{"-l", "1", "-i", "src.csv"},
        2,
