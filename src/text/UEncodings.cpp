@@ -163,6 +163,8 @@ std::string EncodingKeyOf(std::string_view name, std::string_view mark_key) {
   return IsKnownEncodingKey(key) ? key : std::string();
 }
 
+bool IsKnownEncodingName(std::string_view name) { return !EncodingKeyOf(name).empty(); }
+
 TDecoderKind DecoderFor(std::string_view name) {
   std::string key = NormalizeEncodingName(name);
   if (key == "ucs2be") return TDecoderKind::Utf16BE;

@@ -47,6 +47,10 @@ bool IsKnownEncodingKey(std::string_view key);
 // with MarkKey), else the name normalised; empty when that names no
 // encoding (IsKnownEncodingKey).
 std::string EncodingKeyOf(std::string_view name, std::string_view mark_key = {});
+// True when Name names an encoding the program can read: a display name or
+// key of the table, an alias, or a name the conversion knows besides them
+// ("KOI8-R"). The empty name and "Auto Detect" are no encoding's.
+bool IsKnownEncodingName(std::string_view name);
 
 enum class TDecoderKind { Utf8, Utf16BE, Utf16LE, Locale };
 // The decoder kind the reader uses for a name (normalised first). Code pages
