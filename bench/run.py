@@ -72,6 +72,22 @@ for name in ("ru-utf16", "ja-cp932"):
     CASES[name + "-symbol"] = ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "# block",
                                 "SourceEncoding": encoding}, "nonlatin/" + source,
                                ["split", "-l", "10000", "{src}", "{out}/x"], 1.0)
+# Pieces written in another encoding: against split alone on the same source,
+# and against converting with iconv first (a reference given as a string is
+# a shell pipeline).
+CONVERSIONS = {
+    "ru-cp1251-to-utf8": ("ru-cp1251", "UTF-8", "CP1251", "UTF-8"),
+    "ru-utf16-to-utf8": ("ru-utf16", "UTF-8", "UCS-2LE", "UTF-8"),
+    "ja-cp932-to-utf8": ("ja-cp932", "UTF-8", "CP932", "UTF-8"),
+    "zh-cp936-to-utf8": ("zh-cp936", "UTF-8", "CP936", "UTF-8"),
+    "ru-utf8-to-utf16": ("ru-utf8", "UCS-2LE (Unicode Little Endian)", "UTF-8", "UCS-2LE"),
+}
+for name, (source_case, output, iconv_from, iconv_to) in CONVERSIONS.items():
+    encoding, source = NONLATIN[source_case]
+    settings = {"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": encoding, "OutputEncoding": output}
+    CASES[name] = (settings, "nonlatin/" + source, ["split", "-l", "100000", "{src}", "{out}/x"], 1.5)
+    CASES[name + "-iconv"] = (settings, "nonlatin/" + source,
+                              "iconv -f %s -t %s {src} | split -l 100000 - {out}/x" % (iconv_from, iconv_to), 0.5)
 CASES["many-pieces"] = ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "#",
                          "SourceEncoding": "UTF-8"}, "nonlatin/many.csv",
                         ["csplit", "-s", "-z", "-f", "{out}/x", "-n", "6", "{src}", "/^#/", "{{*}}"], 1.0)
@@ -183,6 +199,13 @@ def our_command(binary, work, name, src, out, settings):
     return [binary, "task=" + task, "logfile=" + os.path.join(work, "bench.log")]
 
 
+def reference_command(ref, src, out):
+    """A reference's command line: a list of arguments, or a string run by sh."""
+    if isinstance(ref, str):
+        return ["sh", "-c", ref.format(src=src, out=out)]
+    return [a.format(src=src, out=out) for a in ref]
+
+
 def piece_digests(case, folder):
     """'case piece sha256' for every piece, in piece order."""
     lines = []
@@ -268,7 +291,7 @@ def run_cases(args, names, data_root):
         if isinstance(ref, dict):
             ref_cmd = our_command(args.bin, WORK, name + "-ref", src, ref_out, dict(settings, **ref))
         else:
-            ref_cmd = [a.format(src=src, out=ref_out) for a in ref]
+            ref_cmd = reference_command(ref, src, ref_out)
         if args.digest:
             fresh(ours_out)
             timed(ours_cmd)
@@ -286,7 +309,7 @@ def run_cases(args, names, data_root):
             run_ours, run_ref = ours_cmd, ref_cmd
             if own_folders:
                 run_ours = our_command(args.bin, WORK, name, src, "%s-%d" % (ours_out, run), settings)
-                run_ref = [a.format(src=src, out="%s-%d" % (ref_out, run)) for a in ref]
+                run_ref = reference_command(ref, src, "%s-%d" % (ref_out, run))
                 fresh("%s-%d" % (ours_out, run))
             else:
                 fresh(ours_out)

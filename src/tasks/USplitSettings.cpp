@@ -156,8 +156,8 @@ void TSplitSettings::ReadFromIni(const TIniFile& ini, const TReading& reading) {
   LineEnd = ReadChoice<TLineEnd>(ini, "LineEnd", "CRLF", "CRLF, LF or Keep", Invalid);
   OutputEncoding = ini.ReadString(kSection, "OutputEncoding", "");
   if (!OutputEncoding.empty() && EncodingKeyOf(OutputEncoding).empty()) {
-    Invalid.push_back({"OutputEncoding", OutputEncoding,
-                       "the display name or key of an encoding of the table, or one of their other names"});
+    Invalid.push_back(
+        {"OutputEncoding", OutputEncoding, "an encoding of the table in QuillmereCmd(1) or one of its other names"});
     OutputEncoding.clear();
   }
 }

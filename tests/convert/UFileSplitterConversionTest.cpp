@@ -23,8 +23,10 @@ struct TRule {
   TSplitRule Rule;
   bool KeepHeader;
 };
-const TRule kRules[] = {
-    {"lines", srLines, false}, {"lines+header", srLines, true}, {"size", srFileSize, false}, {"symbol", srSymbol, false}};
+const TRule kRules[] = {{"lines", srLines, false},
+                        {"lines+header", srLines, true},
+                        {"size", srFileSize, false},
+                        {"symbol", srSymbol, false}};
 constexpr int64_t kSizeLimit = 300;  // bytes; every line of the sources is shorter
 
 struct TSplit {
@@ -67,7 +69,8 @@ TSplit Split(const std::string& source, const std::string& key, const std::strin
   EXPECT_EQ(splitter->Status().ErrorCount, 0);
   TSplit split;
   const auto files = FilesIn(dir / "out");
-  for (size_t i = 1; files.contains(std::to_string(i) + ".csv"); ++i) split.Pieces.push_back(files.at(std::to_string(i) + ".csv"));
+  for (size_t i = 1; files.contains(std::to_string(i) + ".csv"); ++i)
+    split.Pieces.push_back(files.at(std::to_string(i) + ".csv"));
   EXPECT_EQ(split.Pieces.size(), files.size());
   split.Replaced = splitter->CharactersReplaced();
   split.Note = splitter->Status().FinishNote;
@@ -104,7 +107,9 @@ TEST_P(ConvertingSplit, PiecesAreTheUnconvertedPiecesConverted) {
         // The reader's blocks, the writer's flushes and the line ends vary
         // from pair to pair.
         ++variant;
-        const TCase c{rule, quoted, static_cast<TLineEnd>(variant % 3),
+        const TCase c{rule,
+                      quoted,
+                      static_cast<TLineEnd>(variant % 3),
                       {.ReaderBlockSize = 1 + variant % 5, .FlushThreshold = variant % 2 == 0 ? 16 : 0}};
         const bool same = output == key;
         const int64_t plain_limit = rule.Rule == srFileSize && !same ? 1 << 30 : kSizeLimit;

@@ -45,8 +45,12 @@ TEST_F(Conversion, ReplacedCharactersAreCountedAfterTheSummaryAndFailTheRun) {
       {"UTF-8 to UTF-16, all of it",
        "a\nb\nc\n",
        {"SourceEncoding=UTF-8", "OutputEncoding=UTF-16"},
-       {{"1.txt", std::string("\xFF\xFE" "a\0\r\0\n\0b\0\r\0\n\0", 14)},
-        {"2.txt", std::string("\xFF\xFE" "c\0\r\0\n\0", 8)}},
+       {{"1.txt", std::string("\xFF\xFE"
+                              "a\0\r\0\n\0b\0\r\0\n\0",
+                              14)},
+        {"2.txt", std::string("\xFF\xFE"
+                              "c\0\r\0\n\0",
+                              8)}},
        ""},
       {"to KOI8-R, which is no key of the table",
        "ёлка\n",
@@ -99,7 +103,7 @@ TEST_F(Conversion, AnOutputEncodingWithoutACharacterSetKeepsTheSourcesAndSaysSo)
 TEST_F(Conversion, ABatchWritesEveryFileInTheOutputEncoding) {
   MakeDirs(Work("in"));
   WriteFile(Work("in/a.csv"), "\xFF\xFE\x1F\x04\x0A\x00");  // "П" in UTF-16LE with its mark
-  WriteFile(Work("in/b.csv"), "\xEF\xBB\xBF\xD0\x9F\n");  // in UTF-8 with its mark
+  WriteFile(Work("in/b.csv"), "\xEF\xBB\xBF\xD0\x9F\n");    // in UTF-8 with its mark
   WriteFile(Work("job.bst"), "[Split]\nSourceFolder=" + Work("in") + "\nSourceMask=*.csv\nDestFolder=" + Work("out") +
                                  "\nSplitByType=Lines\nMaxLines=5\nOutputEncoding=CP1251\n");
   RunTask(Work("job.bst"));

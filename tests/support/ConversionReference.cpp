@@ -110,10 +110,10 @@ std::string LineEndIn(std::string_view key, std::string_view end) {
 }
 
 std::vector<std::string> SampleLines(std::string_view key, uint32_t seed, size_t count) {
-  static const char* const kWords[] = {
-      "Москва", "ёлка",  "Ё",    "déjà", "Grüße", "naïve", "€",    "™",    "½",  "Ω",  "…",     "—",
-      "日本語", "ｶﾀｶﾅ",  "東京", "〜",   "①",     "中文",  "简体", "繁體", "𠮷", "😀", "한국어", "\xEF\xBB\xBF",
-      "plain",  "words", "1234", ",",    "\"",    "a,\"b\"", " ",    "x"};
+  static const char* const kWords[] = {"Москва", "ёлка",  "Ё",    "déjà", "Grüße",  "naïve",   "€",      "™",
+                                       "½",      "Ω",     "…",    "—",    "日本語", "ｶﾀｶﾅ",    "東京",   "〜",
+                                       "①",      "中文",  "简体", "繁體", "𠮷",     "😀",       "한국어", "\xEF\xBB\xBF",
+                                       "plain",  "words", "1234", ",",    "\"",     "a,\"b\"", " ",      "x"};
   // Bytes of the encoding that decode to no character.
   static const std::pair<const char*, std::vector<std::string>> kUndecodable[] = {
       {"utf8", {"\xC3", "\xFF", "\xED\xA0\x80", "\xE2\x82"}},

@@ -85,7 +85,7 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
     return std::to_string(s.Manifest) + "|" + s.PieceName + "|" + std::string(s.LineEnd.Name());
   };
   const auto output = [](const TSplitSettings& s) { return s.OutputEncoding; };
-  const std::string encodings = ": the display name or key of an encoding of the table, or one of their other names.";
+  const std::string encodings = ": an encoding of the table in QuillmereCmd(1) or one of its other names.";
   const std::string templates =
       ": a file name holding {n} (or {n:W}, the number zero-padded to W digits) and optionally {name} and {ext}, "
       "without \"/\".";
@@ -141,7 +141,8 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
       {"OutputEncoding=Shift_JIS", output, "Shift_JIS", ""},
       {"OutputEncoding=KOI8-R", output, "KOI8-R", ""},
       {"OutputEncoding=CP1251 (Cyrillic)", output, "CP1251 (Cyrillic)", ""},
-      {"SplitByType=Symbol\nOutputEncoding=UTF-7", output, "", "Invalid value \"UTF-7\" for OutputEncoding" + encodings},
+      {"SplitByType=Symbol\nOutputEncoding=UTF-7", output, "",
+       "Invalid value \"UTF-7\" for OutputEncoding" + encodings},
       {"OutputEncoding=Auto Detect", output, "", "Invalid value \"Auto Detect\" for OutputEncoding" + encodings},
   };
   TTempDir dir;

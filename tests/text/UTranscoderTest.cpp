@@ -1,11 +1,10 @@
 // The transcoder against iconv for every pair of the encodings users convert
 // between, whole and cut at every place it says a text may be cut.
-#include "text/UTranscoder.h"
-
 #include <gtest/gtest.h>
 
 #include "support/ConversionReference.h"
 #include "text/UEncodings.h"
+#include "text/UTranscoder.h"
 
 namespace {
 
