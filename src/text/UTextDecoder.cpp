@@ -162,6 +162,18 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
     if (byte < 0x80 && (table[byte].Length != 1 || table[byte].Bytes[0] != static_cast<char>(byte)))
       AsciiIdentity_ = false;
   }
+  Packed_.reset();
+  if (MaxLength_ <= 3) {
+    Packed_ = std::make_unique<uint32_t[]>(256);
+    for (int byte = 0; byte < 256; ++byte) {
+      const TTableEntry& entry = table[byte];
+      // In memory order: the character's bytes, then its length and flag.
+      unsigned char bytes[4] = {};
+      std::memcpy(bytes, entry.Bytes, entry.Length);
+      bytes[3] = static_cast<unsigned char>(entry.Length | entry.Invalid << 2);
+      std::memcpy(&Packed_[byte], bytes, sizeof(bytes));
+    }
+  }
   Table_ = std::move(table);
   return true;
 }
@@ -298,7 +310,29 @@ size_t TTextDecoder::CharacterStartBefore(const char* data, size_t size, size_t 
   return 0;
 }
 
+namespace {
+// Where a packed entry's fourth byte, its length and flag, sits in the word.
+constexpr int kPackedMetaShift = std::endian::native == std::endian::little ? 24 : 0;
+}  // namespace
+
 char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
+  if (Packed_) {
+    // One load, one four-byte store and one add a byte, whatever the script;
+    // the store's last byte is overwritten by the next character's. Locals
+    // only: a store through a char pointer could alias anything else.
+    const uint32_t* packed = Packed_.get();
+    char* out = o;
+    uint32_t invalid = 0;
+    for (size_t i = 0; i < size; ++i) {
+      const uint32_t entry = packed[data[i]];
+      std::memcpy(out, &entry, sizeof(entry));
+      const uint32_t meta = entry >> kPackedMetaShift;
+      out += meta & 3;
+      invalid += (meta >> 2) & 1;
+    }
+    replaced += invalid;
+    return out;
+  }
   auto decode_one = [&](unsigned char byte) {
     const TTableEntry& entry = Table_[byte];
     std::memcpy(o, entry.Bytes, sizeof(entry.Bytes));
