@@ -13,8 +13,9 @@
 //
 // Every byte of a piece goes through one sink, in one place (Put): the sink
 // writes a piece file under a temporary name and gives it its own when the
-// piece is closed whole; Put counts a piece's size and, when asked, its
-// SHA-256.
+// piece is closed whole, compressing the bytes first when the run asks for
+// it (TCompressingSink); Put counts a piece's size and, when asked, its
+// SHA-256 (the compressing sink counts and hashes what it stores).
 #pragma once
 
 #include <cassert>
@@ -22,10 +23,13 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 
+#include "util/UCompression.h"
+#include "util/UCompressor.h"
 #include "util/ULargeBlock.h"
 #include "util/USha256.h"
 
@@ -38,10 +42,18 @@ class TPieceWriter {
     TSink(const TSink&) = delete;
     TSink& operator=(const TSink&) = delete;
     virtual ~TSink() = default;
+    // What a piece holds when a sink stores other bytes than it is given
+    // (it compresses them).
+    struct TStored {
+      int64_t Bytes = 0;
+      std::string Sha256;  // in hex; empty without checksums or after a cut-back
+    };
+
     // Appends all of Bytes or raises EInOutError naming the piece
     // (EOutOfRoom when there is no room for them); part of them may have
-    // landed.
-    virtual void Write(std::string_view bytes) = 0;
+    // landed. The first Whole of them end in a record end (or are a
+    // byte-order mark): the piece may be cut back to there later.
+    virtual void Write(std::string_view bytes, size_t whole) = 0;
     // Cuts the piece back to its first Size bytes; the next write goes on
     // from there. Raises nothing: a piece that cannot be cut stays as it is.
     virtual void CutBack(int64_t size) = 0;
@@ -49,6 +61,9 @@ class TPieceWriter {
     // its name now); a failing close, or a piece that could not be cut
     // back, raises EInOutError, and the piece is then gone.
     virtual void Close() = 0;
+    // Once closed: what the piece holds, when the sink stores other bytes
+    // than it was given; nothing when it stores those.
+    virtual std::optional<TStored> Stored() const { return std::nullopt; }
   };
 
   // A piece closed whole, as the hook Closed is told of it.
@@ -100,6 +115,11 @@ class TPieceWriter {
     bool RecordsSpanLines = false;
     // Each piece's SHA-256, worked out as its bytes are written.
     bool Checksums = false;
+    // Pieces are compressed as they are written, at Level (1 to 9 for gzip,
+    // 1 to 19 for zstd); sizes and checksums told of are those of the
+    // compressed files, PieceSize the bytes before compression.
+    TCompression Compress = cmNone;
+    int CompressLevel = 0;
   };
 
   // Begins a run: no piece open, nothing pending.
@@ -111,7 +131,8 @@ class TPieceWriter {
 
   // Closes the open piece (as Close), then creates the piece Path: it is
   // written as PartPath(Path) and takes the name Path when closed whole,
-  // replacing a file or symbolic link there, never writing through it.
+  // replacing a file or symbolic link there, never writing through it;
+  // compressed, with TFormat::Compress (Path names the compressed file).
   // Writes ByteOrderMark. Pending text stays pending, for the new piece.
   // Raises when the piece cannot be created or its mark written; the
   // pending records are then lost (the current one is the caller's).
@@ -306,26 +327,27 @@ class TPieceWriter {
   // ends handed in, a CR that no LF follows in the pending text.
   bool EndsLine(size_t at) const;
 
-  std::unique_ptr<TSink> Sink_;     // the open piece; null when none is
-  std::string PiecePath_;           // of the open piece, as opened
-  int64_t PieceBytes_ = 0;          // written to the open piece; 0 without one
-  int64_t PieceWholeBytes_ = 0;     // of those, the bytes up to the last record end
-  int64_t PieceFirstRecord_ = 0;    // Written_ when the open piece was opened
-  TSha256 Hash_;                    // of the open piece's bytes, with Checksums_
-  bool HashWhole_ = false;          // Hash_ is of all the piece holds: no cut-back since it opened
-  TLargeBlock Pending_;             // a plain buffer, so that appending a line is two copies
-  size_t Capacity_ = 0;             // of Pending_; room for a line's LineEnd_ store beyond the text
-  int64_t PendingBytes_ = 0;        // the pending text, Pending_[0, PendingBytes_)
-  int64_t PendingWholeEnd_ = 0;     // with RecordsSpanLines_: where the last whole record pending ends
-  int64_t PendingRecords_ = 0;      // records begun in the pending text and not yet written whole
-  int64_t Written_ = 0;             // records of the run written whole to their pieces
-  uint8_t Current_ = kCurrentNone;  // the current record; kCurrentPending: one of PendingRecords_
-  bool PendingMultiLine_ = false;   // a record of several lines is pending: not every line end ends one
-  bool RecordsSpanLines_ = false;   // CSV records: set by Start
-  bool KeepEnds_ = false;           // every line end is handed in: set by Start
-  bool Checksums_ = false;          // set by Start
-  bool RecordGoesOn_ = false;       // the current record goes on past its current line; only with RecordsSpanLines_
-  std::string_view InnerEnd_;       // the current line's own end, while RecordGoesOn_
+  std::unique_ptr<TCompressor> Compressor_;  // with TFormat::Compress: for each piece in turn
+  std::unique_ptr<TSink> Sink_;              // the open piece; null when none is
+  std::string PiecePath_;                    // of the open piece, as opened
+  int64_t PieceBytes_ = 0;                   // written to the open piece; 0 without one
+  int64_t PieceWholeBytes_ = 0;              // of those, the bytes up to the last record end
+  int64_t PieceFirstRecord_ = 0;             // Written_ when the open piece was opened
+  TSha256 Hash_;                             // of the open piece's bytes, with Checksums_
+  bool HashWhole_ = false;                   // Hash_ is of all the piece holds: no cut-back since it opened
+  TLargeBlock Pending_;                      // a plain buffer, so that appending a line is two copies
+  size_t Capacity_ = 0;                      // of Pending_; room for a line's LineEnd_ store beyond the text
+  int64_t PendingBytes_ = 0;                 // the pending text, Pending_[0, PendingBytes_)
+  int64_t PendingWholeEnd_ = 0;              // with RecordsSpanLines_: where the last whole record pending ends
+  int64_t PendingRecords_ = 0;               // records begun in the pending text and not yet written whole
+  int64_t Written_ = 0;                      // records of the run written whole to their pieces
+  uint8_t Current_ = kCurrentNone;           // the current record; kCurrentPending: one of PendingRecords_
+  bool PendingMultiLine_ = false;            // a record of several lines is pending: not every line end ends one
+  bool RecordsSpanLines_ = false;            // CSV records: set by Start
+  bool KeepEnds_ = false;                    // every line end is handed in: set by Start
+  bool Checksums_ = false;                   // set by Start
+  bool RecordGoesOn_ = false;  // the current record goes on past its current line; only with RecordsSpanLines_
+  std::string_view InnerEnd_;  // the current line's own end, while RecordGoesOn_
   char LineEnd_[4] = {'\r', '\n', 0, 0};  // the record end in the output encoding, LineEndSize_ bytes of it
   int64_t LineEndSize_ = 2;               // 1 or 2, or 2 or 4 in UTF-16
   char Cr_[2] = {'\r', 0};                // the code units CR and LF in the output encoding

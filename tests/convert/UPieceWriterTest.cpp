@@ -24,7 +24,7 @@ struct TPiece {
 class TMemorySink final : public TPieceWriter::TSink {
  public:
   explicit TMemorySink(TPiece& piece) : Piece_(piece) {}
-  void Write(std::string_view bytes) override {
+  void Write(std::string_view bytes, size_t) override {
     if (Piece_.Bytes.size() + bytes.size() > Piece_.FailAt) {
       Piece_.Bytes.append(bytes.substr(0, Piece_.FailAt - std::min(Piece_.FailAt, Piece_.Bytes.size())));
       throw EInOutError("Cannot write to file \"piece\". File too large");
