@@ -9,9 +9,11 @@
 
 TApp* AppInstance = nullptr;
 
-TApp::TApp() {
+TApp::TApp() : TApp(std::make_unique<TConsoleAgent>()) {}
+
+TApp::TApp(std::unique_ptr<TUIAgent> agent) {
   if (AppInstance != nullptr) throw EAbort();
-  CreateUIAgent();
+  CreateUIAgent(std::move(agent));
   AppName_ = "Quillmere";
   UIAgent->Initialize();
 }
@@ -20,8 +22,8 @@ TApp::~TApp() {
   if (UIAgent == Agent_.get()) UIAgent = nullptr;
 }
 
-void TApp::CreateUIAgent() {
-  Agent_ = std::make_unique<TConsoleAgent>();
+void TApp::CreateUIAgent(std::unique_ptr<TUIAgent> agent) {
+  Agent_ = std::move(agent);
   UIAgent = Agent_.get();
 }
 

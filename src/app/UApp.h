@@ -9,7 +9,8 @@ class TUIAgent;
 class TApp {
  public:
   // Raises EAbort when an application object already exists; creates the UI
-  // agent, names the application and lets the agent initialise.
+  // agent (a console agent), names the application and lets the agent
+  // initialise.
   TApp();
   TApp(const TApp&) = delete;
   TApp& operator=(const TApp&) = delete;
@@ -29,8 +30,13 @@ class TApp {
 
   const std::string& AppName() const { return AppName_; }
 
+ protected:
+  // As TApp(), with Agent as the UI agent: a program that talks to its user
+  // in a way of its own.
+  explicit TApp(std::unique_ptr<TUIAgent> agent);
+
  private:
-  void CreateUIAgent();
+  void CreateUIAgent(std::unique_ptr<TUIAgent> agent);
 
   std::string AppName_;
   std::unique_ptr<TUIAgent> Agent_;

@@ -28,12 +28,16 @@ bool TCmdLineProcessor::ParseCommandLine() {
   const std::vector<std::string>& args = ProcessArguments();
   if (args.empty()) return false;
   Params = args;
-  LogFileName = OptionValue("logfile");
+  AttachLogFile(OptionValue("logfile"));
+  return true;
+}
+
+void TCmdLineProcessor::AttachLogFile(const std::string& file_name) {
+  LogFileName = file_name;
   LogAppender = TFileLogAppender::CreateForFile(LogFileName);
   LogAppender->SetLevelInfo();
   Logger = &TLog::CommandLine();
   Logger->AddAppender(LogAppender.get());
-  return true;
 }
 
 std::string TCmdLineProcessor::OptionValue(const std::string& name) const {

@@ -20,10 +20,16 @@ class TCmdLineProcessor {
 
   void SetFactory(TSessionObjectFactory* factory) { Factory = factory; }
   // Parses the arguments and runs ProcessCommands inside a guard that logs
-  // an escaped failure at error level. False without arguments.
+  // an escaped failure at error level. False without arguments, or when
+  // ParseCommandLine says there is nothing to run.
   bool Execute();
-  bool ParseCommandLine();
+  // Keeps the arguments in Params and attaches the log file that "logfile"
+  // names; false without arguments.
+  virtual bool ParseCommandLine();
   virtual bool ProcessCommands() { return false; }
+  // LogFileName := FileName, and its appender (info level) is attached to
+  // the "cmdline" logger, which becomes Logger. An empty name logs nowhere.
+  void AttachLogFile(const std::string& file_name);
 
   // The trimmed value of the first argument whose name (before its first
   // "=") equals Name ignoring letter case; "" when there is none.

@@ -24,6 +24,11 @@ class TUIAgent {
   virtual void NotifyTaskEnd(const std::string& message) = 0;
   // Asks a yes/no question.
   virtual bool Confirm(const std::string& message) = 0;
+  // Shows how a run stands as one line that replaces the one shown before;
+  // with Done the line stays (a summary) and the next one starts afresh.
+  // An empty Text without Done removes the line. An agent without a screen
+  // shows nothing.
+  virtual void ShowProgress(const std::string&, bool) {}
 
   TFileLogAppender* ExceptionLogAppender() const { return ExceptionLogAppender_.get(); }
 

@@ -33,7 +33,17 @@ class TConvertStatus {
     if (event) event(*this);
   }
 
+  // Where a run stands beyond its counters, for a progress report.
+  struct TMeasure {
+    int64_t BytesRead = 0;    // of the source, as it lies on disk or comes through a pipe
+    int64_t BytesTotal = -1;  // the source's size; -1 when it cannot tell (a pipe)
+    int64_t Pieces = 0;       // created so far
+  };
+
   TStatusEvent OnStart, OnFinish, OnRecordError, OnMessage, OnProgress, OnBeforePrepare, OnAfterPrepare;
+  // Set by the converter and asked only when a report wants it, never per
+  // record; empty when the converter has nothing to tell.
+  std::function<TMeasure()> Measure;
   std::string UnitName;
   bool Estimated = false;
   int64_t Total = 0;  // -1: no total known

@@ -18,6 +18,7 @@
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UPathUtils.h"
+#include "util/UTextUtils.h"
 
 namespace {
 
@@ -52,12 +53,16 @@ bool IsFolderEntry(const std::string& path) {
   return IsSystemPath(path) && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// True when the name, normalised, is an encoding the program knows: one of
-// the table's keys, or one the conversion knows besides them.
-bool IsKnownEncoding(const std::string& key) {
-  for (const TEncodingName& name : EncodingNames())
-    if (name.Key == key) return true;
-  return !IconvCharsetOf(key).empty();
+// The source's name as its pieces see it: without the suffix of the
+// compressed format it is read out of ("orders.csv.gz" gives "orders.csv").
+std::string_view PieceSourceName(const std::string& source, std::string_view decompresses) {
+  constexpr struct { std::string_view Format, Suffix; } kSuffixes[] = {{"gzip", ".gz"}, {"zstd", ".zst"}};
+  std::string_view name = source;
+  for (const auto& [format, suffix] : kSuffixes)
+    if (format == decompresses && name.size() > suffix.size() &&
+        SameTextAscii(name.substr(name.size() - suffix.size()), suffix))
+      name.remove_suffix(suffix.size());
+  return name;
 }
 
 }  // namespace
@@ -72,9 +77,6 @@ void TFileSplitter::Prepare() {
   PiecesCreated_ = 0;
   Status().Converted = 0;
   Status().ErrorCount = 0;
-  Extension_ = FileExtension(Session->SourceFile);
-  Names_ = TPieceName(Session->Settings.PieceName, Session->SourceFile,
-                      CompressedSuffix(Session->Settings.Compress.Value()));
   Closed_.clear();
   // Before anything else: from here on, no manifest claims a split completed.
   RemoveEarlierManifest();
@@ -83,6 +85,10 @@ void TFileSplitter::Prepare() {
                 : std::make_unique<TBlockTextReader>();
   Status().FromDesc = Session->SourceDescription();
   Status().ToDesc = Session->DestDescription();
+  Status().Measure = [this] {
+    if (!Reader_) return TConvertStatus::TMeasure{.Pieces = PiecesCreated_};
+    return TConvertStatus::TMeasure{Reader_->BytesTaken(), Reader_->BytesInAll(), PiecesCreated_};
+  };
   InitSplit();
 }
 
@@ -93,9 +99,12 @@ void TFileSplitter::InitSplit() {
   Quoted_ = Session->Settings.QuotedFields;
   // The source is opened before the destination is touched, so a source that
   // cannot be opened leaves the destination as it was.
+  Extension_.clear();
   Reader_->Open(Session->SourceFile);
-  const std::string head = ReadFileHead(Session->SourceFile, 8);
-  RefuseCompressedSource(head);
+  const std::string_view named = PieceSourceName(Session->SourceFile, Reader_->Decompresses());
+  Extension_ = FileExtension(named);
+  Names_ = TPieceName(Session->Settings.PieceName, named, CompressedSuffix(Session->Settings.Compress.Value()));
+  const std::string head(Reader_->Head());
   ChooseEncoding(head);
   Reader_->SetEncodingName(SourceEncoding_);
   // The pieces are written in the encoding the source is read in, so each
@@ -125,15 +134,12 @@ void TFileSplitter::InitSplit() {
   PrepareDestination();
 }
 
-void TFileSplitter::RefuseCompressedSource(std::string_view head) const {
-  const std::string_view format = CompressionFormatOf(head);
-  if (!format.empty())
-    throw EQuillmereError("The source \"" + Session->SourceFile + "\" is compressed (" + std::string(format) +
-                          "): it cannot be split as text.");
-}
-
 void TFileSplitter::ChooseEncoding(std::string_view head) {
-  const std::string& named = Session->Settings.SourceEncoding;
+  // A task that names no encoding has it named when it is loaded, from the
+  // source's first bytes; a stream could not be looked at then.
+  const std::string& named = Session->Settings.SourceEncoding.empty() && Reader_->ReadsStream()
+                                 ? DetectEncodingOf(head)
+                                 : Session->Settings.SourceEncoding;
   TSourceEncoding chosen = ChooseSourceEncoding(named, head);
   SourceEncoding_ = std::move(chosen.Name);
   OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
@@ -147,7 +153,7 @@ void TFileSplitter::ReportUnconvertedEncoding() {
   const std::string& name = SourceEncoding_;
   if (name.empty() || IsAutoDetect(name)) return;
   std::string why;
-  if (!IsKnownEncoding(NormalizeEncodingName(name)))
+  if (!IsKnownEncodingName(name))
     why = "is unknown";
   else if (Reader_->ConverterMissing())
     why = "has no converter on this machine";
@@ -190,7 +196,8 @@ std::vector<std::string> TFileSplitter::PiecesToClear(const std::string& folder)
   // The pieces of these names compressed or not: a split that changes its
   // compression leaves no earlier pieces beside the new ones.
   for (const TCompression format : {cmNone, cmGzip, cmZstd}) {
-    const TPieceName names(Session->Settings.PieceName, Session->SourceFile, CompressedSuffix(format));
+    const TPieceName names(Session->Settings.PieceName, PieceSourceName(Session->SourceFile, Reader_->Decompresses()),
+                           CompressedSuffix(format));
     for (std::string& path : EarlierPieces(folder, names)) paths.push_back(std::move(path));
     for (std::string& path : UnfinishedPieces(folder, names)) paths.push_back(std::move(path));
   }
@@ -221,7 +228,7 @@ void TFileSplitter::CheckSourceIsSafe(const std::string& dest_folder, const std:
 
 std::vector<TFileIdentity> TFileSplitter::SourceEntries() const {
   TFileIdentity source;
-  if (!GetFileIdentity(Session->SourceFile, source)) return {};
+  if (Session->SourceFile == kStandardInputName || !GetFileIdentity(Session->SourceFile, source)) return {};
   std::vector<TFileIdentity> reached = LinkChainIdentities(Session->SourceFile);
   reached.push_back(source);
   return reached;
@@ -270,8 +277,12 @@ void TFileSplitter::RoomRanOut(const EOutOfRoom& error) {
 }
 
 void TFileSplitter::DoAfterConvertAll() {
+  if (Stopped()) {
+    KeepRecordsBeforeStop();
+    return;
+  }
   if (!OutOfRoom_) {
-    if (Session->Settings.Manifest && !Stopped() && Status().ErrorCount == 0) WriteManifest();
+    if (Session->Settings.Manifest && Status().ErrorCount == 0) WriteManifest();
     return;
   }
   // No piece takes them now; counted, so that the summary still accounts
@@ -282,6 +293,20 @@ void TFileSplitter::DoAfterConvertAll() {
     while (RecordContinues()) NextRecordLine();
   }
   CountFailed(rest);
+}
+
+void TFileSplitter::KeepRecordsBeforeStop() {
+  // Every record placed so far counts as converted, so each reaches its
+  // piece; closing the piece then cuts nothing.
+  Writer_.StartRecord();  // none is under way: a failed write loses all
+  try {
+    Writer_.Flush();
+  } catch (const EQuillmereError& e) {
+    RecordError("Serial: " + std::to_string(LineIndex_ + 1), e);
+  }
+  // The records the failed write lost are counted as failed now.
+  const int64_t converted = RecordIndex() - Status().ErrorCount;
+  Status().Converted = converted < 0 ? 0 : converted;
 }
 
 void TFileSplitter::NextRecordLine() {
@@ -319,6 +344,13 @@ void TFileSplitter::MoveRecordToNextPiece(size_t offset) {
 }
 
 void TFileSplitter::CalculateTotal() {
+  // A stream cannot be read twice; a compressed file's bytes are no lines.
+  if (Reader_->ReadsStream()) {
+    TotalLines_ = -1;
+    Status().Total = -1;
+    Status().Estimated = false;
+    return;
+  }
   // The total serves progress only (a split reads to the end): the count of
   // a source's first few MiB is estimate enough, where counting 256 MiB
   // cost a fifth of a split of that size.

@@ -160,7 +160,11 @@ class TFileSplitter : public TIterativeConverter {
   bool IsTotalUncertain() override { return true; }
   void CalculateTotal() override;
   // After a split that ran out of room: the records left in the source fail.
+  // After a stop: the records placed are written.
   void DoAfterConvertAll() override;
+  // Writes the pending records after a stop; those that cannot be written
+  // fail.
+  void KeepRecordsBeforeStop();
 
   // Starts a record at the current line.
   void StartRecordAtCurrentLine() {
@@ -217,9 +221,6 @@ class TFileSplitter : public TIterativeConverter {
   void RemoveEarlierManifest();
   // After a split that succeeded, with Manifest: writes the manifest.
   void WriteManifest();
-  // Refuses a source whose first bytes are the signature of a compressed
-  // format: its bytes are no text.
-  void RefuseCompressedSource(std::string_view head) const;
   // Settles the encoding the source is read and written in from the task's
   // name and the source's first bytes, and posts a notice when its
   // byte-order mark overrides the name.
@@ -228,7 +229,7 @@ class TFileSplitter : public TIterativeConverter {
   // convert: an unknown name, or a converter this machine lacks.
   void ReportUnconvertedEncoding();
 
-  std::string Extension_;                           // of the source's name, dot included; set by Prepare
+  std::string Extension_;                           // of the source's name (less a compression suffix), dot included
   std::string SourceEncoding_;                      // the name the run reads and writes in: the task's, or the mark's
   std::string OutputEncoding_;                      // SourceEncoding_ normalised; names the byte-order mark
   bool DestinationTouched_ = false;                 // see DestinationTouched
@@ -239,7 +240,7 @@ class TFileSplitter : public TIterativeConverter {
   bool OutOfRoom_ = false;                          // a write of this run found no room
   bool Quoted_ = false;                             // Session->Settings.QuotedFields, read at the start of a run
   bool KeepEnds_ = false;                           // LineEnd=Keep, read at the start of a run
-  TPieceName Names_{"", ""};                        // the pieces' names; set by Prepare
+  TPieceName Names_{"", ""};                        // the pieces' names; set once the source is open
   std::string PiecePath_;                           // of the piece opened last
   std::vector<std::string> Listed_;                 // the pieces an earlier manifest listed; set by Prepare
   std::vector<TPieceWriter::TClosedPiece> Closed_;  // the pieces of this run, with Manifest

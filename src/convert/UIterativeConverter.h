@@ -8,6 +8,7 @@
 #include <string>
 
 #include "convert/UConvertStatus.h"
+#include "util/UStopSignal.h"
 #include "util/UTimeUtils.h"
 
 class EQuillmereError;
@@ -23,7 +24,8 @@ class TIterativeConverter {
   // end, and always CleanUp. Returns true; a failure outside a single record
   // leaves as an exception after CleanUp.
   bool Run();
-  // Asks the loop to end before the next record.
+  // Asks the loop to end before the next record. A stop signal (StopSignal)
+  // asks the same.
   void Stop() { LoopEnd_ = TLoopEnd::Stopped; }
   // Reports one failed record (the caller has already counted it): sets
   // ErrorText, raises OnRecordError, and logs the first five of a run.
@@ -90,6 +92,12 @@ class TIterativeConverter {
 template <class TSelf>
 bool TIterativeConverter::ShouldStopFor(TSelf& self) {
   if (LoopEnd_ != TLoopEnd::None) return true;
+  // A stop signal is a stop request that no one could make from the
+  // handler: it is taken up here, between records.
+  if (StopSignal != 0) [[unlikely]] {
+    Stop();
+    return true;
+  }
   if (MaxErrorCount_ > 0 && ErrorLimitExceeded()) return true;
   return !self.IsTotalUncertain() && Status_->Total < RecordIndex_;
 }

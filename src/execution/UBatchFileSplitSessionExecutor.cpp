@@ -12,6 +12,7 @@
 #include "tasks/USessionSupport.h"
 #include "util/UErrors.h"
 #include "util/UPathUtils.h"
+#include "util/UStopSignal.h"
 
 TBatchFileSplitSessionExecutor::TBatchFileSplitSessionExecutor()
     : FileSession_(std::make_unique<TFileSplitSession>()), Scanner_(std::make_unique<TFolderScanner>()) {
@@ -36,7 +37,7 @@ bool TBatchFileSplitSessionExecutor::Execute() {
     SplitListedFiles(*outputer);
   else
     TLog::CommandLine().Error("Source folder \"" + BatchSession_->SourceFolder + "\" does not exist.");
-  Result_.Completed = found && !Stopped_;
+  Result_.Completed = found && !Stopped_ && StopSignal == 0;
   if (UIAgent != nullptr) UIAgent->NotifyTaskEnd("File Split Has Exception.");
   return found;
 }
@@ -71,7 +72,7 @@ void TBatchFileSplitSessionExecutor::SplitListedFiles(TOutputer& outputer) {
   ListFiles();
   const size_t count = Scanner_->Files().size();
   for (size_t i = 0; i < count; ++i) {
-    if (Stopped_) break;
+    if (Stopped_ || StopSignal != 0) break;
     const std::string file = Scanner_->Files()[i];
     ++Result_.Files;
     try {
@@ -82,7 +83,7 @@ void TBatchFileSplitSessionExecutor::SplitListedFiles(TOutputer& outputer) {
       // reported: in the log file with the file's name, and on "Global".
       std::string message = "Cannot split \"" + file + "\": " + e.what();
       try {
-        outputer.WriteMessage(message);
+        outputer.WriteError(message);
         TLog::Global().Error("In TBatchFileSplitSessionExecutor.Execute, " + message);
       } catch (const EQuillmereError&) {
       }

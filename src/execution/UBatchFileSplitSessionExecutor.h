@@ -24,7 +24,8 @@ class TBatchFileSplitSessionExecutor : public TSessionExecutor {
   ~TBatchFileSplitSessionExecutor() override;
 
   bool Execute() override;
-  // Stops after the current record of the file under way; no further file starts.
+  // Stops after the current record of the file under way; no further file
+  // starts. A stop signal (StopSignal) stops the batch the same way.
   void Stop() override;
   // Removes the manifests of the piece folders of the files it lists.
   void Refuse() override;

@@ -48,7 +48,7 @@ bool TFileSplitSessionExecutor::Execute() {
   try {
     result = Splitter_->Run();
   } catch (const EQuillmereError& e) {
-    outputer->WriteMessage(e.what());
+    outputer->WriteError(e.what());
     // The log file now holds the failure. An exception log that cannot be
     // written (its folder missing, the usual state on a new machine) must
     // not turn it into a second, unrelated failure of the task.

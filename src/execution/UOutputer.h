@@ -15,6 +15,10 @@ class TOutputer {
   // Appends one time-stamped line to LogFileName (nothing when it is empty).
   // A log file that cannot be written raises EInOutError.
   virtual void WriteMessage(const std::string& text);
+  // Reports a failure of the run (a split, or a file of a batch) as one
+  // line: WriteMessage here; an outputer that also shows failures elsewhere
+  // adds that.
+  virtual void WriteError(const std::string& text) { WriteMessage(text); }
 
   std::string LogFileName;
 };

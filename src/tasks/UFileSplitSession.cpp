@@ -1,6 +1,7 @@
 #include "tasks/UFileSplitSession.h"
 
 #include "tasks/USessionSupport.h"
+#include "text/UBlockTextReader.h"
 #include "util/UErrors.h"
 #include "util/UIniFile.h"
 #include "util/UPathUtils.h"
@@ -33,7 +34,12 @@ void TFileSplitSession::ReadFromIni(const std::string& file_name) {
   DestFolder = ini.ReadString(kSection, "DestFolder", "");
   Settings.ReadFromIni(ini, kReading);
   UnknownKeys = UnknownTaskFileKeys(ini);
-  if (Settings.SourceEncoding.empty() && FileExists(SourceFile))
+  DetectSourceEncoding();
+}
+
+void TFileSplitSession::DetectSourceEncoding() {
+  // Standard input can be read once only: the split looks at its first bytes.
+  if (Settings.SourceEncoding.empty() && SourceFile != kStandardInputName && FileExists(SourceFile))
     Settings.SourceEncoding = DetectEncodingOrEmpty(SourceFile);
 }
 

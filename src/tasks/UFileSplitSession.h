@@ -18,6 +18,10 @@ class TFileSplitSession : public TTaskSession {
   std::unique_ptr<TTaskSession> NewSession() const override;
   void GetDescription(std::string& text) const override;
   std::vector<std::string> InvalidValues() const override;
+  // When the settings name no encoding and the source file exists, names
+  // the one its first bytes announce, as loading a task file does. Standard
+  // input ("-") is left to the split.
+  void DetectSourceEncoding();
 
   // The first two lines of the description.
   std::string SourceDescription() const { return "From : " + SourceFile; }

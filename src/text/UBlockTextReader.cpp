@@ -1,7 +1,12 @@
 #include "text/UBlockTextReader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "log/ULog.h"
 #include "log/ULogger.h"
@@ -10,7 +15,11 @@
 #include "text/UMappedStorage.h"
 #include "text/UMemoryStorage.h"
 #include "text/UReadStorage.h"
+#include "text/UStreamStorage.h"
+#include "util/UDecompressingSource.h"
 #include "util/UErrors.h"
+#include "util/UFdByteSource.h"
+#include "util/UFileStream.h"
 #include "util/UPathUtils.h"
 
 namespace {
@@ -26,6 +35,60 @@ constexpr int64_t kBlockSize = kMiB;
 // A window this much larger than a block holds a long line: the storage may
 // then hand it to one that suits long lines better (a mapping).
 constexpr size_t kLongWindow = 8 * kMiB;
+
+// A compressed file, read front to back for its decompressor.
+class TFileByteSource final : public TByteSource {
+ public:
+  explicit TFileByteSource(TFileStream file) : File_(std::move(file)) {}
+  size_t Read(char* data, size_t size) override {
+    const size_t got = File_.ReadSome(data, size);
+    Consumed_ += static_cast<int64_t>(got);
+    return got;
+  }
+  int64_t BytesConsumed() const override { return Consumed_; }
+
+ private:
+  TFileStream File_;
+  int64_t Consumed_ = 0;
+};
+
+// A stream whose first bytes were read to look at them: they come first.
+class TPeekedByteSource final : public TByteSource {
+ public:
+  TPeekedByteSource(std::string head, std::unique_ptr<TByteSource> rest)
+      : Head_(std::move(head)), Rest_(std::move(rest)) {}
+  size_t Read(char* data, size_t size) override {
+    if (Given_ == Head_.size()) return Rest_->Read(data, size);
+    const size_t count = std::min(size, Head_.size() - Given_);
+    std::memcpy(data, Head_.data() + Given_, count);
+    Given_ += count;
+    return count;
+  }
+  int64_t BytesConsumed() const override { return Rest_->BytesConsumed(); }
+
+ private:
+  std::string Head_;
+  size_t Given_ = 0;
+  std::unique_ptr<TByteSource> Rest_;
+};
+
+// Up to Count first bytes of Source; fewer only where it ends.
+std::string ReadHead(TByteSource& source, size_t count) {
+  std::string head(count, '\0');
+  size_t got = 0;
+  for (size_t n; got < count && (n = source.Read(head.data() + got, count - got)) > 0;) got += n;
+  head.resize(got);
+  return head;
+}
+
+// The bytes standard input will hand out, when it can tell: a file
+// redirected to it.
+int64_t StandardInputSize() {
+  struct stat st;
+  if (fstat(STDIN_FILENO, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  const off_t at = lseek(STDIN_FILENO, 0, SEEK_CUR);
+  return at < 0 ? -1 : st.st_size - at;
+}
 
 // The storage for a file of Size bytes. Reads into a buffer that stays in
 // the caches cost a third of what mapped pages do where address translation
@@ -52,19 +115,56 @@ TBlockTextReader::~TBlockTextReader() = default;
 void TBlockTextReader::Open(const std::string& file_name) {
   Close();
   FileName_ = file_name;
+  if (file_name == kStandardInputName) {
+    // A pipe that holds more lets the writer run ahead and each read bring
+    // more; nothing changes for anything else.
+    fcntl(STDIN_FILENO, F_SETPIPE_SZ, 1 << 20);
+    OpenStream(std::make_unique<TFdByteSource>(STDIN_FILENO, "standard input"), StandardInputSize());
+    return;
+  }
   TFileStream file = TFileStream::OpenRead(file_name);
   // A folder opens for reading but holds no text; say so rather than report
   // the read that would fail.
   if (DirectoryExists(file_name)) throw EFOpenError(file_name, SysErrorMessage(EISDIR));
   const int64_t size = file.Size();
+  std::string head = ReadFileHead(file_name, kHeadSize);
+  if (!CompressionFormatOf(head).empty()) {
+    OpenStream(std::make_unique<TFileByteSource>(std::move(file)), size);
+    return;
+  }
   Storage_ = OpenStorage(std::move(file), size, MemoryLimit_);
   Guard_ = Storage_->Guard();
   FileSize_ = size;
+  Head_ = std::move(head);
+}
+
+void TBlockTextReader::OpenStream(std::unique_ptr<TByteSource> input, int64_t total) {
+  std::string raw_head = ReadHead(*input, kHeadSize);
+  const std::string_view format = CompressionFormatOf(raw_head);
+  const TCompression compression = format == "gzip" ? cmGzip : format == "zstd" ? cmZstd : cmNone;
+  if (compression == cmNone) RefuseCompressed(raw_head);
+  auto stream = std::make_unique<TStreamStorage>(
+      Decompressing(std::make_unique<TPeekedByteSource>(std::move(raw_head), std::move(input)), compression), total);
+  Head_ = std::string(stream->Ahead().substr(0, kHeadSize));
+  Storage_ = std::move(stream);
+  Stream_ = true;
+  Decompresses_ = compression == cmNone ? std::string_view() : format;
+  FileSize_ = -1;
+}
+
+void TBlockTextReader::RefuseCompressed(std::string_view raw_head) const {
+  const std::string_view format = CompressionFormatOf(raw_head);
+  if (!format.empty())
+    throw EQuillmereError("The source \"" + FileName_ + "\" is compressed (" + std::string(format) +
+                          "): it cannot be split as text.");
 }
 
 void TBlockTextReader::Close() {
   Storage_.reset();
   Guard_ = nullptr;
+  Stream_ = false;
+  Decompresses_ = {};
+  Head_.clear();
   Text_.ReleaseBuffers();
   FileSize_ = 0;
   Cut_ = 0;
@@ -80,7 +180,7 @@ bool TBlockTextReader::IsMapped() const { return dynamic_cast<const TMappedStora
 void TBlockTextReader::SetEncodingName(const std::string& name) {
   std::string new_name = name;
   if (new_name.empty() || IsAutoDetect(new_name)) {
-    new_name = DetectFileEncoding(FileName_);
+    new_name = Stream_ ? DetectEncodingOf(Head_) : DetectFileEncoding(FileName_);
   } else if (new_name == EncodingName_) {
     return;
   }

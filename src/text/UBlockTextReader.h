@@ -12,6 +12,7 @@
 #include "text/USourceStorage.h"
 #include "text/UTextStage.h"
 #include "text/simd/ULineScanner.h"
+#include "util/UByteSource.h"
 
 // Reads a text file in large blocks, decodes each block into UTF-8 and hands
 // its lines out one at a time. LF, CR and CR LF each end a line; line ends are
@@ -31,11 +32,16 @@
 // holding one block and its decoded text. Blocks are mapped rather than
 // copied where the file allows it; a file that shrinks meanwhile still ends
 // in EReadError, never in zeros.
+// Standard input ("-") and a file compressed with gzip or zstd are read as a
+// stream, block by block as well, decompressed as they are read.
 // Typical use: Open, SetEncodingName, then while HasNext: Next, CurrentLine.
 //
 // Three parts do the work, each on its own: the storage (TSourceStorage:
 // where the window of bytes lies), the text stage (TTextStage: decoding,
 // heads and tails, the byte-order mark) and the line scan (TLineScanner).
+// The source name that stands for standard input.
+inline constexpr char kStandardInputName[] = "-";
+
 class TBlockTextReader {
  public:
   // Blocks of 1 MiB; no file is copied into memory whole.
@@ -48,13 +54,18 @@ class TBlockTextReader {
 
   // Opens the file for reading from its start (others may read and write it
   // meanwhile) and copies it into memory when it is smaller than MemoryLimit.
-  // Raises EFOpenError "Unable to open file "<path>": <reason>", or
-  // EReadError when the copy falls short. The encoding name is kept.
+  // The name "-" is standard input. A source that begins with the signature
+  // of gzip or zstd is read decompressed; one of another compressed format
+  // raises EQuillmereError "The source "<path>" is compressed (<format>): it
+  // cannot be split as text.". Raises EFOpenError "Unable to open file
+  // "<path>": <reason>", or EReadError when the copy or the first read falls
+  // short. The encoding name is kept.
   void Open(const std::string& file_name);
   // Sets the source encoding by display name or key. An empty name or "Auto
-  // Detect" (any letter case) detects it from the file, on every call, and
-  // raises what detection raises; the same name as now does nothing. A new
-  // name is logged at debug level on "Global" and applies from the next block.
+  // Detect" (any letter case) detects it from the file, on every call (from
+  // Head for a stream, which cannot be read twice), and raises what
+  // detection raises; the same name as now does nothing. A new name is
+  // logged at debug level on "Global" and applies from the next block.
   void SetEncodingName(const std::string& name);
   // Lines as the source's own bytes instead of UTF-8: each line is the bytes
   // between two line ends of the source encoding (LF, CR and CR LF as code
@@ -150,9 +161,24 @@ class TBlockTextReader {
   const std::string& EncodingKey() const { return EncodingKey_; }
   int64_t BlockSize() const { return BlockSize_; }
   int64_t MemoryLimit() const { return MemoryLimit_; }
+  // The open file's size at Open; -1 for a stream.
   int64_t FileSize() const { return FileSize_; }
   bool IsMemoryCopy() const;
   bool IsMapped() const;
+  // The source is read as a stream: standard input, or decompressed.
+  bool ReadsStream() const { return Stream_; }
+  // The compressed format the source is read out of ("gzip", "zstd"); empty
+  // for text read as it lies.
+  std::string_view Decompresses() const { return Decompresses_; }
+  // The first bytes of the text the lines come from (decompressed), at most
+  // kHeadSize of them, as they were at Open.
+  std::string_view Head() const { return Head_; }
+  static constexpr size_t kHeadSize = 8;
+  // For progress reports: the source's bytes taken in so far (compressed
+  // bytes for a decompressed source), and how many it holds (-1 when it
+  // cannot tell). Never reads.
+  int64_t BytesTaken() const { return Storage_ ? Storage_->BytesTaken() : 0; }
+  int64_t BytesInAll() const { return Storage_ ? Storage_->BytesInAll() : -1; }
   // The encoding names a character set this machine cannot convert.
   bool ConverterMissing() const { return Text_.ConverterMissing(); }
 
@@ -178,13 +204,21 @@ class TBlockTextReader {
   bool HasUnreadText() const { return Storage_ && Storage_->Holds(Cut_ + Text_.CodeUnitSize()); }
   [[gnu::noinline]] void DropByteOrderMark();
   [[noreturn, gnu::noinline]] static void FailRead();
+  // Opens Input, the raw bytes of the source (Total of them, -1 when
+  // unknown), as a stream: decompressed when they say so.
+  void OpenStream(std::unique_ptr<TByteSource> input, int64_t total);
+  // Raises the error of a source compressed in a format that is not read.
+  void RefuseCompressed(std::string_view raw_head) const;
 
   std::string FileName_;                     // the path given to Open
   std::string EncodingName_;                 // as set: display name, key or what detection found; empty until set
   std::string EncodingKey_;                  // EncodingName_ normalised
   int64_t BlockSize_;                        // the nominal bytes of a block, at least 1
   int64_t MemoryLimit_;                      // a file smaller than this is copied into memory whole
-  int64_t FileSize_ = 0;                     // the open file's size at Open; 0 when none is open
+  int64_t FileSize_ = 0;                     // the open file's size at Open; 0 when none is open, -1 for a stream
+  bool Stream_ = false;                      // Storage_ reads a stream
+  std::string_view Decompresses_;            // the format the stream is decompressed from; empty when none
+  std::string Head_;                         // the text's first bytes (kHeadSize at most)
   std::unique_ptr<TSourceStorage> Storage_;  // the open file's window; null when none is open
   const TMappedRegion* Guard_ = nullptr;     // Storage_'s guard (TSourceStorage::Guard), kept when it is replaced
   size_t Cut_ = 0;                           // the current block: the window's first Cut_ bytes

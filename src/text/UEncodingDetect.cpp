@@ -1,5 +1,6 @@
 #include "text/UEncodingDetect.h"
 
+#include "text/UBlockTextReader.h"
 #include "text/UEncodings.h"
 #include "util/UFileStream.h"
 #include "util/UTextUtils.h"
@@ -13,9 +14,17 @@ std::string_view ByteOrderMarkKeyOf(std::string_view head) {
   return {};
 }
 
-std::string DetectFileEncoding(const std::string& file_name) {
-  const std::string_view key = ByteOrderMarkKeyOf(ReadFileHead(file_name, 8));
+std::string DetectEncodingOf(std::string_view head) {
+  const std::string_view key = ByteOrderMarkKeyOf(head);
   return DisplayNameOf(key.empty() ? "utf8" : key);
+}
+
+std::string DetectFileEncoding(const std::string& file_name) {
+  // Through the reader, which knows what text a file holds: a compressed
+  // file's is what it holds decompressed.
+  TBlockTextReader reader(TBlockTextReader::kHeadSize, 0);
+  reader.Open(file_name);
+  return DetectEncodingOf(reader.Head());
 }
 
 TSourceEncoding ChooseSourceEncoding(const std::string& named, std::string_view head) {

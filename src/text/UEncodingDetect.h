@@ -13,10 +13,14 @@ bool IsAutoDetect(std::string_view name);
 // "ucs2le" (FF FE), "ucs2be" (FE FF); empty without one.
 std::string_view ByteOrderMarkKeyOf(std::string_view head);
 
-// The display name of the encoding that the file's first bytes announce:
+// The display name of the encoding that a text's first bytes announce:
 // "UTF-8BOM", "UCS-2LE (Unicode Little Endian)", "UCS-2BE (Unicode Big
-// Endian)", or "UTF-8" for anything else (an empty file included). Raises
-// EFOpenError when the file cannot be opened, EReadError when reading fails.
+// Endian)", or "UTF-8" for anything else (an empty text included).
+std::string DetectEncodingOf(std::string_view head);
+// DetectEncodingOf the file's text: its first bytes, or for a gzip or zstd
+// file its first bytes decompressed. Raises what opening it for reading
+// raises (TBlockTextReader::Open): EFOpenError when the file cannot be
+// opened, EReadError when reading fails.
 std::string DetectFileEncoding(const std::string& file_name);
 
 // The encoding a source is read and its pieces written in.

@@ -151,6 +151,14 @@ std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key)
   return {};
 }
 
+bool IsKnownEncodingName(std::string_view name) {
+  if (!KeyOfEncodingAlias(name, {}).empty()) return true;
+  const std::string key = NormalizeEncodingName(name);
+  for (const TEncodingName& known : EncodingNames())
+    if (known.Key == key) return true;
+  return !IconvCharsetOf(key).empty();
+}
+
 TDecoderKind DecoderFor(std::string_view name) {
   std::string key = NormalizeEncodingName(name);
   if (key == "ucs2be") return TDecoderKind::Utf16BE;

@@ -40,6 +40,11 @@ std::span<const TEncodingAlias> EncodingAliases();
 // byte-order mark: "ucs2be" for "ucs2be", "ucs2le" for anything else.
 std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key);
 
+// True when Name names an encoding the program can read: a display name or
+// key of the table, an alias, or a name the conversion knows besides them
+// ("KOI8-R"). The empty name and "Auto Detect" are no encoding's.
+bool IsKnownEncodingName(std::string_view name);
+
 enum class TDecoderKind { Utf8, Utf16BE, Utf16LE, Locale };
 // The decoder kind the reader uses for a name (normalised first). Code pages
 // and unknown names read with the UTF-8 kind and are converted from there.

@@ -12,6 +12,9 @@
 class TFileStorage : public TSourceStorage {
  public:
   bool Holds(uint64_t count) const override { return count <= static_cast<uint64_t>(FileSize_ - Start_); }
+  // Bytes are taken when they enter the window.
+  int64_t BytesTaken() const override { return Start_ + static_cast<int64_t>(Size_); }
+  int64_t BytesInAll() const override { return FileSize_; }
 
  protected:
   TFileStorage(TFileStream file, int64_t file_size) : File_(std::move(file)), FileSize_(file_size) {}

@@ -32,9 +32,15 @@ class TSourceStorage {
   // the window.
   virtual void Advance(size_t count) = 0;
   // Adds the source's next Count bytes to the window's end, fewer only where
-  // the source ends. Raises EReadError when the source delivers fewer bytes
-  // than it promised (a file that shrank since it was opened).
+  // the source ends, or for a stream where no more have come yet (at least
+  // one then). Raises EReadError when the source delivers fewer bytes than
+  // it promised (a file that shrank since it was opened).
   virtual void Extend(size_t count) = 0;
+  // For progress reports: the bytes taken from the file or pipe underneath
+  // so far (compressed bytes for a source decompressed as it is read), and
+  // how many it holds in all (-1 when it cannot tell).
+  virtual int64_t BytesTaken() const = 0;
+  virtual int64_t BytesInAll() const = 0;
   // The mapping whose Faulted tells that bytes of the window vanished from
   // the source since they were taken in, and that the window holds zeros in
   // their place (a mapped file truncated meanwhile); null for a storage

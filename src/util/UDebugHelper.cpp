@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "util/UPathUtils.h"
+#include "util/UTextUtils.h"
 
 namespace {
 std::string ProgramPath;
@@ -80,6 +81,8 @@ std::string TDebugHelper::GetAppConfigFolder(const std::string& app_name) {
   if (cmd != std::string::npos) name.replace(cmd, app_name.size() + 3, app_name);
   size_t suffix = name.find(app_name + "_");
   if (suffix != std::string::npos) name.resize(suffix + app_name.size());
+  // The front door's program is named in lower case, as commands are.
+  if (SameTextAscii(name, app_name)) name = app_name;
   return base + name + "/";
 }
 

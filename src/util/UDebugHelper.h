@@ -12,7 +12,8 @@ class TDebugHelper {
   static std::string GetLinuxVersion();
   // $XDG_CONFIG_HOME/ or $HOME/.config/, then the program file's name without
   // extension, "<AppName>Cmd" and any "<AppName>_..." suffix reduced to
-  // AppName, ending with "/". The folder is not created.
+  // AppName and AppName in any letter case spelled as AppName, ending with
+  // "/". The folder is not created.
   static std::string GetAppConfigFolder(const std::string& app_name);
   // Free physical memory in bytes (sysinfo's freeram).
   static int64_t GetFreeMemory();

@@ -33,6 +33,21 @@ std::string LogFileTimestamp() { return LocalTimestamp("%04d-%02d-%02d %02d.%02d
 
 std::string MemoryLogTimestamp() { return LocalTimestamp("%04d-%02d-%02d %02d:%02d:%02d:%03d"); }
 
+std::string FormatDuration(double milliseconds) {
+  const double seconds = milliseconds < 0 ? 0 : milliseconds / 1000.0;
+  char buffer[64];
+  if (seconds < 59.95) {
+    std::snprintf(buffer, sizeof(buffer), seconds < 9.995 ? "%.2f s" : "%.1f s", seconds);
+    return buffer;
+  }
+  const long long whole = std::llround(seconds);
+  if (whole < 3600)
+    std::snprintf(buffer, sizeof(buffer), "%lld:%02lld", whole / 60, whole % 60);
+  else
+    std::snprintf(buffer, sizeof(buffer), "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
+  return buffer;
+}
+
 std::string FormatElapsedTime(double milliseconds, bool with_milliseconds) {
   double rest = milliseconds;
   long long hours = 0, minutes = 0;

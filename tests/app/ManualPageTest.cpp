@@ -1,6 +1,6 @@
-// Keeps the manual page in step with the program: its encoding table and its
-// lists of task-file keys must be the program's own, and it must format
-// without warnings.
+// Keeps the manual pages in step with the programs: QuillmereCmd's encoding
+// table and lists of task-file keys, and quillmere's options, must be the
+// programs' own, and both pages must format without warnings.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,14 +8,15 @@
 #include <set>
 #include <sstream>
 
+#include "app/USplitOptions.h"
 #include "support/TestSupport.h"
 #include "tasks/UBatchFileSplitSession.h"
 #include "tasks/UFileSplitSession.h"
 #include "tasks/USessionSupport.h"
 #include "text/UEncodings.h"
 
-#ifndef QUILLMERE_MANUAL_PAGE
-#error "QUILLMERE_MANUAL_PAGE must name the manual page source"
+#if !defined(QUILLMERE_MANUAL_PAGE) || !defined(QUILLMERE_TOOL_MANUAL_PAGE)
+#error "QUILLMERE_MANUAL_PAGE and QUILLMERE_TOOL_MANUAL_PAGE must name the manual page sources"
 #endif
 
 namespace {
@@ -161,12 +162,24 @@ TEST(ManualPage, EncodingTableIsTheProgramsTable) {
 
 TEST(ManualPage, FormatsWithoutWarnings) {
   if (std::system("command -v groff >/dev/null 2>&1") != 0) GTEST_SKIP() << "groff is not installed";
-  std::string command = std::string("groff -man -ww -z '") + QUILLMERE_MANUAL_PAGE + "' 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  EXPECT_EQ(pclose(pipe), 0);
-  EXPECT_EQ(output, "");
+  for (const char* page : {QUILLMERE_MANUAL_PAGE, QUILLMERE_TOOL_MANUAL_PAGE}) {
+    std::string command = std::string("groff -man -ww -z '") + page + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << page;
+    EXPECT_EQ(output, "") << page;
+  }
+}
+
+// quillmere's page documents each option the program takes, in its order,
+// as ".TP" entries under OPTIONS.
+TEST(ManualPage, QuillmereOptionsAreTheProgramsOptions) {
+  const std::vector<std::string> lines = Lines(ReadFile(QUILLMERE_TOOL_MANUAL_PAGE));
+  std::vector<std::string> documented;
+  for (size_t i = Find(lines, ".SH OPTIONS") + 1; i + 1 < lines.size() && !lines[i].starts_with(".SH "); ++i)
+    if (lines[i] == ".TP") documented.push_back(PlainText(lines[i + 1]));
+  EXPECT_EQ(documented, TSplitOptions::OptionForms());
 }

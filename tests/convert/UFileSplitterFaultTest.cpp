@@ -16,6 +16,7 @@
 #include "support/Sandbox.h"
 #include "support/TestSupport.h"
 #include "tasks/UFileSplitSession.h"
+#include "util/UStopSignal.h"
 
 namespace {
 
@@ -154,6 +155,34 @@ TEST_F(SplitterFault, LinesLongerThanABlockAreSplitWhole) {
         ASSERT_EQ(log.size(), 3u);
         EXPECT_TRUE(NothingLost(Source(), Dir / "out", rule.shape, SummaryOf(log)));
       }
+    }
+  }
+}
+
+// A stop signal ends the split between records: every record counted as
+// converted is in its piece, whole, whatever was pending when it came.
+TEST_F(SplitterFault, StopSignalKeepsEveryRecordCountedInWholePieces) {
+  const std::string text = NumberedLines(300);
+  WriteFile(Source(), text);
+  for (int64_t flush : {int64_t{0}, int64_t{100}}) {
+    for (const TRule& rule : kRules) {
+      SCOPED_TRACE(std::string(rule.name) + ", flush " + std::to_string(flush));
+      Sizes = {.ReaderBlockSize = 64, .ReaderMemoryLimit = 0, .FlushThreshold = flush};
+      THookedOutputer outputer;
+      outputer.AfterRecord = 150;
+      outputer.Action = [] { StopSignal = SIGTERM; };
+      bool ok = false;
+      auto log = Execute(rule, outputer, &ok);
+      StopSignal = 0;
+      EXPECT_TRUE(ok);
+      const TSummary summary = SummaryOf(log);
+      ASSERT_TRUE(summary.Found);
+      EXPECT_EQ(summary.Converted, 150);
+      int64_t held = 0;
+      EXPECT_TRUE(OnlySourceLines(Source(), Dir / "out", rule.shape, &held));
+      // Separator lines are records that reach no piece.
+      const int64_t separators = rule.shape.HasSeparator ? 150 / 9 : 0;
+      EXPECT_EQ(held, 150 - separators);
     }
   }
 }

@@ -131,6 +131,25 @@ TEST(IterativeConverter, StopBeforeBeginIsForgottenStopOrEndDuringLoopEndsIt) {
   EXPECT_EQ(e.Status().Total, 3);  // corrected: an estimate
 }
 
+// A handler can only set StopSignal; the loop takes it up before the next
+// record, as a stop request that no new run forgets.
+TEST(IterativeConverter, StopSignalEndsTheLoopBeforeTheNextRecord) {
+  TTestConverter c;
+  c.Count = 10;
+  c.Total = 10;
+  c.OnRecord = [](int64_t n) {
+    if (n == 4) StopSignal = SIGTERM;
+  };
+  c.Run();
+  EXPECT_EQ(c.Fetched, 4);
+  EXPECT_TRUE(c.Stopped());
+  c.OnRecord = nullptr;
+  c.Fetched = 0;
+  c.Run();
+  EXPECT_EQ(c.Fetched, 0);
+  StopSignal = 0;
+}
+
 TEST(IterativeConverter, ErrorLimitStopsAfterTheFailureBeyondIt) {
   TTestConverter c;
   c.Count = 20;

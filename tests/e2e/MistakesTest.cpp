@@ -114,14 +114,15 @@ TEST_F(Mistakes, InvalidValuesFailBeforeAnythingIsTouchedAndUnknownKeysWarn) {
   EXPECT_EQ(LastResult.Text, "Result: failed, 0 files, 0 pieces, 0 records.");
 }
 
+// gzip and zstd sources are read decompressed; the other formats fail.
 TEST_F(Mistakes, CompressedSourceFailsBeforeAnythingIsTouched) {
   WriteFile(Work("out/1.csv"), "earlier piece");
-  WriteFile(Work("orders.csv.gz"), std::string("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03\n\x0A\x01", 13));
-  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("orders.csv.gz"), "DestFolder=" + Work("out"),
+  WriteFile(Work("orders.csv.xz"), std::string("\xFD\x37\x7A\x58\x5A\x00\x00\x04\xE6\xD6\xB4\x46", 12));
+  auto log = RunTask(WriteTask("job.sft", {"SourceFile=" + Work("orders.csv.xz"), "DestFolder=" + Work("out"),
                                            "SplitByType=Lines", "MaxLines=2"}));
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[2].Text,
-            "The source \"" + Work("orders.csv.gz") + "\" is compressed (gzip): it cannot be split as text.");
+            "The source \"" + Work("orders.csv.xz") + "\" is compressed (xz): it cannot be split as text.");
   EXPECT_EQ(FilesIn(Work("out")), (TPieces{{"1.csv", "earlier piece"}}));
   EXPECT_EQ(LastResult.Text, "Result: failed, 0 pieces, 0 records.");
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ struct TRunLimits {
   int64_t KillAfterMicroseconds = -1;
 };
 
+// In a child process: changes to Cwd and executes Program with Arguments
+// and Env as the whole environment; exits with 126 or 127 when it cannot.
+[[noreturn]] void ExecProgram(const std::string& program, const std::vector<std::string>& arguments,
+                              const std::string& cwd, const std::map<std::string, std::string>& env);
+
 // Runs Program with Arguments in Cwd; Env replaces the environment entirely.
+// Standard input is /dev/null, or a pipe that Input is written into (and
+// then closed) while the program runs.
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& cwd,
-                          const std::map<std::string, std::string>& env, const TRunLimits& limits = {});
+                          const std::map<std::string, std::string>& env, const TRunLimits& limits = {},
+                          const std::optional<std::string>& input = std::nullopt);

@@ -7,6 +7,7 @@
 #include "log/ULog.h"
 #include "log/ULogAppender.h"
 #include "log/ULogger.h"
+#include "support/Compression.h"
 #include "support/TestSupport.h"
 #include "text/UBlockTextReader.h"
 #include "text/UEncodingConverter.h"
@@ -506,4 +507,54 @@ TEST(BlockTextReader, TellsEachLineEndAsTheSourceHasIt) {
       }
     }
   }
+}
+
+// A gzip or zstd file reads as the text it holds, in any block size, and
+// detection looks at that text.
+TEST(BlockTextReader, CompressedSourcesReadAsTheTextTheyHold) {
+  TTempDir dir;
+  std::mt19937 rng(20261211);
+  const std::vector<std::string> tokens = {"a", "xyz", "ü", "€", "中文", " ", "\"q\""};
+  for (const std::string key : {"utf8", "ucs2le"}) {
+    for (int round = 0; round < 5; ++round) {
+      std::string bytes = RandomSource(rng, tokens, key);
+      if (key == "ucs2le") bytes.insert(0, "\xFF\xFE");
+      WriteFile(dir / "plain.txt", bytes);
+      WriteFile(dir / "text.gz", Gzip(bytes));
+      WriteFile(dir / "text.zst", Zstd(bytes));
+      const TLines expected = ReadFileLines(dir / "plain.txt", "", 1 << 20, 1 << 20);
+      for (const char* name : {"text.gz", "text.zst"}) {
+        for (int64_t block : {1, 3, 64, 1 << 20}) {
+          TBlockTextReader reader(block, 1 << 20);
+          reader.Open(dir / name);
+          EXPECT_TRUE(reader.ReadsStream());
+          EXPECT_EQ(reader.Decompresses(), std::string(name).ends_with(".gz") ? "gzip" : "zstd");
+          EXPECT_EQ(reader.Head(), bytes.substr(0, TBlockTextReader::kHeadSize));
+          EXPECT_EQ(reader.BytesInAll(), static_cast<int64_t>(ReadFile(dir / name).size()));
+          reader.SetEncodingName("Auto Detect");
+          EXPECT_EQ(reader.EncodingKey(), key == "utf8" ? "utf8" : "ucs2le");
+          ASSERT_EQ(ReadAll(reader), expected) << name << ", " << key << ", round " << round << ", block " << block;
+        }
+      }
+    }
+  }
+}
+
+TEST(BlockTextReader, CompressedSourcesItCannotReadFailAtOpenAndCutOnesAtTheCut) {
+  TTempDir dir;
+  WriteFile(dir / "a.xz", std::string("\xFD\x37\x7A\x58\x5A\x00\x00\x04", 8));
+  TBlockTextReader reader(16, 0);
+  try {
+    reader.Open(dir / "a.xz");
+    FAIL() << "opened";
+  } catch (const EQuillmereError& error) {
+    EXPECT_EQ(error.what(), "The source \"" + (dir / "a.xz") + "\" is compressed (xz): it cannot be split as text.");
+  }
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
+  const std::string packed = Gzip(text);
+  WriteFile(dir / "cut.gz", packed.substr(0, packed.size() / 2));
+  reader.Open(dir / "cut.gz");
+  reader.SetEncodingName("UTF-8");
+  EXPECT_THROW(while (reader.HasNext()) reader.Next(), EReadError);
 }

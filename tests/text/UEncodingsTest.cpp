@@ -122,3 +122,15 @@ TEST(EncodingAliases, NameKeysOfTheTableInAnySpelling) {
   EXPECT_EQ(KeyOfEncodingAlias("UTF-16", "utf8bom"), "ucs2le");
   EXPECT_EQ(KeyOfEncodingAlias("UTF-16LE", "ucs2be"), "ucs2le");
 }
+
+// The names a task may give without being split as bytes.
+TEST(IsKnownEncodingName, TableNamesKeysAliasesAndConverterNames) {
+  for (const TEncodingName& name : EncodingNames()) {
+    EXPECT_TRUE(IsKnownEncodingName(name.Key)) << name.Key;
+    EXPECT_TRUE(IsKnownEncodingName(name.DisplayName)) << name.DisplayName;
+  }
+  for (const char* name : {"windows-1251", "Shift_JIS", "UTF-16", "KOI8-R", "utf-8"})
+    EXPECT_TRUE(IsKnownEncodingName(name)) << name;
+  for (const char* name : {"", "Auto Detect", "utf9", "windows-1259", "cp1251x"})
+    EXPECT_FALSE(IsKnownEncodingName(name)) << name;
+}

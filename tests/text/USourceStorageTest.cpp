@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "support/Compression.h"
 #include "support/TestSupport.h"
 #include "text/UMappedStorage.h"
 #include "text/UMemoryStorage.h"
 #include "text/UReadStorage.h"
+#include "text/UStreamStorage.h"
 #include "util/UErrors.h"
 
 namespace {
@@ -82,4 +85,62 @@ TEST(SourceStorage, AFileThatShrinksFailsTheReadUnlessCopiedBefore) {
       EXPECT_TRUE(storage->AtEnd());
     }
   }
+}
+
+// A stream that hands out its bytes in reads of any size: the window slides
+// over them exactly, and where the stream ends is known only once a read
+// found it, yet Holds answers exactly for the bytes just past the window.
+TEST(StreamStorage, WindowsSlideOverTheStreamsBytes) {
+  std::mt19937 rng(20261210);
+  std::string content;
+  while (content.size() < (3u << 20)) content += static_cast<char>('a' + rng() % 26);
+  for (size_t chunk : {size_t{1} << 20, size_t{4093}, size_t{7}}) {
+    for (size_t length : {size_t{0}, size_t{5}, content.size()}) {
+      SCOPED_TRACE("chunk " + std::to_string(chunk) + ", length " + std::to_string(length));
+      const std::string text = content.substr(0, length);
+      TStreamStorage storage(std::make_unique<TMemorySource>(text, chunk), -1);
+      // Read ahead at once: the stream's first bytes.
+      EXPECT_TRUE(storage.Ahead().starts_with(text.substr(0, TStreamStorage::kLookAhead)));
+      EXPECT_GE(storage.Ahead().size(), std::min(text.size(), TStreamStorage::kLookAhead));
+      EXPECT_EQ(storage.BytesInAll(), -1);
+      std::string taken;
+      while (!storage.AtEnd()) {
+        storage.Extend(rng() % 4 == 0 ? rng() % (1u << 20) : rng() % 5000);
+        ASSERT_EQ(std::string(storage.Data(), storage.Size()), text.substr(taken.size(), storage.Size()));
+        const size_t left = text.size() - taken.size() - storage.Size();
+        for (uint64_t past = 0; past <= 2; ++past)
+          ASSERT_EQ(storage.Holds(storage.Size() + past), past <= left) << past;
+        const size_t drop = storage.Size() == 0 ? 0 : rng() % (storage.Size() + 1);
+        taken.append(storage.Data(), drop);
+        storage.Advance(drop);
+      }
+      taken.append(storage.Data(), storage.Size());
+      EXPECT_TRUE(taken == text);
+      EXPECT_EQ(storage.BytesTaken(), static_cast<int64_t>(text.size()));
+      EXPECT_EQ(storage.Guard(), nullptr);
+    }
+  }
+}
+
+TEST(StreamStorage, AFailingStreamFailsTheRead) {
+  class TFailing final : public TByteSource {
+   public:
+    size_t Read(char* data, size_t size) override {
+      if (Given_ >= 100) throw EReadError("The gzip data of the source is corrupt (invalid block type).");
+      const size_t n = std::min<size_t>(size, 10);
+      std::fill(data, data + n, 'x');
+      Given_ += n;
+      return n;
+    }
+    int64_t BytesConsumed() const override { return static_cast<int64_t>(Given_); }
+
+   private:
+    size_t Given_ = 0;
+  };
+  // What has come is handed out, a read at a time; the failure comes with
+  // the read that meets it.
+  TStreamStorage storage(std::make_unique<TFailing>(), -1);
+  while (storage.Size() < 80) storage.Extend(1000);
+  EXPECT_LE(storage.Size(), 92u);
+  EXPECT_THROW(for (;;) storage.Extend(1000), EReadError);
 }

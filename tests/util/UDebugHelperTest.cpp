@@ -9,6 +9,7 @@ TEST(AppConfigFolder, FollowsEnvironmentAndProgramName) {
     const char *xdg, *home, *program, *folder;
   } cases[] = {
       {"/cfg", "/home/ann", "/usr/bin/Quillmere", "/cfg/Quillmere/"},
+      {"/cfg", "/home/ann", "/usr/bin/quillmere", "/cfg/Quillmere/"},
       {"/cfg/", "/home/ann", "/x/QuillmereCmd", "/cfg/Quillmere/"},
       {nullptr, "/home/ann", "/x/QuillmereCmd", "/home/ann/.config/Quillmere/"},
       {"", "/home/ann_b", "/x/Quillmere_x64", "/home/ann_b/.config/Quillmere/"},

@@ -18,6 +18,14 @@ TEST(FormatElapsedTime, RoundsWithoutCarrying) {
   for (const Case& c : cases) EXPECT_EQ(FormatElapsedTime(c.ms, c.with_ms), c.text) << c.ms;
 }
 
+TEST(FormatDuration, ShortInSecondsLongerInMinutesAndHours) {
+  const std::pair<double, const char*> cases[] = {
+      {0, "0.00 s"},   {424, "0.42 s"},  {9994, "9.99 s"},   {9996, "10.0 s"},     {59940, "59.9 s"},
+      {59960, "1:00"}, {125000, "2:05"}, {3599400, "59:59"}, {3725000, "1:02:05"}, {-5, "0.00 s"},
+  };
+  for (const auto& [ms, text] : cases) EXPECT_EQ(FormatDuration(ms), text) << ms;
+}
+
 TEST(Timestamps, HaveTheirFixedForms) {
   EXPECT_TRUE(std::regex_match(LogFileTimestamp(), std::regex(R"(\d{4}-\d\d-\d\d \d\d\.\d\d\.\d\d\.\d{3})")));
   EXPECT_TRUE(std::regex_match(MemoryLogTimestamp(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3})")));
