@@ -10,9 +10,7 @@ TCompressingSink::TCompressingSink(std::unique_ptr<TPieceWriter::TSink> piece, T
       Compressor_(compressor),
       Shown_(std::move(shown)),
       Checksums_(checksums),
-      HashWhole_(checksums) {
-  Compressor_.Reset();
-}
+      HashWhole_(checksums) {}
 
 void TCompressingSink::Write(std::string_view bytes, size_t whole) {
   // Taken as the cut-back point only once the whole write succeeded: a
@@ -32,6 +30,10 @@ void TCompressingSink::Write(std::string_view bytes, size_t whole) {
 }
 
 void TCompressingSink::Feed(std::string_view bytes, TCompressor::TFlush flush) {
+  // Begun here, not when the sink is made: the piece before may still be
+  // ending its own stream then.
+  if (!StreamOpen_) Compressor_.Reset();
+  StreamOpen_ = true;
   Given_ += static_cast<int64_t>(bytes.size());
   for (bool done = false;;) {
     bytes.remove_prefix(Compressor_.Compress(bytes, flush, done));
@@ -80,7 +82,7 @@ void TCompressingSink::CutBack(int64_t size) {
     }
   }
   // Anything written from here on begins a stream of its own.
-  Compressor_.Reset();
+  StreamOpen_ = false;
   Given_ = Sync_.Given;
   Sync_ = {.Given = Given_, .Stored = Stored_};
 }

@@ -25,8 +25,8 @@
 
 class TCompressingSink final : public TPieceWriter::TSink {
  public:
-  // Compresses into Piece with Compressor, which it resets and which must
-  // outlive it (pieces use it in turn). With Checksums it works out the
+  // Compresses into Piece with Compressor, which must outlive it (pieces
+  // use it in turn; each resets it when it begins its stream). With Checksums it works out the
   // SHA-256 of what Piece stores. Shown names the piece in messages.
   TCompressingSink(std::unique_ptr<TPieceWriter::TSink> piece, TCompressor& compressor, bool checksums,
                    std::string shown);
@@ -66,6 +66,7 @@ class TCompressingSink final : public TPieceWriter::TSink {
   int64_t Stored_ = 0;       // bytes of compressed data in the piece, an ending after them left out
   size_t EndingStored_ = 0;  // bytes of an ending after Stored_, to be written over
   bool Broken_ = false;      // the piece can no longer end whole
+  bool StreamOpen_ = false;  // the compressor holds this piece's stream
   bool Checksums_;           // Hash_ is worked out
   bool HashWhole_;           // Hash_ is of all the piece holds: with Checksums_, no cut-back yet
   TSha256 Hash_;             // of the piece's bytes up to Stored_
