@@ -76,7 +76,12 @@ void TPieceWriter::Start(const TFormat& format, THooks hooks) {
   LineEndSize_ = static_cast<int64_t>(end.size());
   Hooks_ = std::move(hooks);
   Taken_.clear();
-  Compressor_ = format.Compress == cmNone ? nullptr : MakeCompressor(format.Compress, format.CompressLevel);
+  // A batch's files are split one after another by one writer: they share
+  // the compressor, whose state takes a while to allocate at high levels.
+  if (format.Compress != CompressedAs_ || format.CompressLevel != CompressLevel_)
+    Compressor_ = format.Compress == cmNone ? nullptr : MakeCompressor(format.Compress, format.CompressLevel);
+  CompressedAs_ = format.Compress;
+  CompressLevel_ = format.CompressLevel;
 }
 
 void TPieceWriter::Open(const std::string& path, std::string_view byte_order_mark) {

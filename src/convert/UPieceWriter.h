@@ -327,27 +327,31 @@ class TPieceWriter {
   // ends handed in, a CR that no LF follows in the pending text.
   bool EndsLine(size_t at) const;
 
-  std::unique_ptr<TCompressor> Compressor_;  // with TFormat::Compress: for each piece in turn
-  std::unique_ptr<TSink> Sink_;              // the open piece; null when none is
-  std::string PiecePath_;                    // of the open piece, as opened
-  int64_t PieceBytes_ = 0;                   // written to the open piece; 0 without one
-  int64_t PieceWholeBytes_ = 0;              // of those, the bytes up to the last record end
-  int64_t PieceFirstRecord_ = 0;             // Written_ when the open piece was opened
-  TSha256 Hash_;                             // of the open piece's bytes, with Checksums_
-  bool HashWhole_ = false;                   // Hash_ is of all the piece holds: no cut-back since it opened
-  TLargeBlock Pending_;                      // a plain buffer, so that appending a line is two copies
-  size_t Capacity_ = 0;                      // of Pending_; room for a line's LineEnd_ store beyond the text
-  int64_t PendingBytes_ = 0;                 // the pending text, Pending_[0, PendingBytes_)
-  int64_t PendingWholeEnd_ = 0;              // with RecordsSpanLines_: where the last whole record pending ends
-  int64_t PendingRecords_ = 0;               // records begun in the pending text and not yet written whole
-  int64_t Written_ = 0;                      // records of the run written whole to their pieces
-  uint8_t Current_ = kCurrentNone;           // the current record; kCurrentPending: one of PendingRecords_
-  bool PendingMultiLine_ = false;            // a record of several lines is pending: not every line end ends one
-  bool RecordsSpanLines_ = false;            // CSV records: set by Start
-  bool KeepEnds_ = false;                    // every line end is handed in: set by Start
-  bool Checksums_ = false;                   // set by Start
-  bool RecordGoesOn_ = false;  // the current record goes on past its current line; only with RecordsSpanLines_
-  std::string_view InnerEnd_;  // the current line's own end, while RecordGoesOn_
+  // With TFormat::Compress: for each piece in turn, of this format and level.
+  std::unique_ptr<TCompressor> Compressor_;
+  TCompression CompressedAs_ = cmNone;
+  int CompressLevel_ = 0;
+
+  std::unique_ptr<TSink> Sink_;     // the open piece; null when none is
+  std::string PiecePath_;           // of the open piece, as opened
+  int64_t PieceBytes_ = 0;          // written to the open piece; 0 without one
+  int64_t PieceWholeBytes_ = 0;     // of those, the bytes up to the last record end
+  int64_t PieceFirstRecord_ = 0;    // Written_ when the open piece was opened
+  TSha256 Hash_;                    // of the open piece's bytes, with Checksums_
+  bool HashWhole_ = false;          // Hash_ is of all the piece holds: no cut-back since it opened
+  TLargeBlock Pending_;             // a plain buffer, so that appending a line is two copies
+  size_t Capacity_ = 0;             // of Pending_; room for a line's LineEnd_ store beyond the text
+  int64_t PendingBytes_ = 0;        // the pending text, Pending_[0, PendingBytes_)
+  int64_t PendingWholeEnd_ = 0;     // with RecordsSpanLines_: where the last whole record pending ends
+  int64_t PendingRecords_ = 0;      // records begun in the pending text and not yet written whole
+  int64_t Written_ = 0;             // records of the run written whole to their pieces
+  uint8_t Current_ = kCurrentNone;  // the current record; kCurrentPending: one of PendingRecords_
+  bool PendingMultiLine_ = false;   // a record of several lines is pending: not every line end ends one
+  bool RecordsSpanLines_ = false;   // CSV records: set by Start
+  bool KeepEnds_ = false;           // every line end is handed in: set by Start
+  bool Checksums_ = false;          // set by Start
+  bool RecordGoesOn_ = false;       // the current record goes on past its current line; only with RecordsSpanLines_
+  std::string_view InnerEnd_;       // the current line's own end, while RecordGoesOn_
   char LineEnd_[4] = {'\r', '\n', 0, 0};  // the record end in the output encoding, LineEndSize_ bytes of it
   int64_t LineEndSize_ = 2;               // 1 or 2, or 2 or 4 in UTF-16
   char Cr_[2] = {'\r', 0};                // the code units CR and LF in the output encoding
