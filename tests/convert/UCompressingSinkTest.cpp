@@ -11,7 +11,6 @@
 #include "support/MemoryPiece.h"
 #include "support/TestSupport.h"
 #include "util/UCompressor.h"
-#include "util/USha256.h"
 
 namespace {
 
@@ -76,43 +75,22 @@ TEST(CompressingSink, FailedWriteAtEveryByteLeavesACompleteStreamOfWholeLines) {
   }
 }
 
-// The size and SHA-256 told of are those of the compressed piece; a piece of
-// nothing is an empty stream, and one closed early holds its whole records.
-TEST(CompressingSink, TellsOfTheCompressedPieceAndEndsEveryPieceWhole) {
+// A piece closed with the head of a record written (a stop) ends whole
+// records, and the size told of is the compressed file's.
+TEST(CompressingSink, ClosedEarlyPieceHoldsItsWholeRecords) {
   for (const TFormat& format : kFormats) {
     SCOPED_TRACE(format.Name);
     const std::unique_ptr<TCompressor> compressor = MakeCompressor(format.Kind, format.Level);
-    std::vector<TPieceWriter::TClosedPiece> closed;
+    int64_t told = -1;
     TPieceWriter writer(16);
-    writer.Start({.Checksums = true},
-                 {.Closed = [&](const TPieceWriter::TClosedPiece& piece) { closed.push_back(piece); }});
-    TPiece pieces[3];
-    auto open = [&](TPiece& piece, std::string_view bom) {
-      writer.Open(std::make_unique<TCompressingSink>(std::make_unique<TMemorySink>(piece), *compressor, true, "p"),
-                  bom);
-    };
-    open(pieces[0], "\xEF\xBB\xBF");
-    writer.WriteText("head\r\n");
-    const std::vector<std::string> lines = SomeLines();
-    EXPECT_EQ(AppendAll(writer, lines), 0);
-    open(pieces[1], "");
-    open(pieces[2], "");
+    writer.Start({}, {.Closed = [&](const TPieceWriter::TClosedPiece& piece) { told = piece.Bytes; }});
+    TPiece piece;
+    writer.Open(std::make_unique<TCompressingSink>(std::make_unique<TMemorySink>(piece), *compressor, false, "p"), "");
     writer.AppendLine("ab");
     writer.AppendLine("cdefghijklmno");
     writer.FlushHead();  // the second line's head written: closing cuts it off
     writer.Close();
-
-    std::string expected = "\xEF\xBB\xBFhead\r\n";
-    for (const std::string& line : lines) expected += line + "\r\n";
-    const std::string texts[] = {expected, "", "ab\r\n"};
-    ASSERT_EQ(closed.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-      EXPECT_EQ(Decompressed(pieces[i].Bytes), texts[i]) << i;
-      EXPECT_EQ(closed[i].Bytes, static_cast<int64_t>(pieces[i].Bytes.size())) << i;
-    }
-    TSha256 sha;
-    sha.Update(pieces[0].Bytes.data(), pieces[0].Bytes.size());
-    EXPECT_EQ(closed[0].Sha256, sha.FinishHex());
-    EXPECT_EQ(closed[2].Sha256, "");  // cut back
+    EXPECT_EQ(Decompressed(piece.Bytes), "ab\r\n");
+    EXPECT_EQ(told, static_cast<int64_t>(piece.Bytes.size()));
   }
 }
