@@ -9,7 +9,8 @@ every case alternating with its reference, once untimed and then N times
 each (default 5), and prints one table: median wall time of ours and of the
 reference, their ratio, and our peak resident memory. Every run starts by
 removing the previous run's output, for both commands alike. The reference
-is GNU split, csplit or dd, or for "quoted" our own program without
+is GNU split, csplit or dd, a shell pipeline (for the compressed pieces,
+split --filter with gzip or zstd), or for "quoted" our own program without
 QuotedFields.
 
 --digest runs each case once with our program only (--bin picks another
@@ -21,6 +22,7 @@ import argparse
 import hashlib
 import os
 import resource
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -89,6 +91,14 @@ CASES["quoted"] = ({"SplitByType": "Lines", "MaxLines": "100000", "SourceEncodin
                    "data.csv", {"QuotedFields": "0"}, 1.1)
 CASES["long-line-2g"] = ({"SplitByType": "Lines", "MaxLines": "1", "SourceEncoding": "UTF-8"}, "long/long2g.txt",
                          ["split", "-l", "1", "{src}", "{out}/x"], 1.0)
+# Pieces compressed as they are written, against split handing each piece
+# to the compressor at the same level. A reference given as text is a
+# shell pipeline.
+for _format, _level, _tool, _suffix in (("gzip", "6", "gzip -6", "gz"), ("zstd", "3", "zstd -3 -q -c", "zst")):
+    CASES["lines-" + _format] = (
+        {"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": "UTF-8", "Compress": _format,
+         "CompressLevel": _level}, "data.csv",
+        "split -l 100000 --filter='%s > $FILE.%s' {src} {out}/x" % (_tool, _suffix), 1.0)
 
 # What users split besides 1 GiB files: the same kinds of work on sources of
 # about 20 MiB and 200 MiB, and short lines and a log at every size. Their
@@ -267,6 +277,8 @@ def run_cases(args, names, data_root):
         ours_cmd = our_command(args.bin, WORK, name, src, ours_out, settings)
         if isinstance(ref, dict):
             ref_cmd = our_command(args.bin, WORK, name + "-ref", src, ref_out, dict(settings, **ref))
+        elif isinstance(ref, str):
+            ref_cmd = ["sh", "-c", ref.format(src=shlex.quote(src), out=shlex.quote(ref_out))]
         else:
             ref_cmd = [a.format(src=src, out=ref_out) for a in ref]
         if args.digest:
