@@ -9,7 +9,8 @@ every case alternating with its reference, once untimed and then N times
 each (default 5), and prints one table: median wall time of ours and of the
 reference, their ratio, and our peak resident memory. Every run starts by
 removing the previous run's output, for both commands alike. The reference
-is GNU split, csplit or dd, or for "quoted" our own program without
+is GNU split, csplit or dd, a shell pipeline (for the compressed pieces,
+split --filter with gzip or zstd), or for "quoted" our own program without
 QuotedFields.
 
 --digest runs each case once with our program only (--bin picks another
@@ -21,6 +22,7 @@ import argparse
 import hashlib
 import os
 import resource
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -73,8 +75,7 @@ for name in ("ru-utf16", "ja-cp932"):
                                 "SourceEncoding": encoding}, "nonlatin/" + source,
                                ["split", "-l", "10000", "{src}", "{out}/x"], 1.0)
 # Pieces written in another encoding: against split alone on the same source,
-# and against converting with iconv first (a reference given as a string is
-# a shell pipeline).
+# and against converting with iconv first.
 CONVERSIONS = {
     "ru-cp1251-to-utf8": ("ru-cp1251", "UTF-8", "CP1251", "UTF-8"),
     "ru-utf16-to-utf8": ("ru-utf16", "UTF-8", "UCS-2LE", "UTF-8"),
@@ -105,6 +106,14 @@ CASES["quoted"] = ({"SplitByType": "Lines", "MaxLines": "100000", "SourceEncodin
                    "data.csv", {"QuotedFields": "0"}, 1.1)
 CASES["long-line-2g"] = ({"SplitByType": "Lines", "MaxLines": "1", "SourceEncoding": "UTF-8"}, "long/long2g.txt",
                          ["split", "-l", "1", "{src}", "{out}/x"], 1.0)
+# Pieces compressed as they are written, against split handing each piece
+# to the compressor at the same level. A reference given as text is a
+# shell pipeline.
+for _format, _level, _tool, _suffix in (("gzip", "6", "gzip -6", "gz"), ("zstd", "3", "zstd -3 -q -c", "zst")):
+    CASES["lines-" + _format] = (
+        {"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": "UTF-8", "Compress": _format,
+         "CompressLevel": _level}, "data.csv",
+        "split -l 100000 --filter='%s > $FILE.%s' {src} {out}/x" % (_tool, _suffix), 1.0)
 
 # What users split besides 1 GiB files: the same kinds of work on sources of
 # about 20 MiB and 200 MiB, and short lines and a log at every size. Their
@@ -199,13 +208,6 @@ def our_command(binary, work, name, src, out, settings):
     return [binary, "task=" + task, "logfile=" + os.path.join(work, "bench.log")]
 
 
-def reference_command(ref, src, out):
-    """A reference's command line: a list of arguments, or a string run by sh."""
-    if isinstance(ref, str):
-        return ["sh", "-c", ref.format(src=src, out=out)]
-    return [a.format(src=src, out=out) for a in ref]
-
-
 def piece_digests(case, folder):
     """'case piece sha256' for every piece, in piece order."""
     lines = []
@@ -290,8 +292,10 @@ def run_cases(args, names, data_root):
         ours_cmd = our_command(args.bin, WORK, name, src, ours_out, settings)
         if isinstance(ref, dict):
             ref_cmd = our_command(args.bin, WORK, name + "-ref", src, ref_out, dict(settings, **ref))
+        elif isinstance(ref, str):
+            ref_cmd = ["sh", "-c", ref.format(src=shlex.quote(src), out=shlex.quote(ref_out))]
         else:
-            ref_cmd = reference_command(ref, src, ref_out)
+            ref_cmd = [a.format(src=src, out=ref_out) for a in ref]
         if args.digest:
             fresh(ours_out)
             timed(ours_cmd)
@@ -309,7 +313,7 @@ def run_cases(args, names, data_root):
             run_ours, run_ref = ours_cmd, ref_cmd
             if own_folders:
                 run_ours = our_command(args.bin, WORK, name, src, "%s-%d" % (ours_out, run), settings)
-                run_ref = reference_command(ref, src, "%s-%d" % (ref_out, run))
+                run_ref = [a.format(src=src, out="%s-%d" % (ref_out, run)) for a in ref]
                 fresh("%s-%d" % (ours_out, run))
             else:
                 fresh(ours_out)

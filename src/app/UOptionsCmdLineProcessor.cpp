@@ -161,6 +161,8 @@ void TOptionsCmdLineProcessor::PrepareRun() {
   if (Options_.Sets("IgnoreCase") && !IsSymbolRule(Options_.Rule))
     throw EUsageError(
         "The option \"--ignore-case\" works only with \"--separator\", \"--start-with\" or \"--end-with\".");
+  if (Options_.Sets("CompressLevel") && !Options_.Sets("Compress"))
+    throw EUsageError("The option \"--compress-level\" works only with \"--compress\".");
   const bool from_input = source == kStandardInputName;
   const bool folder = !from_input && DirectoryExists(source);
   if (!folder && (Options_.MaskGiven || Options_.Recursive))

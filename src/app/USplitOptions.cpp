@@ -83,6 +83,10 @@ constexpr TOptionRow kOptions[] = {
      [](TSplitOptions& o, const std::string& v) { SetKey(o, "--line-end", "LineEnd", v); }},
     {0, "manifest", "", "when the split succeeds, write _manifest.tsv last: each piece, its records, bytes and SHA-256",
      [](TSplitOptions& o, const std::string&) { SetKey(o, "--manifest", "Manifest", "1"); }},
+    {0, "compress", "FORMAT", "compress each piece as it is written, gzip or zstd, its name then ending in .gz or .zst",
+     [](TSplitOptions& o, const std::string& v) { SetKey(o, "--compress", "Compress", v); }},
+    {0, "compress-level", "N", "the compression level: 1 to 9 for gzip (default 6), 1 to 19 for zstd (default 3)",
+     [](TSplitOptions& o, const std::string& v) { SetKey(o, "--compress-level", "CompressLevel", v); }},
     {0, "mask", "GLOB", "for a source folder: the names of the files to split (default *.*)",
      [](TSplitOptions& o, const std::string& v) {
        o.Mask = v;

@@ -107,7 +107,7 @@ void TFileSplitter::InitSplit() {
   Reader_->Open(Session->SourceFile);
   const std::string_view named = PieceSourceName(Session->SourceFile, Reader_->Decompresses());
   Extension_ = FileExtension(named);
-  Names_ = TPieceName(Session->Settings.PieceName, named);
+  Names_ = TPieceName(Session->Settings.PieceName, named, CompressedSuffix(Session->Settings.Compress.Value()));
   const std::string head(Reader_->Head());
   ChooseEncoding(head);
   Reader_->SetEncodingName(SourceEncoding_);
@@ -133,6 +133,8 @@ void TFileSplitter::InitSplit() {
                  .KeepEnds = KeepEnds_,
                  .RecordsSpanLines = Quoted_,
                  .Checksums = manifest,
+                 .Compress = Session->Settings.Compress.Value(),
+                 .CompressLevel = Session->Settings.CompressionLevel(),
                  .Converter = Transcoder_.get()},
                 {.CheckSource = [this] { Reader_->CheckIntact(); },
                  .Lost = [this](int64_t n) { CountFailed(n); },
@@ -244,8 +246,14 @@ std::vector<std::string> TFileSplitter::PiecesToClear(const std::string& folder)
   std::vector<std::string> paths;
   for (const std::string& name : Listed_)
     if (IsFileEntry(JoinPath(folder, name))) paths.push_back(JoinPath(folder, name));
-  for (std::string& path : EarlierPieces(folder, Names_)) paths.push_back(std::move(path));
-  for (std::string& path : UnfinishedPieces(folder, Names_)) paths.push_back(std::move(path));
+  // The pieces of these names compressed or not: a split that changes its
+  // compression leaves no earlier pieces beside the new ones.
+  for (const TCompression format : {cmNone, cmGzip, cmZstd}) {
+    const TPieceName names(Session->Settings.PieceName, PieceSourceName(Session->SourceFile, Reader_->Decompresses()),
+                           CompressedSuffix(format));
+    for (std::string& path : EarlierPieces(folder, names)) paths.push_back(std::move(path));
+    for (std::string& path : UnfinishedPieces(folder, names)) paths.push_back(std::move(path));
+  }
   std::sort(paths.begin(), paths.end());
   paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
   return paths;

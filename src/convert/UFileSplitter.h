@@ -232,8 +232,9 @@ class TFileSplitter : public TIterativeConverter {
   void ReportCleared(int64_t count) const;
   void PrepareDestination();
   // What clearing deletes in Folder, sorted: the pieces an earlier manifest
-  // listed, the unbroken run of this split's piece names, and what
-  // interrupted runs left under temporary names.
+  // listed, the unbroken run of this split's piece names (and of each with
+  // ".gz" or ".zst" after it, or without, whatever this split's
+  // compression), and what interrupted runs left under temporary names.
   std::vector<std::string> PiecesToClear(const std::string& folder) const;
   // The path of the piece (or manifest) named Name: DestFolder, "/" unless
   // it ends with one, then Name.

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cerrno>
 
+#include "convert/UCompressingSink.h"
 #include "text/UTranscoder.h"
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
@@ -25,7 +26,7 @@ class TFileSink final : public TPieceWriter::TSink {
     // Never closed: what it holds is nobody's piece.
     if (File_.IsOpen()) ::unlink(Part_.c_str());
   }
-  void Write(std::string_view bytes) override { File_.WriteAll(bytes.data(), bytes.size()); }
+  void Write(std::string_view bytes, size_t) override { File_.WriteAll(bytes.data(), bytes.size()); }
   void CutBack(int64_t size) override { Whole_ = Whole_ && File_.Truncate(size); }
   void Close() override {
     try {
@@ -77,6 +78,12 @@ void TPieceWriter::Start(const TFormat& format, THooks hooks) {
   Hooks_ = std::move(hooks);
   Converter_ = format.Converter;
   Taken_.clear();
+  // A batch's files are split one after another by one writer: they share
+  // the compressor, whose state takes a while to allocate at high levels.
+  if (format.Compress != CompressedAs_ || format.CompressLevel != CompressLevel_)
+    Compressor_ = format.Compress == cmNone ? nullptr : MakeCompressor(format.Compress, format.CompressLevel);
+  CompressedAs_ = format.Compress;
+  CompressLevel_ = format.CompressLevel;
 }
 
 void TPieceWriter::Open(const std::string& path, std::string_view byte_order_mark) {
@@ -85,6 +92,7 @@ void TPieceWriter::Open(const std::string& path, std::string_view byte_order_mar
   try {
     if (Taken_.contains(path)) throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(EISDIR));
     sink = std::make_unique<TFileSink>(path);
+    if (Compressor_) sink = std::make_unique<TCompressingSink>(std::move(sink), *Compressor_, Checksums_, path);
   } catch (const EQuillmereError&) {
     Fail();
     throw;
@@ -101,8 +109,9 @@ void TPieceWriter::Begin(std::unique_ptr<TSink> sink, std::string_view byte_orde
   Sink_ = std::move(sink);
   PiecePath_ = path;
   PieceFirstRecord_ = Written_;
-  if (Checksums_) Hash_ = TSha256();
-  HashWhole_ = Checksums_;
+  // A compressing sink hashes what it stores itself.
+  HashWhole_ = Checksums_ && !Compressor_;
+  if (HashWhole_) Hash_ = TSha256();
   if (byte_order_mark.empty()) return;
   try {
     Put(byte_order_mark, byte_order_mark.size());
@@ -133,7 +142,10 @@ void TPieceWriter::Close() {
     Lose(records - (Current_ == kCurrentWritten ? 1 : 0));
     throw;
   }
-  if (Hooks_.Closed)
+  if (!Hooks_.Closed) return;
+  if (const std::optional<TSink::TStored> stored = sink->Stored())
+    Hooks_.Closed({.Path = PiecePath_, .Records = records, .Bytes = stored->Bytes, .Sha256 = stored->Sha256});
+  else
     Hooks_.Closed({.Path = PiecePath_,
                    .Records = records,
                    .Bytes = bytes,
@@ -241,7 +253,7 @@ void TPieceWriter::WriteThrough(std::string_view line, std::string_view end) {
 void TPieceWriter::Put(std::string_view bytes, size_t whole) {
   assert(Sink_ != nullptr && whole <= bytes.size());
   try {
-    Sink_->Write(bytes);
+    Sink_->Write(bytes, whole);
   } catch (const EQuillmereError&) {
     // A write that fails part way (a full disk) would leave a piece ending
     // inside a record that is counted as failed; the piece is cut back to

@@ -13,8 +13,9 @@
 //
 // Every byte of a piece goes through one sink, in one place (Put): the sink
 // writes a piece file under a temporary name and gives it its own when the
-// piece is closed whole; Put counts a piece's size and, when asked, its
-// SHA-256.
+// piece is closed whole, compressing the bytes first when the run asks for
+// it (TCompressingSink); Put counts a piece's size and, when asked, its
+// SHA-256 (the compressing sink counts and hashes what it stores).
 //
 // With a converter (TFormat::Converter), lines are handed in as the
 // source's bytes and converted into the output encoding as they are
@@ -27,11 +28,14 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 
 #include "text/UCodecBuffer.h"
+#include "util/UCompression.h"
+#include "util/UCompressor.h"
 #include "util/USha256.h"
 
 class TTranscoder;
@@ -45,10 +49,18 @@ class TPieceWriter {
     TSink(const TSink&) = delete;
     TSink& operator=(const TSink&) = delete;
     virtual ~TSink() = default;
+    // What a piece holds when a sink stores other bytes than it is given
+    // (it compresses them).
+    struct TStored {
+      int64_t Bytes = 0;
+      std::string Sha256;  // in hex; empty without checksums or after a cut-back
+    };
+
     // Appends all of Bytes or raises EInOutError naming the piece
     // (EOutOfRoom when there is no room for them); part of them may have
-    // landed.
-    virtual void Write(std::string_view bytes) = 0;
+    // landed. The first Whole of them end in a record end (or are a
+    // byte-order mark): the piece may be cut back to there later.
+    virtual void Write(std::string_view bytes, size_t whole) = 0;
     // Cuts the piece back to its first Size bytes; the next write goes on
     // from there. Raises nothing: a piece that cannot be cut stays as it is.
     virtual void CutBack(int64_t size) = 0;
@@ -56,6 +68,9 @@ class TPieceWriter {
     // its name now); a failing close, or a piece that could not be cut
     // back, raises EInOutError, and the piece is then gone.
     virtual void Close() = 0;
+    // Once closed: what the piece holds, when the sink stores other bytes
+    // than it was given; nothing when it stores those.
+    virtual std::optional<TStored> Stored() const { return std::nullopt; }
   };
 
   // A piece closed whole, as the hook Closed is told of it.
@@ -107,6 +122,11 @@ class TPieceWriter {
     bool RecordsSpanLines = false;
     // Each piece's SHA-256, worked out as its bytes are written.
     bool Checksums = false;
+    // Pieces are compressed as they are written, at Level (1 to 9 for gzip,
+    // 1 to 19 for zstd); sizes and checksums told of are those of the
+    // compressed files, PieceSize the bytes before compression.
+    TCompression Compress = cmNone;
+    int CompressLevel = 0;
     // Converts the text handed in (not owned; none: the text is written as
     // it is). CrLf is then the output's.
     TTranscoder* Converter = nullptr;
@@ -121,7 +141,8 @@ class TPieceWriter {
 
   // Closes the open piece (as Close), then creates the piece Path: it is
   // written as PartPath(Path) and takes the name Path when closed whole,
-  // replacing a file or symbolic link there, never writing through it.
+  // replacing a file or symbolic link there, never writing through it;
+  // compressed, with TFormat::Compress (Path names the compressed file).
   // Writes ByteOrderMark. Pending text stays pending, for the new piece.
   // Raises when the piece cannot be created or its mark written; the
   // pending records are then lost (the current one is the caller's).
@@ -359,6 +380,11 @@ class TPieceWriter {
   // True when the pending code unit at At ends a line: an LF, or, with line
   // ends handed in, a CR that no LF follows in the pending text.
   bool EndsLine(size_t at) const;
+
+  // With TFormat::Compress: for each piece in turn, of this format and level.
+  std::unique_ptr<TCompressor> Compressor_;
+  TCompression CompressedAs_ = cmNone;
+  int CompressLevel_ = 0;
 
   std::unique_ptr<TSink> Sink_;     // the open piece; null when none is
   std::string PiecePath_;           // of the open piece, as opened

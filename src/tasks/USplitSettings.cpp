@@ -17,13 +17,24 @@ namespace {
 constexpr std::string_view kRuleNames[] = {"Lines", "File Size", "Symbol"};
 constexpr std::string_view kSymbolTypeNames[] = {"Separator", "Start With", "End With"};
 constexpr std::string_view kLineEndNames[] = {"CRLF", "LF", "Keep"};
+constexpr std::string_view kCompressionNames[] = {"none", "gzip", "zstd"};
 static_assert(std::size(kRuleNames) == srUnknown);
 static_assert(std::size(kSymbolTypeNames) == stUnknown);
 static_assert(std::size(kLineEndNames) == leUnknown);
+static_assert(std::size(kCompressionNames) == cmUnknown);
 
 std::span<const std::string_view> NamesOf(TSplitRule) { return kRuleNames; }
 std::span<const std::string_view> NamesOf(TSymbolType) { return kSymbolTypeNames; }
 std::span<const std::string_view> NamesOf(TLineEnd) { return kLineEndNames; }
+std::span<const std::string_view> NamesOf(TCompression) { return kCompressionNames; }
+
+// The levels of the formats that compress: the highest, and the one taken
+// when a task names none.
+struct TLevels {
+  int Highest, Default;
+};
+constexpr TLevels LevelsOf(TCompression format) { return format == cmZstd ? TLevels{19, 3} : TLevels{9, 6}; }
+bool Compresses(TCompression format) { return format == cmGzip || format == cmZstd; }
 
 // The spellings of the units, in their order; a plain number has none.
 constexpr std::string_view kSizeUnitNames[] = {"", "B", "K", "KiB", "M", "MiB", "G", "GiB", "KB", "MB", "GB"};
@@ -99,6 +110,7 @@ std::string_view TNamedChoice<TEnum>::Name() const {
 template class TNamedChoice<TSplitRule>;
 template class TNamedChoice<TSymbolType>;
 template class TNamedChoice<TLineEnd>;
+template class TNamedChoice<TCompression>;
 
 bool ReadTaskBool(const TIniFile& ini, std::string_view key, bool default_value, std::vector<TInvalidValue>& invalid) {
   const std::string text = ini.ReadString(kSection, key, "");
@@ -154,12 +166,28 @@ void TSplitSettings::ReadFromIni(const TIniFile& ini, const TReading& reading) {
     PieceName.clear();
   }
   LineEnd = ReadChoice<TLineEnd>(ini, "LineEnd", "CRLF", "CRLF, LF or Keep", Invalid);
+  Compress = ReadChoice<TCompression>(ini, "Compress", "none", "none, gzip or zstd", Invalid);
+  // Checked against the format named, or against every format's levels.
+  CompressLevel = 0;
+  const std::string level = ini.ReadString(kSection, "CompressLevel", "");
+  const int highest = LevelsOf(Compress == cmGzip ? cmGzip : cmZstd).Highest;
+  int32_t value = 0;
+  if (TryParseInt32(level, value) && value >= 1 && value <= highest)
+    CompressLevel = value;
+  else if (!level.empty())
+    Invalid.push_back({"CompressLevel", level,
+                       "a whole number from 1 to " + std::to_string(highest) +
+                           (Compresses(Compress.Value()) ? " for " + std::string(Compress.Name()) : "")});
   OutputEncoding = ini.ReadString(kSection, "OutputEncoding", "");
   if (!OutputEncoding.empty() && EncodingKeyOf(OutputEncoding).empty()) {
     Invalid.push_back(
         {"OutputEncoding", OutputEncoding, "an encoding of the table in QuillmereCmd(1) or one of its other names"});
     OutputEncoding.clear();
   }
+}
+
+int TSplitSettings::CompressionLevel() const {
+  return CompressLevel > 0 ? CompressLevel : LevelsOf(Compress.Value()).Default;
 }
 
 void TSplitSettings::WriteSourceEncoding(TIniFile& ini) const {
@@ -183,6 +211,8 @@ void TSplitSettings::WriteRuleKeys(TIniFile& ini) const {
   if (used("Manifest", Manifest)) ini.WriteBool(kSection, "Manifest", Manifest);
   if (used("PieceName", !PieceName.empty())) ini.WriteString(kSection, "PieceName", PieceName);
   if (used("LineEnd", LineEnd != leCrLf)) ini.WriteString(kSection, "LineEnd", LineEnd.Text());
+  if (used("Compress", Compress != cmNone)) ini.WriteString(kSection, "Compress", Compress.Text());
+  if (used("CompressLevel", CompressLevel != 0)) ini.WriteInt64(kSection, "CompressLevel", CompressLevel);
   if (used("OutputEncoding", !OutputEncoding.empty())) ini.WriteString(kSection, "OutputEncoding", OutputEncoding);
   // Replaced in place: the keys keep their order.
   for (const TInvalidValue& value : Invalid) ini.WriteString(kSection, value.Key, value.Value);
@@ -213,6 +243,11 @@ std::string TSplitSettings::Describe(std::string_view source, std::string_view d
   if (Manifest) AddLine(text, "Manifest: True");
   if (!PieceName.empty() && PieceName != TPieceName::kDefault) AddLine(text, "Piece Name: " + PieceName);
   if (LineEnd == leLf || LineEnd == leKeep) AddLine(text, "Line End: " + std::string(LineEnd.Name()));
+  if (Compresses(Compress.Value())) {
+    AddLine(text, "Compress: " + std::string(Compress.Name()));
+    if (CompressionLevel() != LevelsOf(Compress.Value()).Default)
+      AddLine(text, "Compress Level: " + std::to_string(CompressLevel));
+  }
   if (!OutputEncoding.empty()) AddLine(text, "Output Encoding: " + OutputEncoding);
   return text;
 }
@@ -223,6 +258,7 @@ std::vector<std::string> TSplitSettings::InvalidValueMessages() const {
     bool takes_effect = true;
     for (const auto& [key, rule] : kRuleKeys)
       if (key == value.Key) takes_effect = rule == SplitByType.Value();
+    if (value.Key == "CompressLevel") takes_effect = Compresses(Compress.Value());
     if (takes_effect)
       messages.push_back("Invalid value \"" + value.Value + "\" for " + value.Key + ": " + value.Accepts + ".");
   }

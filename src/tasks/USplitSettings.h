@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/UCompression.h"
+
 class TIniFile;
 
 // The rule that cuts a source into pieces; srUnknown for a name of no rule.
@@ -54,6 +56,7 @@ class TNamedChoice {
 extern template class TNamedChoice<TSplitRule>;
 extern template class TNamedChoice<TSymbolType>;
 extern template class TNamedChoice<TLineEnd>;
+extern template class TNamedChoice<TCompression>;
 
 // The units a MaxFileSize may carry: powers of 1024 (K is KiB) and of 1000;
 // a plain number counts MiB.
@@ -76,8 +79,8 @@ struct TInvalidValue {
 bool ReadTaskBool(const TIniFile& ini, std::string_view key, bool default_value, std::vector<TInvalidValue>& invalid);
 
 // Every member starts at its zero value (empty, 0, false, unknown; LineEnd
-// at CR LF, what pieces have always had): the defaults of a task file apply
-// only when one is read.
+// at CR LF and Compress at none, what pieces have always had): the defaults
+// of a task file apply only when one is read.
 struct TSplitSettings {
   // How a task kind reads the keys: the two kinds' files have always differed
   // in this.
@@ -88,7 +91,7 @@ struct TSplitSettings {
   // The section that holds these keys and the kind's own.
   static constexpr char kSection[] = "Split";
 
-  // Reads the twelve keys with their defaults. A value its key does not accept
+  // Reads the fourteen keys with their defaults. A value its key does not accept
   // leaves the default and is kept in Invalid, for the run to refuse.
   void ReadFromIni(const TIniFile& ini, const TReading& reading);
   // The kinds write their own keys between these two, where their files have
@@ -102,15 +105,16 @@ struct TSplitSettings {
 
   // Source + CR LF + Dest + CR LF, then the lines of the rule (none for an
   // unknown one) and a line for each of QuotedFields, Manifest, PieceName,
-  // LineEnd and OutputEncoding that differs from its default ("Quoted
-  // Fields: True", "Manifest: True", "Piece Name: {n:4}{ext}", "Line End:
-  // LF", "Output Encoding: UTF-8"). Lines are
-  // separated by CR LF; no CR LF follows the last line after the rule's.
+  // LineEnd, Compress, CompressLevel and OutputEncoding that differs from
+  // its default ("Quoted Fields: True", "Manifest: True", "Piece Name:
+  // {n:4}{ext}", "Line End: LF", "Compress: gzip", "Compress Level: 9"; a
+  // level only with a format; "Output Encoding: UTF-8"). Lines are separated
+  // by CR LF; no CR LF follows the last line after the rule's.
   std::string Describe(std::string_view source, std::string_view dest) const;
 
   // One line 'Invalid value "<value>" for <Key>: <what it accepts>.' for
   // each value in Invalid that takes effect: all but the keys of another rule
-  // than SplitByType names.
+  // than SplitByType names, and CompressLevel without a format.
   std::vector<std::string> InvalidValueMessages() const;
 
   // MaxFileSize in bytes; a limit beyond 64 bits means no limit (or, below
@@ -120,6 +124,10 @@ struct TSplitSettings {
     if (!__builtin_mul_overflow(MaxFileSize, kSizeUnitBytes[MaxFileSizeUnit], &bytes)) return bytes;
     return MaxFileSize < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
   }
+
+  // The level the pieces are compressed at: CompressLevel, or the format's
+  // default (gzip 6, zstd 3).
+  int CompressionLevel() const;
 
   bool operator==(const TSplitSettings&) const = default;
 
@@ -143,6 +151,11 @@ struct TSplitSettings {
   // The template of the pieces' names (TPieceName); empty for its default.
   std::string PieceName;
   TNamedChoice<TLineEnd> LineEnd = leCrLf;
+  // The pieces are compressed as they are written, each named with ".gz" or
+  // ".zst" after its name; "none" (the default), "gzip" or "zstd".
+  TNamedChoice<TCompression> Compress = cmNone;
+  // 1 to 9 for gzip, 1 to 19 for zstd; 0 for the format's default.
+  int CompressLevel = 0;
   // The encoding the pieces are written in, by any name SourceEncoding
   // takes; empty: the source's own.
   std::string OutputEncoding;

@@ -32,6 +32,7 @@ std::unique_ptr<TByteSource> Decompressing(std::unique_ptr<TByteSource> input, T
     case cmZstd:
       return std::make_unique<TZstdByteSource>(std::move(input));
     case cmNone:
+    case cmUnknown:
       break;
   }
   return input;

@@ -8,9 +8,7 @@
 #include <string_view>
 
 #include "util/UByteSource.h"
-
-// A compressed format a source may begin with.
-enum TCompression { cmNone, cmGzip, cmZstd };
+#include "util/UCompression.h"
 
 // The common half of the decompressors: the compressed input and its buffer.
 class TDecompressingSource : public TByteSource {

@@ -41,7 +41,7 @@ bool TPieceName::IsTemplate(std::string_view text) {
   return number;
 }
 
-TPieceName::TPieceName(std::string_view text, std::string_view source_path) {
+TPieceName::TPieceName(std::string_view text, std::string_view source_path, std::string_view suffix) {
   if (text.empty() || !IsTemplate(text)) text = kDefault;
   const std::string_view file = FileNamePart(source_path);
   const std::string ext = ExtensionOfName(file);
@@ -63,6 +63,7 @@ TPieceName::TPieceName(std::string_view text, std::string_view source_path) {
       literal(inner == "name" ? name : std::string_view(ext));
     i = close;
   }
+  if (!suffix.empty()) literal(suffix);
 }
 
 std::string TPieceName::Name(int64_t number) const {

@@ -21,8 +21,9 @@ class TPieceName {
   static bool IsTemplate(std::string_view text);
 
   // Text (kDefault when empty or no template) for the pieces of the source
-  // at SourcePath.
-  TPieceName(std::string_view text, std::string_view source_path);
+  // at SourcePath, each name followed by Suffix (".gz" for pieces so
+  // compressed).
+  TPieceName(std::string_view text, std::string_view source_path, std::string_view suffix = {});
 
   // The name of piece Number (from 1).
   std::string Name(int64_t number) const;

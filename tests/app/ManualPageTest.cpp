@@ -100,6 +100,8 @@ TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
     s.Manifest = true;
     s.PieceName = "{n:3}";
     s.LineEnd = leLf;
+    s.Compress = cmZstd;
+    s.CompressLevel = 5;
     s.OutputEncoding = "UTF-8";
   };
   TFileSplitSession split;

@@ -142,6 +142,42 @@ TEST_F(Fault, DestinationOutOfRoomReportsFailuresAndClaimsOnlyWhatThePiecesHold)
   for (const char* folder : {"out/a_split", "out/b_split"}) EXPECT_EQ(FilesIn(Work(folder)).size(), 1u) << folder;
 }
 
+// Out of room in a compressed piece: the piece still ends as a complete
+// stream, of whole lines only, and the summary claims only those.
+TEST_F(Fault, CompressedPieceOutOfRoomIsACompleteStreamOfWholeLines) {
+  const long long kLimit = 256 * 1024;
+  // Lines of letters at random, which compress to about two thirds.
+  std::string text;
+  uint32_t state = 1;
+  for (int i = 1; i <= 30000; ++i) {
+    std::string line = "record " + std::to_string(i) + " ";
+    while (line.size() < 63) line += static_cast<char>('a' + ((state = state * 1103515245 + 12345) >> 16) % 26);
+    text += line + "\n";
+  }
+  WriteFile(Work("src.txt"), text);
+  for (const char* format : {"gzip", "zstd"}) {
+    SCOPED_TRACE(format);
+    std::filesystem::remove_all(Work("out"));
+    std::filesystem::remove_all(Work("plain"));
+    std::filesystem::remove(Log);
+    auto log =
+        RunTaskWith(WriteTask("job.sft", {"SourceFile=" + Work("src.txt"), "DestFolder=" + Work("out"),
+                                          "SplitByType=Lines", "MaxLines=100000", std::string("Compress=") + format}),
+                    {.FileSizeLimit = kLimit});
+    EXPECT_EQ(RecordErrors(log), 1);
+    const TPieces pieces = FilesIn(Work("out"));
+    ASSERT_EQ(pieces.size(), 1u);
+    const std::string& piece = pieces.begin()->second;
+    EXPECT_LE(piece.size(), kLimit);
+    std::string plain;
+    ASSERT_NO_THROW(plain = Decompressed(piece));
+    WriteFile(Work("plain/1.txt"), plain);
+    const TSummary summary = SummaryOf(log);
+    EXPECT_GT(summary.Failed, 0);
+    EXPECT_TRUE(CountsAreHonest(Work("src.txt"), Work("plain"), {}, summary));
+  }
+}
+
 // A piece that cannot be created (a folder of its name survives clearing):
 // the lines meant for it count as failed, with a "Serial: " line in the log,
 // and the summary claims no more than the other pieces hold. The end-line

@@ -85,6 +85,9 @@ TEST_F(Quillmere, OptionsGiveThePiecesOfTheEquivalentTaskFile) {
       {{"-l2", "--name={name}_{n:3}{ext}", "--line-end=lf", "--manifest"},
        {"SplitByType=Lines", "MaxLines=2", "PieceName={name}_{n:3}{ext}", "LineEnd=LF", "Manifest=1"}},
       {{"-C", "30", "--line-end", "keep"}, {"SplitByType=File Size", "MaxFileSize=30 B", "LineEnd=Keep"}},
+      {{"-l2", "--compress=gzip", "--compress-level", "9"},
+       {"SplitByType=Lines", "MaxLines=2", "Compress=gzip", "CompressLevel=9"}},
+      {{"-C", "30", "--compress=ZSTD"}, {"SplitByType=File Size", "MaxFileSize=30 B", "Compress=zstd"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[0]);
@@ -199,6 +202,15 @@ TEST_F(Quillmere, ExitStatusAndStandardError) {
       {{"-l", "1", "--line-end=unix", "src.csv"},
        2,
        "quillmere: Invalid value \"unix\" for LineEnd: CRLF, LF or Keep.\n"},
+      {{"-l", "1", "--compress=lzma", "src.csv"},
+       2,
+       "quillmere: Invalid value \"lzma\" for Compress: none, gzip or zstd.\n"},
+      {{"-l", "1", "--compress=gzip", "--compress-level=12", "src.csv"},
+       2,
+       "quillmere: Invalid value \"12\" for CompressLevel: a whole number from 1 to 9 for gzip.\n"},
+      {{"-l", "1", "--compress-level=3", "src.csv"},
+       2,
+       "quillmere: The option \"--compress-level\" works only with \"--compress\".\n"},
       {{"-C", "5", "--header", "src.csv"}, 2, "quillmere: The option \"--header\" works only with \"--lines\".\n"},
       {{"-l", "1", "-i", "src.csv"},
        2,

@@ -17,7 +17,9 @@ inline std::string SettingsText(const TSplitSettings& s) {
                      "|SymbolType=" + s.SymbolType.Text() + "|SymbolValue=" + s.SymbolValue +
                      "|IgnoreCase=" + std::to_string(s.IgnoreCase) + "|QuotedFields=" + std::to_string(s.QuotedFields) +
                      "|Manifest=" + std::to_string(s.Manifest) + "|PieceName=" + s.PieceName +
-                     "|LineEnd=" + s.LineEnd.Text() + "|OutputEncoding=" + s.OutputEncoding;
+                     "|LineEnd=" + s.LineEnd.Text();
+  text += "|Compress=" + s.Compress.Text() + "|CompressLevel=" + std::to_string(s.CompressLevel);
+  text += "|OutputEncoding=" + s.OutputEncoding;
   for (const TInvalidValue& value : s.Invalid) text += "|invalid " + value.Key + "=" + value.Value;
   return text;
 }
@@ -42,6 +44,8 @@ inline std::vector<std::function<void(TSplitSettings&)>> SettingChanges() {
       [](TSplitSettings& s) { s.Manifest = true; },
       [](TSplitSettings& s) { s.PieceName = "{n:2}"; },
       [](TSplitSettings& s) { s.LineEnd = leKeep; },
+      [](TSplitSettings& s) { s.Compress = cmZstd; },
+      [](TSplitSettings& s) { s.CompressLevel = 1; },
       [](TSplitSettings& s) { s.OutputEncoding = "UTF-8"; },
       [](TSplitSettings& s) {
         s.Invalid.push_back({"KeepHeader", "x", ""});

@@ -4,11 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "util/UDecompressingSource.h"
+#include "util/UErrors.h"
 
 TTempDir::TTempDir() {
   char pattern[] = "/tmp/qm_test_XXXXXX";
@@ -81,4 +85,41 @@ std::string Utf16Bytes(const std::vector<uint16_t>& units, bool big_endian) {
     bytes += big_endian ? std::string{high, low} : std::string{low, high};
   }
   return bytes;
+}
+
+namespace {
+
+// Hands out a string in one read after another.
+class TStringSource final : public TByteSource {
+ public:
+  explicit TStringSource(const std::string& data) : Data_(data) {}
+  size_t Read(char* data, size_t size) override {
+    const size_t n = std::min(size, Data_.size() - Pos_);
+    std::copy_n(Data_.data() + Pos_, n, data);
+    Pos_ += n;
+    return n;
+  }
+  int64_t BytesConsumed() const override { return static_cast<int64_t>(Pos_); }
+
+ private:
+  const std::string& Data_;
+  size_t Pos_ = 0;
+};
+
+}  // namespace
+
+std::string Decompressed(const std::string& data) {
+  const TCompression format = data.starts_with("\x1F\x8B")           ? cmGzip
+                              : data.starts_with("\x28\xB5\x2F\xFD") ? cmZstd
+                                                                     : cmNone;
+  if (format == cmNone) throw EReadError("Neither gzip nor zstd data.");
+  const std::unique_ptr<TByteSource> source = Decompressing(std::make_unique<TStringSource>(data), format);
+  std::string out(1 << 16, '\0');
+  size_t size = 0;
+  while (const size_t n = source->Read(out.data() + size, out.size() - size)) {
+    size += n;
+    if (size == out.size()) out.resize(2 * out.size());
+  }
+  out.resize(size);
+  return out;
 }

@@ -29,6 +29,9 @@ bool PathExists(const std::string& path);
 // Regular files of a folder, by name, with their content.
 std::map<std::string, std::string> FilesIn(const std::string& folder);
 void MakeDirs(const std::string& path);
+// What a gzip or zstd file holds, all its members or frames; raises
+// EReadError when it is not a complete stream of either.
+std::string Decompressed(const std::string& data);
 // Units as UTF-16 bytes of either order.
 std::string Utf16Bytes(const std::vector<uint16_t>& units, bool big_endian);
 

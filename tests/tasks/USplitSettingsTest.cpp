@@ -84,6 +84,9 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
   const auto new_keys = [](const TSplitSettings& s) {
     return std::to_string(s.Manifest) + "|" + s.PieceName + "|" + std::string(s.LineEnd.Name());
   };
+  const auto compress = [](const TSplitSettings& s) {
+    return std::string(s.Compress.Name()) + "|" + std::to_string(s.CompressionLevel());
+  };
   const auto output = [](const TSplitSettings& s) { return s.OutputEncoding; };
   const std::string encodings = ": an encoding of the table in QuillmereCmd(1) or one of its other names.";
   const std::string templates =
@@ -138,6 +141,14 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
        "Invalid value \"2\" for Manifest" + booleans + "\nInvalid value \"part.csv\" for PieceName" + templates +
            "\nInvalid value \"CR\" for LineEnd: CRLF, LF or Keep."},
       {"PieceName=out/{n}", new_keys, "0||CRLF", "Invalid value \"out/{n}\" for PieceName" + templates},
+      {"Compress=GZip", compress, "gzip|6", ""},
+      {"Compress=zstd\nCompressLevel=19", compress, "zstd|19", ""},
+      {"Compress=none\nCompressLevel=x", compress, "none|6", ""},  // a level without a format is not looked at
+      {"Compress=gzip\nCompressLevel=10", compress, "gzip|6",
+       "Invalid value \"10\" for CompressLevel: a whole number from 1 to 9 for gzip."},
+      {"Compress=zstd\nCompressLevel=0", compress, "zstd|3",
+       "Invalid value \"0\" for CompressLevel: a whole number from 1 to 19 for zstd."},
+      {"Compress=xz\nCompressLevel=30", compress, "xz|6", "Invalid value \"xz\" for Compress: none, gzip or zstd."},
       {"OutputEncoding=Shift_JIS", output, "Shift_JIS", ""},
       {"OutputEncoding=KOI8-R", output, "KOI8-R", ""},
       {"OutputEncoding=CP1251 (Cyrillic)", output, "CP1251 (Cyrillic)", ""},
@@ -193,6 +204,18 @@ TEST(SplitSettings, DescribesAndWritesTheOptionalKeysOnlyWhenSet) {
          s.LineEnd = leLf;
        },
        "\r\nQuoted Fields: True\r\nLine End: LF", "QuotedFields=1\nLineEnd=LF\n"},
+      {[](TSplitSettings& s) { s.Compress = TNamedChoice<TCompression>("ZStd"); }, "\r\nCompress: zstd",
+       "Compress=ZStd\n"},
+      {[](TSplitSettings& s) {
+         s.Compress = cmGzip;
+         s.CompressLevel = 6;
+       },
+       "\r\nCompress: gzip", "Compress=gzip\nCompressLevel=6\n"},
+      {[](TSplitSettings& s) {
+         s.Compress = cmZstd;
+         s.CompressLevel = 19;
+       },
+       "\r\nCompress: zstd\r\nCompress Level: 19", "Compress=zstd\nCompressLevel=19\n"},
       {[](TSplitSettings& s) { s.OutputEncoding = "windows-1251"; }, "\r\nOutput Encoding: windows-1251",
        "OutputEncoding=windows-1251\n"},
   };
