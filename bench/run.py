@@ -74,6 +74,21 @@ for name in ("ru-utf16", "ja-cp932"):
     CASES[name + "-symbol"] = ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "# block",
                                 "SourceEncoding": encoding}, "nonlatin/" + source,
                                ["split", "-l", "10000", "{src}", "{out}/x"], 1.0)
+# Pieces written in another encoding: against split alone on the same source,
+# and against converting with iconv first.
+CONVERSIONS = {
+    "ru-cp1251-to-utf8": ("ru-cp1251", "UTF-8", "CP1251", "UTF-8"),
+    "ru-utf16-to-utf8": ("ru-utf16", "UTF-8", "UCS-2LE", "UTF-8"),
+    "ja-cp932-to-utf8": ("ja-cp932", "UTF-8", "CP932", "UTF-8"),
+    "zh-cp936-to-utf8": ("zh-cp936", "UTF-8", "CP936", "UTF-8"),
+    "ru-utf8-to-utf16": ("ru-utf8", "UCS-2LE (Unicode Little Endian)", "UTF-8", "UCS-2LE"),
+}
+for name, (source_case, output, iconv_from, iconv_to) in CONVERSIONS.items():
+    encoding, source = NONLATIN[source_case]
+    settings = {"SplitByType": "Lines", "MaxLines": "100000", "SourceEncoding": encoding, "OutputEncoding": output}
+    CASES[name] = (settings, "nonlatin/" + source, ["split", "-l", "100000", "{src}", "{out}/x"], 1.5)
+    CASES[name + "-iconv"] = (settings, "nonlatin/" + source,
+                              "iconv -f %s -t %s {src} | split -l 100000 - {out}/x" % (iconv_from, iconv_to), 0.5)
 CASES["many-pieces"] = ({"SplitByType": "Symbol", "SymbolType": "Start With", "SymbolValue": "#",
                          "SourceEncoding": "UTF-8"}, "nonlatin/many.csv",
                         ["csplit", "-s", "-z", "-f", "{out}/x", "-n", "6", "{src}", "/^#/", "{{*}}"], 1.0)

@@ -71,6 +71,10 @@ constexpr TOptionRow kOptions[] = {
     {'e', "encoding", "NAME",
      "the source's encoding, any name a task file takes (default: from its byte-order mark, else UTF-8)",
      [](TSplitOptions& o, const std::string& v) { SetKey(o, "--encoding", "SourceEncoding", v); }},
+    {0, "to-encoding", "NAME",
+     "write the pieces in encoding NAME, with the byte-order mark the table gives it; a character NAME cannot "
+     "hold becomes \"?\" and fails the run (default: the source's encoding)",
+     [](TSplitOptions& o, const std::string& v) { SetKey(o, "--to-encoding", "OutputEncoding", v); }},
     {0, "name", "TEMPLATE",
      "the pieces' names: {n} the number, {n:W} it zero-padded to W digits, {name} the source's name without "
      "its extension, {ext} its extension (default {n}{ext})",

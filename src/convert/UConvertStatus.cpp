@@ -7,6 +7,7 @@ void TConvertStatus::Start() {
   ErrorCount = 0;
   Message.clear();
   ErrorText.clear();
+  FinishNote.clear();
   StartTick = NowMs();
   Raise(OnStart);
 }

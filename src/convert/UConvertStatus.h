@@ -17,7 +17,7 @@ class TConvertStatus {
   TConvertStatus(const TConvertStatus&) = delete;
   TConvertStatus& operator=(const TConvertStatus&) = delete;
 
-  // Resets Converted, ErrorCount, Message and ErrorText, takes StartTick and
+  // Resets Converted, ErrorCount, Message, ErrorText and FinishNote, takes StartTick and
   // raises OnStart. UnitName, Total, Estimated and the descriptions stay.
   void Start();
   // Takes FinishTick and raises OnFinish.
@@ -55,4 +55,7 @@ class TConvertStatus {
   std::string ErrorText;
   std::string FromDesc;
   std::string ToDesc;
+  // A line the outputer writes after the summary; empty for none. Reset by
+  // Start.
+  std::string FinishNote;
 };

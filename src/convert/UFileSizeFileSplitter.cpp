@@ -4,7 +4,9 @@
 
 void TFileSizeFileSplitter::PlaceLine() {
   if (!Writer().IsOpen()) OpenNextPiece();
-  if (RecordContinues()) {
+  // A converted line is measured as it lies in the pending text, but for
+  // one written straight to its piece, which is measured on its own.
+  if (RecordContinues() || (Converts() && !CurrentLineWrittenThrough())) {
     PlaceRecord();
     return;
   }

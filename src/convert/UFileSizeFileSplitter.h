@@ -21,7 +21,7 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   // Once per line: a line that fits the open piece and is not the last only
   // joins the pending text; the rest is kept out of line.
   void SplitOneLine() override {
-    if (Writer().IsOpen() && !RecordContinues()) [[likely]] {
+    if (Writer().IsOpen() && !RecordContinues() && !Converts()) [[likely]] {
       if (Fits() && !IsLastLine()) [[likely]] {
         AppendCurrentLine();
         if (Writer().OverThreshold()) [[unlikely]]
@@ -41,7 +41,8 @@ class TFileSizeFileSplitter final : public TFileSplitter {
   void EndRecord();
   // The rule's steps in full, for any line.
   [[gnu::noinline]] void PlaceLine();
-  // A CSV record of several lines, placed whole: measured while its lines
-  // gather, moved to the next piece as soon as it cannot fit the open one.
+  // A CSV record of several lines (or a converted line), placed whole:
+  // measured while its lines gather, moved to the next piece as soon as it
+  // cannot fit the open one.
   void PlaceRecord();
 };

@@ -15,6 +15,7 @@
 #include "text/UEncodingDetect.h"
 #include "text/UEncodings.h"
 #include "text/UFileLineCountCache.h"
+#include "text/UTranscoder.h"
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UPathUtils.h"
@@ -77,6 +78,9 @@ void TFileSplitter::Prepare() {
   PiecesCreated_ = 0;
   Status().Converted = 0;
   Status().ErrorCount = 0;
+  Status().FinishNote.clear();
+  Transcoder_.reset();
+  Converts_ = false;
   Closed_.clear();
   // Before anything else: from here on, no manifest claims a split completed.
   RemoveEarlierManifest();
@@ -112,20 +116,26 @@ void TFileSplitter::InitSplit() {
   // would change (undefined bytes, lone surrogates, characters with two
   // codes) is lost. Only detection may read UTF-16 and write UTF-8 (the
   // task then names no encoding to write); those lines are decoded.
+  // A task that names an output encoding has its lines converted, from the
+  // source's bytes straight into the pending text.
   const std::string& name = SourceEncoding_;
   const bool detected = name.empty() || IsAutoDetect(name);
   const bool detected_utf16 = detected && DecoderFor(Reader_->EncodingName()) != TDecoderKind::Utf8;
-  if (!detected_utf16) Reader_->KeepSourceBytes();
+  const bool named_output = !Session->Settings.OutputEncoding.empty();
+  Converts_ = named_output && ChooseOutputEncoding();
+  if (!detected_utf16 || named_output) Reader_->KeepSourceBytes();
   if (Quoted_) Reader_->TrackQuotes();
   const bool manifest = Session->Settings.Manifest;
   KeepEnds_ = Session->Settings.LineEnd == leKeep;
-  Writer_.Start({.CrLf = Reader_->CrLf(),
+  LineForm_ = static_cast<uint8_t>((Converts_ ? kConvertedLines : kPlainLines) + (KeepEnds_ ? 1 : 0));
+  Writer_.Start({.CrLf = Converts_ ? CrLfOf(OutputEncoding_) : Reader_->CrLf(),
                  .Lf = Session->Settings.LineEnd == leLf,
                  .KeepEnds = KeepEnds_,
                  .RecordsSpanLines = Quoted_,
                  .Checksums = manifest,
                  .Compress = Session->Settings.Compress.Value(),
-                 .CompressLevel = Session->Settings.CompressionLevel()},
+                 .CompressLevel = Session->Settings.CompressionLevel(),
+                 .Converter = Transcoder_.get()},
                 {.CheckSource = [this] { Reader_->CheckIntact(); },
                  .Lost = [this](int64_t n) { CountFailed(n); },
                  .Closed = manifest ? [this](const TPieceWriter::TClosedPiece& piece) { Closed_.push_back(piece); }
@@ -161,6 +171,49 @@ void TFileSplitter::ReportUnconvertedEncoding() {
     return;
   Status().Message = "The encoding \"" + name + "\" " + why + ": the source is split as bytes, without conversion.";
   Status().Raise(Status().OnMessage);
+}
+
+bool TFileSplitter::ChooseOutputEncoding() {
+  const std::string& named = Session->Settings.OutputEncoding;
+  const std::string output = EncodingKeyOf(named);
+  // The reader's name: the task's, the mark's, or what detection found.
+  const std::string source = EncodingKeyOf(Reader_->EncodingName());
+  if (output.empty()) return false;  // refused with the task's other invalid values
+  OutputEncoding_ = output;
+  if (output == source) return false;  // nothing to convert: the pieces are the source's bytes
+  // A source split as bytes (F27's notice says so) stays as it is.
+  if (source.empty() || Reader_->ConverterMissing()) {
+    OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
+    return false;
+  }
+  Transcoder_ = std::make_unique<TTranscoder>(Reader_->EncodingName(), output);
+  if (Transcoder_->CanEncode()) return true;
+  Transcoder_.reset();
+  OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
+  const std::string why =
+      IconvCharsetOf(output).empty() ? "names no character set" : "has no converter on this machine";
+  Status().Message =
+      "The output encoding \"" + named + "\" " + why + ": the pieces are written in the source's encoding.";
+  Status().Raise(Status().OnMessage);
+  return false;
+}
+
+int64_t TFileSplitter::ConvertedLineBytes() {
+  const std::string_view line = KeepEnds_ ? Reader_->CurrentLineWithEnd() : CurrentLine();
+  const size_t end = KeepEnds_ ? 0 : Writer_.LineEnd().size();
+  return static_cast<int64_t>(Transcoder_->ConvertedSize(line) + end);
+}
+
+int64_t TFileSplitter::CharactersReplaced() const { return Transcoder_ ? Transcoder_->Replaced() : 0; }
+
+void TFileSplitter::EndConvert() {
+  if (const int64_t replaced = CharactersReplaced(); replaced > 0) {
+    std::string name = DisplayNameOf(OutputEncoding_);
+    if (name == OutputEncoding_ && !IconvCharsetOf(name).empty()) name = IconvCharsetOf(name);  // "KOI8-R"
+    Status().FinishNote =
+        std::to_string(replaced) + " characters could not be written in " + name + " and were replaced.";
+  }
+  TIterativeConverter::EndConvert();
 }
 
 void TFileSplitter::PrepareDestination() {
@@ -282,7 +335,9 @@ void TFileSplitter::DoAfterConvertAll() {
     return;
   }
   if (!OutOfRoom_) {
-    if (Session->Settings.Manifest && Status().ErrorCount == 0) WriteManifest();
+    // Pieces with replaced characters are not the source's text: no
+    // manifest vouches for them.
+    if (Session->Settings.Manifest && Status().ErrorCount == 0 && CharactersReplaced() == 0) WriteManifest();
     return;
   }
   // No piece takes them now; counted, so that the summary still accounts
@@ -329,8 +384,14 @@ bool TFileSplitter::ReadUncountedRecord(std::string& text) {
   Reader_->Next();
   StartRecordAtCurrentLine();
   for (;;) {
-    text += Reader_->CurrentLine();
-    text += KeepEnds_ || RecordContinues() ? CurrentLineEnd() : Writer_.LineEnd();
+    const bool own_end = KeepEnds_ || RecordContinues();
+    if (Converts_) {
+      Transcoder_->Convert(own_end ? Reader_->CurrentLineWithEnd() : Reader_->CurrentLine(), text);
+      if (!own_end) text += Writer_.LineEnd();
+    } else {
+      text += Reader_->CurrentLine();
+      text += own_end ? CurrentLineEnd() : Writer_.LineEnd();
+    }
     if (!RecordContinues()) return true;
     NextRecordLine();
   }

@@ -23,6 +23,7 @@
 #include "util/UPieceName.h"
 
 class TFileSplitSession;
+class TTranscoder;
 
 // Sizes a splitter works with; 0 takes the usual one. Tests pass small ones
 // so that faults meet sources of many blocks and pieces written in parts.
@@ -54,7 +55,12 @@ class TFileSplitter : public TIterativeConverter {
   // True while the pieces receive the source's own bytes (the task names
   // the encoding it reads, or detection found UTF-8); false when a source
   // detected as UTF-16 is written as UTF-8. Valid once the run has started.
-  bool KeepsSourceBytes() const { return Reader_ && Reader_->KeepsSourceBytes(); }
+  bool KeepsSourceBytes() const { return Reader_ && Reader_->KeepsSourceBytes() && !Converts_; }
+  // True when the last run converted its lines into OutputEncoding.
+  bool Converts() const { return Converts_; }
+  // The characters the last run wrote as "?" or U+FFFD because the output
+  // encoding lacks them or the source's bytes did not decode.
+  int64_t CharactersReplaced() const;
   // The last Run went as far as clearing or creating the destination folder
   // (whether or not it failed later).
   bool DestinationTouched() const { return DestinationTouched_; }
@@ -102,19 +108,34 @@ class TFileSplitter : public TIterativeConverter {
 
   // Appends the current line, the first of its record, with its line end
   // as the task says: CR LF, LF, or its own (LineEnd=Keep, or inside a
-  // quoted field).
+  // quoted field); converted into the output encoding when the task names
+  // another.
   void AppendCurrentLine() {
-    if (KeepEnds_) [[unlikely]]
-      Writer_.AppendKept(Reader_->CurrentLineWithEnd());
-    else
+    if (LineForm_ == kPlainLines) [[likely]] {
       Writer_.AppendLine(CurrentLine());
+      return;
+    }
+    if (LineForm_ == kKeptEnds)
+      Writer_.AppendKept(Reader_->CurrentLineWithEnd());
+    else if (LineForm_ == kConvertedLines)
+      Writer_.AppendConvertedLine(CurrentLine());
+    else
+      Writer_.AppendConvertedKept(Reader_->CurrentLineWithEnd());
   }
   // The bytes the current line takes in its piece, with its line end (the
-  // record's last line's).
-  int64_t CurrentLineBytes() const {
+  // record's last line's). A converted line is converted to be measured:
+  // rules measure it once it is appended instead, but for lines written
+  // straight through.
+  int64_t CurrentLineBytes() {
+    if (Converts_) [[unlikely]]
+      return ConvertedLineBytes();
     const size_t bytes =
         KeepEnds_ ? Reader_->CurrentLineWithEnd().size() : CurrentLine().size() + Writer_.LineEnd().size();
     return static_cast<int64_t>(bytes);
+  }
+  // True when appending the current line writes it straight to the piece.
+  bool CurrentLineWrittenThrough() const {
+    return Writer_.WritesThrough(KeepEnds_ ? Reader_->CurrentLineWithEnd() : CurrentLine());
   }
   // Makes the record's next line current and appends it.
   void AppendNextRecordLine() {
@@ -155,6 +176,8 @@ class TFileSplitter : public TIterativeConverter {
       StartRecordAtCurrentLine();
   }
   void ConvertOneRecord() override { ConvertLine(*this); }
+  // Leaves the note of replaced characters for the outputer.
+  void EndConvert() override;
   // A split always reads its source to the end: the line count serves
   // progress and the summary only (lines ended by CR alone are not counted).
   bool IsTotalUncertain() override { return true; }
@@ -228,23 +251,34 @@ class TFileSplitter : public TIterativeConverter {
   // Posts a notice when the source encoding is one the program cannot
   // convert: an unknown name, or a converter this machine lacks.
   void ReportUnconvertedEncoding();
+  // Settles the output encoding from OutputEncoding and the encoding the
+  // source is read in: a converter when they differ and both convert (a
+  // notice when the output's cannot), none when they are one. Returns
+  // whether the lines are converted.
+  bool ChooseOutputEncoding();
+  [[gnu::noinline]] int64_t ConvertedLineBytes();
 
-  std::string Extension_;                           // of the source's name (less a compression suffix), dot included
-  std::string SourceEncoding_;                      // the name the run reads and writes in: the task's, or the mark's
-  std::string OutputEncoding_;                      // SourceEncoding_ normalised; names the byte-order mark
-  bool DestinationTouched_ = false;                 // see DestinationTouched
-  int32_t PieceCount_ = 0;                          // pieces opened (or tried) in this run; names the next
-  int32_t PiecesCreated_ = 0;                       // of those, the pieces that were created
-  int64_t TotalLines_ = 0;                          // the count cache's line count of the source
-  int64_t LineIndex_ = -1;                          // of the current record, from 0; -1 before the first
-  bool OutOfRoom_ = false;                          // a write of this run found no room
-  bool Quoted_ = false;                             // Session->Settings.QuotedFields, read at the start of a run
-  bool KeepEnds_ = false;                           // LineEnd=Keep, read at the start of a run
+  std::string Extension_;            // of the source's name (less a compression suffix), dot included
+  std::string SourceEncoding_;       // the name the run reads and writes in: the task's, or the mark's
+  std::string OutputEncoding_;       // SourceEncoding_ normalised; names the byte-order mark
+  bool DestinationTouched_ = false;  // see DestinationTouched
+  int32_t PieceCount_ = 0;           // pieces opened (or tried) in this run; names the next
+  int32_t PiecesCreated_ = 0;        // of those, the pieces that were created
+  int64_t TotalLines_ = 0;           // the count cache's line count of the source
+  int64_t LineIndex_ = -1;           // of the current record, from 0; -1 before the first
+  bool OutOfRoom_ = false;           // a write of this run found no room
+  bool Quoted_ = false;              // Session->Settings.QuotedFields, read at the start of a run
+  bool KeepEnds_ = false;            // LineEnd=Keep, read at the start of a run
+  bool Converts_ = false;            // the lines are converted by Transcoder_
+  // How AppendCurrentLine hands lines on: KeepEnds_ and Converts_ in one.
+  enum : uint8_t { kPlainLines, kKeptEnds, kConvertedLines, kConvertedKept };
+  uint8_t LineForm_ = kPlainLines;
   TPieceName Names_{"", ""};                        // the pieces' names; set once the source is open
   std::string PiecePath_;                           // of the piece opened last
   std::vector<std::string> Listed_;                 // the pieces an earlier manifest listed; set by Prepare
   std::vector<TPieceWriter::TClosedPiece> Closed_;  // the pieces of this run, with Manifest
   TSplitterSizes Sizes_;                            // as constructed
   std::unique_ptr<TBlockTextReader> Reader_;        // the source; from Prepare to CleanUp
+  std::unique_ptr<TTranscoder> Transcoder_;         // with Converts_; from InitSplit to the next run
   TPieceWriter Writer_;                             // writes the pieces; knows whether the current record goes on
 };

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "convert/UCompressingSink.h"
+#include "text/UTranscoder.h"
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UPathUtils.h"
@@ -75,6 +76,7 @@ void TPieceWriter::Start(const TFormat& format, THooks hooks) {
   std::memcpy(LineEnd_, end.data(), end.size());
   LineEndSize_ = static_cast<int64_t>(end.size());
   Hooks_ = std::move(hooks);
+  Converter_ = format.Converter;
   Taken_.clear();
   // A batch's files are split one after another by one writer: they share
   // the compressor, whose state takes a while to allocate at high levels.
@@ -217,7 +219,9 @@ void TPieceWriter::WriteRecordsBefore(size_t offset) {
   assert(offset <= static_cast<size_t>(PendingBytes_));
   WriteHead(offset, offset);
   PendingWholeEnd_ = RecordGoesOn_ ? 0 : PendingBytes_;
-  PendingMultiLine_ = true;
+  // The record left may span lines; records of one line each have no
+  // line end inside them.
+  PendingMultiLine_ = RecordsSpanLines_;
   Settle(1);
 }
 
@@ -273,14 +277,14 @@ void TPieceWriter::WriteHead(size_t size, size_t whole) {
     try {
       // Text taken from a source that shrank meanwhile is never written.
       if (Hooks_.CheckSource) Hooks_.CheckSource();
-      Put(std::string_view(Pending_.get(), size), whole);
+      Put(std::string_view(Pending_.Data(), size), whole);
     } catch (const EQuillmereError&) {
       Fail();
       throw;
     }
   }
   const size_t rest = static_cast<size_t>(PendingBytes_) - size;
-  if (rest > 0) std::memmove(Pending_.get(), Pending_.get() + size, rest);  // the buffer may not exist yet
+  if (rest > 0) std::memmove(Pending_.Data(), Pending_.Data() + size, rest);  // the buffer may not exist yet
   PendingBytes_ = static_cast<int64_t>(rest);
 }
 
@@ -301,7 +305,7 @@ void TPieceWriter::Empty() {
 }
 
 bool TPieceWriter::EndsLine(size_t at) const {
-  const char* pending = Pending_.get();
+  const char* pending = Pending_.Data();
   const size_t unit = static_cast<size_t>(UnitSize_);
   if (std::memcmp(pending + at, Lf_, unit) == 0) return true;
   if (!KeepEnds_ || std::memcmp(pending + at, Cr_, unit) != 0) return false;
@@ -311,7 +315,7 @@ bool TPieceWriter::EndsLine(size_t at) const {
 }
 
 size_t TPieceWriter::LinesEnd(size_t size) const {
-  const char* pending = Pending_.get();
+  const char* pending = Pending_.Data();
   if (UnitSize_ == 1 && !KeepEnds_) {
     const void* end = memrchr(pending, '\n', size);
     return end ? static_cast<size_t>(static_cast<const char*>(end) - pending) + 1 : 0;
@@ -324,7 +328,7 @@ size_t TPieceWriter::LinesEnd(size_t size) const {
 }
 
 int64_t TPieceWriter::LineEnds(size_t from, size_t size) const {
-  const char* pending = Pending_.get();
+  const char* pending = Pending_.Data();
   if (UnitSize_ == 1 && !KeepEnds_) return std::count(pending + from, pending + from + size, '\n');
   int64_t count = 0;
   const size_t unit = static_cast<size_t>(UnitSize_);
@@ -335,9 +339,56 @@ int64_t TPieceWriter::LineEnds(size_t from, size_t size) const {
 void TPieceWriter::Grow(size_t needed) {
   // Room for a flush's worth and a line at once: the pending text then
   // grows only for lines longer than that.
-  size_t capacity = std::max({needed, 2 * Capacity_, static_cast<size_t>(FlushThreshold_) + 65536});
-  TLargeBlock buffer = AllocateLargeBlock(capacity);
-  if (PendingBytes_ > 0) std::memcpy(buffer.get(), Pending_.get(), static_cast<size_t>(PendingBytes_));
-  Pending_ = std::move(buffer);
-  Capacity_ = capacity;
+  const size_t capacity = std::max({needed, 2 * Capacity_, static_cast<size_t>(FlushThreshold_) + 65536});
+  const size_t used = static_cast<size_t>(PendingBytes_);
+  Pending_.Reserve(Pending_.Data() + used, capacity - used);
+  Capacity_ = Pending_.Capacity();
+}
+
+void TPieceWriter::ConvertIn(std::string_view bytes) {
+  // Room for what most conversions make of it, so that the pending text
+  // grows as it does for copies; a conversion that needs more takes it.
+  const size_t used = static_cast<size_t>(PendingBytes_);
+  if (used + 3 * bytes.size() + 64 > Capacity_) Grow(used + 3 * bytes.size() + 64);
+  PendingBytes_ = static_cast<int64_t>(Converter_->Convert(bytes, Pending_, used));
+  Capacity_ = Pending_.Capacity();
+}
+
+void TPieceWriter::ConvertLine(std::string_view line) {
+  ConvertIn(line);
+  const size_t used = static_cast<size_t>(PendingBytes_);
+  if (used + sizeof(LineEnd_) > Capacity_) Grow(used + sizeof(LineEnd_));
+  std::memcpy(Pending_.Data() + used, LineEnd_, sizeof(LineEnd_));
+  PendingBytes_ += LineEndSize_;
+}
+
+void TPieceWriter::WriteThroughConverted(std::string_view line, std::string_view end) {
+  Flush();
+  if (!Sink_) {
+    Lose(1);
+    return;
+  }
+  if (Hooks_.CheckSource) Hooks_.CheckSource();
+  // The pending text is empty: its buffer takes each part in turn.
+  const size_t part = static_cast<size_t>(FlushThreshold_);
+  for (;;) {
+    size_t take = line.size();
+    if (take > part) {
+      const size_t cut = Converter_->CharacterStartBefore(line, part);
+      if (cut > 0) take = cut;
+    }
+    const bool last = take == line.size();
+    size_t size = Converter_->Convert(line.substr(0, take), Pending_, 0);
+    if (last) {
+      char* o = Pending_.Reserve(Pending_.Data() + size, end.size());
+      std::memcpy(o, end.data(), end.size());
+      size += end.size();
+    }
+    Capacity_ = Pending_.Capacity();
+    Put(std::string_view(Pending_.Data(), size), last ? size : 0);
+    if (last) break;
+    line.remove_prefix(take);
+  }
+  ++Written_;
+  Current_ = kCurrentWritten;
 }

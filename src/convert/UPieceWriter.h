@@ -16,6 +16,11 @@
 // piece is closed whole, compressing the bytes first when the run asks for
 // it (TCompressingSink); Put counts a piece's size and, when asked, its
 // SHA-256 (the compressing sink counts and hashes what it stores).
+//
+// With a converter (TFormat::Converter), lines are handed in as the
+// source's bytes and converted into the output encoding as they are
+// appended, straight into the pending text; the record ends and every
+// measure are the output's.
 #pragma once
 
 #include <cassert>
@@ -28,10 +33,12 @@
 #include <string>
 #include <string_view>
 
+#include "text/UCodecBuffer.h"
 #include "util/UCompression.h"
 #include "util/UCompressor.h"
-#include "util/ULargeBlock.h"
 #include "util/USha256.h"
+
+class TTranscoder;
 
 class TPieceWriter {
  public:
@@ -120,6 +127,9 @@ class TPieceWriter {
     // compressed files, PieceSize the bytes before compression.
     TCompression Compress = cmNone;
     int CompressLevel = 0;
+    // Converts the text handed in (not owned; none: the text is written as
+    // it is). CrLf is then the output's.
+    TTranscoder* Converter = nullptr;
   };
 
   // Begins a run: no piece open, nothing pending.
@@ -164,36 +174,13 @@ class TPieceWriter {
   // end (CR LF or LF; its own end while the record goes on). A line longer than the flush threshold is written
   // straight to the piece instead, after what is pending, so that a line of
   // gigabytes is never copied; the piece is the same.
-  void AppendLine(std::string_view line) {
-    assert(!KeepEnds_);
-    if (RecordsSpanLines_) [[unlikely]] {
-      AppendRecordLine(line);
-      return;
-    }
-    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
-      WriteLongLine(line);
-      return;
-    }
-    CopyLine(line);
-    ++PendingRecords_;
-    Current_ = kCurrentPending;
-  }
+  void AppendLine(std::string_view line) { AppendFirst<false, false>(line); }
   // As AppendLine with KeepEnds: Line is a line and its own end (none for
   // a last line without one), as a source holds them, copied in one.
-  void AppendKept(std::string_view line) {
-    assert(KeepEnds_);
-    if (RecordsSpanLines_) [[unlikely]] {
-      AppendKeptRecordLine(line);
-      return;
-    }
-    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
-      WriteLongKeptLine(line);
-      return;
-    }
-    CopyIn(line);
-    ++PendingRecords_;
-    Current_ = kCurrentPending;
-  }
+  void AppendKept(std::string_view line) { AppendFirst<false, true>(line); }
+  // As AppendLine and AppendKept with a converter: Line is converted.
+  void AppendConvertedLine(std::string_view line) { AppendFirst<true, false>(line); }
+  void AppendConvertedKept(std::string_view line) { AppendFirst<true, true>(line); }
   // Appends a line of the current record after its first (records that
   // span lines only), ending in the record end or, while the record goes
   // on, its own; with KeepEnds (AppendKeptContinuation) a line and its end.
@@ -225,6 +212,11 @@ class TPieceWriter {
   void WriteRecordsBefore(size_t offset);
 
   bool OverThreshold() const { return PendingBytes_ > FlushThreshold_; }
+  // True when appending Line (as AppendLine or AppendKept take it) writes
+  // it straight to the piece.
+  bool WritesThrough(std::string_view line) const {
+    return !RecordsSpanLines_ && static_cast<int64_t>(line.size()) > FlushThreshold_;
+  }
   // The open piece's size once everything pending is written, byte-order
   // mark included: every byte counted is one written.
   int64_t PieceSize() const { return PieceBytes_ + PendingBytes_; }
@@ -237,10 +229,40 @@ class TPieceWriter {
   // The current record: not appended yet, (partly) pending, or written whole.
   enum : uint8_t { kCurrentNone, kCurrentPending, kCurrentWritten };
 
+  // The appends of a record's first line: with Kept, Line holds its own
+  // end; with Convert, it is converted.
+  template <bool Convert, bool Kept>
+  void AppendFirst(std::string_view line) {
+    assert(KeepEnds_ == Kept && Convert == (Converter_ != nullptr));
+    if (RecordsSpanLines_) [[unlikely]] {
+      if constexpr (Kept)
+        AppendKeptRecordLine(line);
+      else
+        AppendRecordLine(line);
+      return;
+    }
+    if (static_cast<int64_t>(line.size()) > FlushThreshold_) [[unlikely]] {
+      if constexpr (Kept)
+        WriteLongKeptLine(line);
+      else
+        WriteLongLine(line);
+      return;
+    }
+    if constexpr (Convert && Kept)
+      ConvertIn(line);
+    else if constexpr (Convert)
+      ConvertLine(line);
+    else if constexpr (Kept)
+      CopyIn(line);
+    else
+      CopyLine(line);
+    ++PendingRecords_;
+    Current_ = kCurrentPending;
+  }
   void CopyLine(std::string_view line) {
     const size_t used = static_cast<size_t>(PendingBytes_);
     if (used + line.size() + sizeof(LineEnd_) > Capacity_) Grow(used + line.size() + sizeof(LineEnd_));
-    char* out = Pending_.get() + used;
+    char* out = Pending_.Data() + used;
     std::memcpy(out, line.data(), line.size());
     std::memcpy(out + line.size(), LineEnd_, sizeof(LineEnd_));  // one store; only LineEndSize_ bytes count
     PendingBytes_ += static_cast<int64_t>(line.size()) + LineEndSize_;
@@ -249,17 +271,35 @@ class TPieceWriter {
   void CopyIn(std::string_view bytes) {
     const size_t used = static_cast<size_t>(PendingBytes_);
     if (used + bytes.size() > Capacity_) Grow(used + bytes.size());
-    std::memcpy(Pending_.get() + used, bytes.data(), bytes.size());
+    std::memcpy(Pending_.Data() + used, bytes.data(), bytes.size());
     PendingBytes_ += static_cast<int64_t>(bytes.size());
   }
-  // Line and End, in one copy when End lies right behind Line.
+  // As CopyLine and CopyIn, converting the bytes (the record end is the
+  // output's already).
+  void ConvertLine(std::string_view line);
+  void ConvertIn(std::string_view bytes);
+  // Line and End, in one copy when End lies right behind Line; converted
+  // with a converter.
   void CopyIn(std::string_view line, std::string_view end) {
     if (end.empty() || end.data() == line.data() + line.size()) {
-      CopyIn(std::string_view(line.data(), line.size() + end.size()));
+      AddBytes(std::string_view(line.data(), line.size() + end.size()));
       return;
     }
-    CopyIn(line);
-    CopyIn(end);
+    AddBytes(line);
+    AddBytes(end);
+  }
+  // CopyIn or, with a converter, ConvertIn; CopyLine or ConvertLine.
+  void AddBytes(std::string_view bytes) {
+    if (Converter_ != nullptr)
+      ConvertIn(bytes);
+    else
+      CopyIn(bytes);
+  }
+  void AddLine(std::string_view line) {
+    if (Converter_ != nullptr)
+      ConvertLine(line);
+    else
+      CopyLine(line);
   }
   // CopyLine for records that span lines: a line whose record goes on ends
   // in its own end. Notes where a record ends.
@@ -268,12 +308,12 @@ class TPieceWriter {
       CopyIn(line, InnerEnd_);
       return;
     }
-    CopyLine(line);
+    AddLine(line);
     PendingWholeEnd_ = PendingBytes_;
   }
   // As CopyRecordLine, Line holding its own end (KeepEnds).
   void CopyKeptRecordLine(std::string_view line) {
-    CopyIn(line);
+    AddBytes(line);
     if (!RecordGoesOn_) PendingWholeEnd_ = PendingBytes_;
   }
   // Makes Sink the open piece (Path, as opened) and writes the mark.
@@ -281,8 +321,18 @@ class TPieceWriter {
   [[gnu::noinline]] void Grow(size_t needed);
   // The rare ways of the two appends, out of line so that theirs stay
   // small enough to be inlined in the record loops.
-  [[gnu::noinline]] void WriteLongLine(std::string_view line) { WriteThrough(line, LineEnd()); }
-  [[gnu::noinline]] void WriteLongKeptLine(std::string_view line) { WriteThrough(line, {}); }
+  [[gnu::noinline]] void WriteLongLine(std::string_view line) {
+    if (Converter_ != nullptr)
+      WriteThroughConverted(line, LineEnd());
+    else
+      WriteThrough(line, LineEnd());
+  }
+  [[gnu::noinline]] void WriteLongKeptLine(std::string_view line) {
+    if (Converter_ != nullptr)
+      WriteThroughConverted(line, {});
+    else
+      WriteThrough(line, {});
+  }
   [[gnu::noinline]] void AppendRecordLine(std::string_view line) {
     CopyRecordLine(line);
     BeginRecord();
@@ -293,6 +343,10 @@ class TPieceWriter {
   }
   // Writes Line and End straight to the piece, after what is pending.
   void WriteThrough(std::string_view line, std::string_view end);
+  // WriteThrough with a converter: Line is converted in parts of about the
+  // flush threshold, through the pending buffer (empty meanwhile), and End
+  // is the output's record end or none.
+  void WriteThroughConverted(std::string_view line, std::string_view end);
   // After the first line of a record that may span lines.
   void BeginRecord();
   // Writes Bytes to the open piece; the first Whole of them end in a record
@@ -339,7 +393,7 @@ class TPieceWriter {
   int64_t PieceFirstRecord_ = 0;    // Written_ when the open piece was opened
   TSha256 Hash_;                    // of the open piece's bytes, with Checksums_
   bool HashWhole_ = false;          // Hash_ is of all the piece holds: no cut-back since it opened
-  TLargeBlock Pending_;             // a plain buffer, so that appending a line is two copies
+  TCodecBuffer Pending_;            // a plain buffer, so that appending a line is two copies
   size_t Capacity_ = 0;             // of Pending_; room for a line's LineEnd_ store beyond the text
   int64_t PendingBytes_ = 0;        // the pending text, Pending_[0, PendingBytes_)
   int64_t PendingWholeEnd_ = 0;     // with RecordsSpanLines_: where the last whole record pending ends
@@ -356,8 +410,9 @@ class TPieceWriter {
   int64_t LineEndSize_ = 2;               // 1 or 2, or 2 or 4 in UTF-16
   char Cr_[2] = {'\r', 0};                // the code units CR and LF in the output encoding
   char Lf_[2] = {'\n', 0};
-  int64_t UnitSize_ = 1;         // the size of a code unit of the output: 2 in UTF-16, else 1
-  int64_t FlushThreshold_;       // positive
-  THooks Hooks_;                 // from Start
-  std::set<std::string> Taken_;  // from SetTakenPaths
+  int64_t UnitSize_ = 1;              // the size of a code unit of the output: 2 in UTF-16, else 1
+  TTranscoder* Converter_ = nullptr;  // from Start
+  int64_t FlushThreshold_;            // positive
+  THooks Hooks_;                      // from Start
+  std::set<std::string> Taken_;       // from SetTakenPaths
 };

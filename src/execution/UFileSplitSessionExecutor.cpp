@@ -29,6 +29,7 @@ void CountSplit(const TFileSplitter& splitter, TTaskResult& result) {
   result.Pieces += splitter.PiecesCreated();
   result.Records += splitter.Status().Converted;
   result.RecordsFailed += splitter.Status().ErrorCount;
+  result.CharactersReplaced += splitter.CharactersReplaced();
 }
 
 TFileSplitSessionExecutor::TFileSplitSessionExecutor() = default;

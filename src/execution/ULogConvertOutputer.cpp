@@ -21,4 +21,5 @@ void TLogConvertOutputer::DoFinish(TConvertStatus&) {
     WriteMessage(Status->ToDesc);
   }
   WriteMessage(summary);
+  if (!Status->FinishNote.empty()) WriteMessage(Status->FinishNote);
 }

@@ -7,8 +7,9 @@
 #include <string>
 
 struct TTaskResult {
-  // True when every record reached its piece and no file or step failed.
-  bool Succeeded() const { return Completed && RecordsFailed == 0 && FilesFailed == 0; }
+  // True when every record reached its piece whole (no character replaced)
+  // and no file or step failed.
+  bool Succeeded() const { return Completed && RecordsFailed == 0 && FilesFailed == 0 && CharactersReplaced == 0; }
   // "Result: succeeded, " or "Result: failed, ", then "<f> files, " for a
   // batch, "<p> pieces, <r> records" and, for a failure, ", <e> records
   // failed" and ", <k> files failed" where not zero; then ".".
@@ -24,4 +25,7 @@ struct TTaskResult {
   int64_t Pieces = 0;
   int64_t Records = 0;  // the records that reached their pieces
   int64_t RecordsFailed = 0;
+  // Characters the output encoding lacked, or source bytes that did not
+  // decode: written as "?" or U+FFFD. The text does not count them.
+  int64_t CharactersReplaced = 0;
 };

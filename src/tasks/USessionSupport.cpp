@@ -13,9 +13,10 @@ namespace {
 // A key of one kind in the other kind's file is no mistake worth a warning:
 // tasks are often made by editing one of the other kind.
 constexpr std::string_view kTaskFileKeys[] = {
-    "SourceFile", "SourceFolder", "SourceEncoding", "SourceIncludeSub", "SourceMask",    "DestFolder", "SplitByType",
-    "MaxLines",   "KeepHeader",   "MaxFileSize",    "SymbolType",       "SymbolValue",   "IgnoreCase", "QuotedFields",
-    "Manifest",   "PieceName",    "LineEnd",        "Compress",         "CompressLevel",
+    "SourceFile", "SourceFolder", "SourceEncoding", "SourceIncludeSub", "SourceMask",
+    "DestFolder", "SplitByType",  "MaxLines",       "KeepHeader",       "MaxFileSize",
+    "SymbolType", "SymbolValue",  "IgnoreCase",     "QuotedFields",     "Manifest",
+    "PieceName",  "LineEnd",      "Compress",       "CompressLevel",    "OutputEncoding",
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <span>
 #include <utility>
 
+#include "text/UEncodings.h"
 #include "util/UIniFile.h"
 #include "util/UPieceName.h"
 #include "util/UTextUtils.h"
@@ -177,6 +178,12 @@ void TSplitSettings::ReadFromIni(const TIniFile& ini, const TReading& reading) {
     Invalid.push_back({"CompressLevel", level,
                        "a whole number from 1 to " + std::to_string(highest) +
                            (Compresses(Compress.Value()) ? " for " + std::string(Compress.Name()) : "")});
+  OutputEncoding = ini.ReadString(kSection, "OutputEncoding", "");
+  if (!OutputEncoding.empty() && EncodingKeyOf(OutputEncoding).empty()) {
+    Invalid.push_back(
+        {"OutputEncoding", OutputEncoding, "an encoding of the table in QuillmereCmd(1) or one of its other names"});
+    OutputEncoding.clear();
+  }
 }
 
 int TSplitSettings::CompressionLevel() const {
@@ -206,6 +213,7 @@ void TSplitSettings::WriteRuleKeys(TIniFile& ini) const {
   if (used("LineEnd", LineEnd != leCrLf)) ini.WriteString(kSection, "LineEnd", LineEnd.Text());
   if (used("Compress", Compress != cmNone)) ini.WriteString(kSection, "Compress", Compress.Text());
   if (used("CompressLevel", CompressLevel != 0)) ini.WriteInt64(kSection, "CompressLevel", CompressLevel);
+  if (used("OutputEncoding", !OutputEncoding.empty())) ini.WriteString(kSection, "OutputEncoding", OutputEncoding);
   // Replaced in place: the keys keep their order.
   for (const TInvalidValue& value : Invalid) ini.WriteString(kSection, value.Key, value.Value);
 }
@@ -240,6 +248,7 @@ std::string TSplitSettings::Describe(std::string_view source, std::string_view d
     if (CompressionLevel() != LevelsOf(Compress.Value()).Default)
       AddLine(text, "Compress Level: " + std::to_string(CompressLevel));
   }
+  if (!OutputEncoding.empty()) AddLine(text, "Output Encoding: " + OutputEncoding);
   return text;
 }
 

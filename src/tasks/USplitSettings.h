@@ -105,11 +105,11 @@ struct TSplitSettings {
 
   // Source + CR LF + Dest + CR LF, then the lines of the rule (none for an
   // unknown one) and a line for each of QuotedFields, Manifest, PieceName,
-  // LineEnd, Compress and CompressLevel that differs from its default
-  // ("Quoted Fields: True", "Manifest: True", "Piece Name: {n:4}{ext}",
-  // "Line End: LF", "Compress: gzip", "Compress Level: 9"; a level only with
-  // a format). Lines are separated by CR LF; no CR LF follows the last line
-  // after the rule's.
+  // LineEnd, Compress, CompressLevel and OutputEncoding that differs from
+  // its default ("Quoted Fields: True", "Manifest: True", "Piece Name:
+  // {n:4}{ext}", "Line End: LF", "Compress: gzip", "Compress Level: 9"; a
+  // level only with a format; "Output Encoding: UTF-8"). Lines are separated
+  // by CR LF; no CR LF follows the last line after the rule's.
   std::string Describe(std::string_view source, std::string_view dest) const;
 
   // One line 'Invalid value "<value>" for <Key>: <what it accepts>.' for
@@ -156,6 +156,9 @@ struct TSplitSettings {
   TNamedChoice<TCompression> Compress = cmNone;
   // 1 to 9 for gzip, 1 to 19 for zstd; 0 for the format's default.
   int CompressLevel = 0;
+  // The encoding the pieces are written in, by any name SourceEncoding
+  // takes; empty: the source's own.
+  std::string OutputEncoding;
   // The values read that their keys do not accept, in the order read; the
   // settings they belong to hold their defaults. A kind adds its own.
   std::vector<TInvalidValue> Invalid;

@@ -29,6 +29,7 @@ class TCodecBuffer {
   }
 
   char* Data() const { return Data_.get(); }
+  size_t Capacity() const { return Capacity_; }
 
  private:
   // Grows to at least Size bytes by half again at least, so that repeated

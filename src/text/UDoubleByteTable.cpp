@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <string>
@@ -13,6 +14,18 @@ namespace {
 std::map<std::string, std::unique_ptr<TDoubleByteTable>, std::less<>>& Tables() {
   static std::map<std::string, std::unique_ptr<TDoubleByteTable>, std::less<>> tables;
   return tables;
+}
+
+std::map<std::string, std::unique_ptr<TDoubleByteEncoder>, std::less<>>& Encoders() {
+  static std::map<std::string, std::unique_ptr<TDoubleByteEncoder>, std::less<>> encoders;
+  return encoders;
+}
+
+uint32_t ReplacementWord() {
+  const char entry[4] = {kReplacementUtf8[0], kReplacementUtf8[1], kReplacementUtf8[2], 3};
+  uint32_t word;
+  std::memcpy(&word, entry, sizeof(word));
+  return word;
 }
 
 enum class TProbe { Decoded, Refused, RefusedWhole, Incomplete, Other };
@@ -43,6 +56,8 @@ TProbe Probe(iconv_t cd, const unsigned char* bytes, size_t size, std::string& u
 
 }  // namespace
 
+const uint32_t TDoubleByteTable::kReplacementWord = ReplacementWord();
+
 const TDoubleByteTable* TDoubleByteTable::Of(std::string_view charset) {
   auto& tables = Tables();
   auto found = tables.find(charset);
@@ -52,14 +67,18 @@ const TDoubleByteTable* TDoubleByteTable::Of(std::string_view charset) {
   return tables.emplace(std::string(charset), std::move(table)).first->second.get();
 }
 
-void ReleaseDoubleByteTables() { Tables().clear(); }
+void ReleaseDoubleByteTables() {
+  Encoders().clear();
+  Tables().clear();
+}
 
 namespace {
 
 // The table's entry for a character's UTF-8; false when it has none (held
 // back by iconv, or longer than any character of the basic plane).
 bool EntryOf(const std::string& utf8, char (&bytes)[3], uint8_t& length) {
-  if (utf8.empty() || utf8.size() > sizeof(bytes)) return false;
+  // U+FFFD stands for undecodable input alone (it is counted as such).
+  if (utf8.empty() || utf8.size() > sizeof(bytes) || utf8 == kReplacementUtf8) return false;
   std::memcpy(bytes, utf8.data(), utf8.size());
   length = static_cast<uint8_t>(utf8.size());
   return true;
@@ -137,23 +156,94 @@ bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t 
   return true;
 }
 
-char* TDoubleByteTable::Decode(const unsigned char* data, size_t size, char* o) const {
-  size_t i = 0;
-  if (AsciiIdentity_) {
-    // ASCII runs are copied in blocks; from the first other byte on,
-    // characters go through the table until an ASCII byte starts a block.
-    while (CopyAsciiBlocks(data, size, i, o)) {
-      do {
-        i = DecodeOne(data, size, i, o);
-      } while (i < size && data[i] >= 0x80);
-    }
-  }
-  while (i < size) i = DecodeOne(data, size, i, o);
+char* TDoubleByteTable::Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
+  ConvertByCharacter(data, size, o, AsciiIdentity_, [&](size_t i) { return DecodeOne(data, size, i, o, replaced); });
   return o;
 }
 
 char* TDoubleByteTable::DecodeHead(const unsigned char* data, size_t size, size_t count, char* o) const {
   char* const start = o;
-  for (size_t i = 0; i < size && static_cast<size_t>(o - start) < count;) i = DecodeOne(data, size, i, o);
+  size_t replaced = 0;
+  for (size_t i = 0; i < size && static_cast<size_t>(o - start) < count;) i = DecodeOne(data, size, i, o, replaced);
   return o;
+}
+
+size_t TDoubleByteTable::CharacterStartBefore(const unsigned char* data, size_t size, size_t limit) const {
+  // A trail byte may pass for a lead: only walking from the start tells.
+  size_t start = 0;
+  for (size_t i = 0; i <= limit;) {
+    start = i;
+    const uint8_t lead = LeadIndex_[data[i]];
+    i += lead != kNotLead && i + 1 < size && Pairs_[size_t{lead} * 256 + data[i + 1]].Length != 0 ? 2 : 1;
+  }
+  return start;
+}
+
+TDoubleByteEncoder* TDoubleByteEncoder::Of(std::string_view charset) {
+  auto& encoders = Encoders();
+  auto found = encoders.find(charset);
+  if (found != encoders.end()) return found->second.get();
+  std::unique_ptr<TDoubleByteEncoder> encoder(new TDoubleByteEncoder());
+  const TDoubleByteTable* table = TDoubleByteTable::Of(charset);
+  encoder->Cd_ = iconv_open(std::string(charset).c_str(), "UTF-8");
+  if (table == nullptr || encoder->Cd_ == reinterpret_cast<iconv_t>(-1) || !encoder->Build(*table)) encoder.reset();
+  return encoders.emplace(std::string(charset), std::move(encoder)).first->second.get();
+}
+
+TDoubleByteEncoder::~TDoubleByteEncoder() {
+  if (Cd_ != nullptr && Cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(static_cast<iconv_t>(Cd_));
+}
+
+bool TDoubleByteEncoder::Ask(uint32_t code) {
+  iconv_t cd = static_cast<iconv_t>(Cd_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char utf8[4];
+  char* in = utf8;
+  size_t in_left = static_cast<size_t>(PutUtf8(code, utf8) - utf8);
+  char buffer[16];
+  char* out = buffer;
+  size_t out_left = sizeof(buffer);
+  if (iconv(cd, &in, &in_left, &out, &out_left) == static_cast<size_t>(-1) ||
+      iconv(cd, nullptr, nullptr, &out, &out_left) == static_cast<size_t>(-1))
+    return false;
+  Asked_.assign(buffer, static_cast<size_t>(out - buffer));
+  return !Asked_.empty() && Asked_.size() <= kMaxLength;
+}
+
+uint16_t TDoubleByteEncoder::Entry(bool encoded) const {
+  if (!encoded) return kNone;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(Asked_.data());
+  if (Asked_.size() == 1) return bytes[0];
+  if (Asked_.size() == 2 && bytes[0] >= 0x80 && bytes[0] != 0xFF)
+    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+  return kLong;
+}
+
+bool TDoubleByteEncoder::Build(const TDoubleByteTable& table) {
+  Codes_ = std::make_unique<uint16_t[]>(0x10000);
+  std::fill(Codes_.get(), Codes_.get() + 0x10000, kUnknown);
+  // The characters the table decodes to are asked at once: the text a split
+  // writes holds mostly those.
+  bool fits = true;
+  table.ForEachCharacter([&](uint32_t code, const unsigned char*, size_t) {
+    if (code >= 0x10000 || Codes_[code] != kUnknown) return;
+    Codes_[code] = Entry(Ask(code));
+    if (code < 0x80 && Codes_[code] == kLong) fits = false;
+  });
+  AsciiIdentity_ = true;
+  for (uint32_t code = 0; code < 0x80; ++code) {
+    if (Codes_[code] == kUnknown) Codes_[code] = Entry(Ask(code));
+    AsciiIdentity_ = AsciiIdentity_ && Codes_[code] == code;
+  }
+  return fits;
+}
+
+char* TDoubleByteEncoder::PutRare(uint32_t code, char* o) {
+  if (code < 0x10000 && Codes_[code] == kUnknown) {
+    Codes_[code] = Entry(Ask(code));
+    return Put(code, o);
+  }
+  // Beyond U+FFFF, or written longer than a pair: asked each time.
+  if (!Ask(code)) return nullptr;
+  return std::copy(Asked_.begin(), Asked_.end(), o);
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "text/UDoubleByteTable.h"
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "text/UUtf8.h"
@@ -46,17 +47,18 @@ TCodec& Cached(std::map<std::string, std::unique_ptr<TCodec>, std::less<>>& cach
 
 // Writes UTF-16 code units for the UTF-8 Text at O, which has room for two
 // bytes per byte of text (no UTF-8 byte yields more); returns the end. A
-// character above U+FFFF becomes a surrogate pair; invalid UTF-8 is left out.
+// character above U+FFFF becomes a surrogate pair; an invalid byte is left
+// out, or with Replacing becomes U+FFFD and counts in Replaced.
 template <bool BigEndian>
-char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o) {
+char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced) {
   auto put = [&o](uint32_t unit) {
     const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
     o[0] = BigEndian ? high : low;
     o[1] = BigEndian ? low : high;
     o += 2;
   };
-  // Encodes the character (or skips the invalid byte) at I; returns the
-  // position after it.
+  // Encodes the character (or the invalid byte) at I; returns the position
+  // after it.
   auto encode_one = [&](size_t i) -> size_t {
     if (text[i] < 0x80) {
       put(text[i]);
@@ -64,7 +66,13 @@ char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o) {
     }
     size_t length;
     uint32_t code = ReadUtf8(text + i, size - i, length);
-    if (length == 0) return i + 1;  // invalid UTF-8 is left out
+    if (length == 0) {
+      if (replacing) {
+        put(0xFFFD);
+        ++replaced;
+      }
+      return i + 1;
+    }
     if (code < 0x10000) {
       put(code);
     } else {
@@ -124,29 +132,54 @@ void ReleaseCachedConverters() {
   CachedEncoders.clear();
 }
 
-TTextEncoder::TTextEncoder(std::string_view key) : TTextEncoder(key, false) {}
+TTextEncoder::TTextEncoder(std::string_view key, TUnrepresentable policy) : TTextEncoder(key, policy, false) {}
 
-std::unique_ptr<TTextEncoder> TTextEncoder::ThroughIconv(std::string_view key) {
-  return std::unique_ptr<TTextEncoder>(new TTextEncoder(key, true));
+std::unique_ptr<TTextEncoder> TTextEncoder::ThroughIconv(std::string_view key, TUnrepresentable policy) {
+  return std::unique_ptr<TTextEncoder>(new TTextEncoder(key, policy, true));
 }
 
-TTextEncoder::TTextEncoder(std::string_view key, bool through_iconv) : Key_(NormalizeEncodingName(key)) {
-  if (Key_ == "ucs2le" && !through_iconv) {
-    Mode_ = TMode::Utf16LE;
-    return;
-  }
-  if (Key_ == "ucs2be" && !through_iconv) {
-    Mode_ = TMode::Utf16BE;
+TTextEncoder::TTextEncoder(std::string_view key, TUnrepresentable policy, bool through_iconv)
+    : Key_(NormalizeEncodingName(key)), Replacing_(policy == TUnrepresentable::Replaced) {
+  InvalidAs_ = "?";
+  if ((Key_ == "ucs2le" || Key_ == "ucs2be") && !through_iconv) {
+    Mode_ = Key_ == "ucs2le" ? TMode::Utf16LE : TMode::Utf16BE;
+    HasReplacement_ = true;
     return;
   }
   // "ansi" writes what it reads: the locale's character set.
-  const std::string charset = Key_ == "ansi" ? LocaleCharset() : std::string(IconvCharsetOf(Key_));
-  if (IsUtf8Compatible(charset) || Key_ == "utf8" || Key_ == "utf8bom") return;
+  std::string charset = Key_ == "ansi" ? LocaleCharset() : std::string(IconvCharsetOf(Key_));
+  if (IsUtf8Compatible(charset) || Key_ == "utf8" || Key_ == "utf8bom") {
+    if (charset.empty() && Key_ != "ansi" && Key_ != "utf8" && Key_ != "utf8bom") return;  // no converter
+    HasReplacement_ = true;
+    InvalidAs_ = kReplacementUtf8;
+    if (!Replacing_) return;
+    if (!through_iconv) {
+      Mode_ = TMode::Utf8;
+      return;
+    }
+    charset = "UTF-8";  // iconv checks it
+  }
   Cd_ = iconv_open(charset.c_str(), "UTF-8");
   if (Cd_ == kNoIconv) return;
   Mode_ = TMode::Iconv;
   Fixes_ = MappingFixesOf(charset);
-  if (!through_iconv && BuildTable(charset)) Mode_ = TMode::Table;
+  // Invalid bytes become U+FFFD where the encoding has it.
+  std::string replacement;
+  size_t ignored = 0;
+  const bool was_replacing = Replacing_;
+  Replacing_ = false;
+  EncodeIconv(kReplacementUtf8, replacement, ignored);
+  Replacing_ = was_replacing;
+  if (!replacement.empty()) {
+    HasReplacement_ = true;
+    InvalidAs_ = replacement;
+  }
+  if (through_iconv) return;
+  if (BuildTable(charset))
+    Mode_ = TMode::Table;
+  else if ((DoubleByte_ = TDoubleByteEncoder::Of(charset)) != nullptr && DoubleByte_->AsciiIdentity() &&
+           InvalidAs_ == "?")
+    Mode_ = TMode::DoubleByte;
 }
 
 // A single-byte character set encodes through a table of the characters its
@@ -173,7 +206,8 @@ bool TTextEncoder::BuildTable(std::string_view charset) {
     if (code >= 0x10000) return false;
     char utf8[4];
     std::string encoded;
-    EncodeIconv(std::string_view(utf8, static_cast<size_t>(PutUtf8(code, utf8) - utf8)), encoded);
+    size_t ignored = 0;
+    EncodeIconv(std::string_view(utf8, static_cast<size_t>(PutUtf8(code, utf8) - utf8)), encoded, ignored);
     if (encoded.size() > 1) return false;
     if (encoded.empty()) continue;
     uint8_t& page = page_of[code >> 8];
@@ -190,7 +224,8 @@ bool TTextEncoder::BuildTable(std::string_view charset) {
   AsciiIdentity_ = true;
   for (uint32_t code = 0; code < 0x80; ++code) AsciiIdentity_ = AsciiIdentity_ && ByteOf(code) == code;
   Composes_ = characters->Composes;
-  return true;
+  // A table writes each replacement as one byte.
+  return InvalidAs_.size() == 1;
 }
 
 TTextEncoder::~TTextEncoder() {
@@ -198,37 +233,20 @@ TTextEncoder::~TTextEncoder() {
 }
 
 std::string_view TTextEncoder::Encode(std::string_view utf8, TCodecBuffer& buffer) {
-  const unsigned char* text = reinterpret_cast<const unsigned char*>(utf8.data());
-  char* end;
-  switch (Mode_) {
-    case TMode::Identity:
-      return utf8;
-    case TMode::Utf16LE:
-      end = EncodeUtf16Units<false>(text, utf8.size(), buffer.Reserve(utf8.size() * 2));
-      break;
-    case TMode::Utf16BE:
-      end = EncodeUtf16Units<true>(text, utf8.size(), buffer.Reserve(utf8.size() * 2));
-      break;
-    case TMode::Table:
-      end = EncodeTable(text, utf8.size(), buffer);
-      break;
-    case TMode::Iconv:
-    default:
-      Scratch_.clear();
-      EncodeIconv(utf8, Scratch_);
-      end = std::copy(Scratch_.begin(), Scratch_.end(), buffer.Reserve(Scratch_.size()));
-      break;
-  }
-  return {buffer.Data(), static_cast<size_t>(end - buffer.Data())};
+  if (Mode_ == TMode::Identity) return utf8;
+  size_t replaced = 0;
+  const size_t end = EncodeInto(utf8, buffer, 0, replaced);
+  return {buffer.Data(), end};
 }
 
 void TTextEncoder::Encode(std::string_view utf8, std::string& out) {
+  size_t replaced = 0;
   switch (Mode_) {
     case TMode::Identity:
       out.append(utf8);
       return;
     case TMode::Iconv:
-      EncodeIconv(utf8, out);
+      EncodeIconv(utf8, out, replaced);
       return;
     default:
       TCodecBuffer buffer;
@@ -237,61 +255,147 @@ void TTextEncoder::Encode(std::string_view utf8, std::string& out) {
   }
 }
 
-char* TTextEncoder::EncodeTable(const unsigned char* text, size_t size, TCodecBuffer& buffer) {
+size_t TTextEncoder::EncodeInto(std::string_view utf8, TCodecBuffer& buffer, size_t at, size_t& replaced) {
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(utf8.data());
+  const size_t size = utf8.size();
+  char* o = buffer.Data() + at;
+  char* end;
+  switch (Mode_) {
+    case TMode::Identity:
+      o = buffer.Reserve(o, size);
+      end = std::copy(utf8.begin(), utf8.end(), o);
+      break;
+    case TMode::Utf8:
+      // An invalid byte becomes three; sixteen bytes are copied at a time.
+      end = CheckUtf8(text, size, buffer.Reserve(o, size * 3 + 16), replaced);
+      break;
+    case TMode::Utf16LE:
+      end = EncodeUtf16Units<false>(text, size, buffer.Reserve(o, size * 2), Replacing_, replaced);
+      break;
+    case TMode::Utf16BE:
+      end = EncodeUtf16Units<true>(text, size, buffer.Reserve(o, size * 2), Replacing_, replaced);
+      break;
+    case TMode::Table:
+      end = EncodeTable(text, size, buffer, o, replaced);
+      break;
+    case TMode::DoubleByte:
+      end = EncodeDoubleByte(text, size, buffer.Reserve(o, size * 2 + TDoubleByteEncoder::kMaxLength), replaced);
+      break;
+    case TMode::Iconv:
+    default:
+      Scratch_.clear();
+      EncodeIconv(utf8, Scratch_, replaced);
+      end = std::copy(Scratch_.begin(), Scratch_.end(), buffer.Reserve(o, Scratch_.size()));
+      break;
+  }
+  return static_cast<size_t>(end - buffer.Data());
+}
+
+char* TTextEncoder::CheckUtf8(const unsigned char* text, size_t size, char* o, size_t& replaced) const {
+  // Copies the character (or replaces the invalid byte) at I; returns the
+  // position after it.
+  auto check_one = [&](size_t i) -> size_t {
+    size_t length = 1;
+    if (text[i] >= 0x80) ReadUtf8(text + i, size - i, length);
+    if (length == 0) {
+      o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
+      ++replaced;
+      return i + 1;
+    }
+    std::memcpy(o, text + i, 4 <= size - i ? 4 : length);
+    o += length;
+    return i + length;
+  };
+  ConvertByCharacter(text, size, o, true, check_one);
+  return o;
+}
+
+char* TTextEncoder::EncodeTable(const unsigned char* text, size_t size, TCodecBuffer& buffer, char* o,
+                                size_t& replaced) {
   // A character yields at most one byte, so output never passes the input
   // read (a character that composing iconv writes longer makes room first).
-  char* o = buffer.Reserve(size);
-  // Encodes the character (or skips the invalid byte) at I; returns the
-  // position after it.
+  o = buffer.Reserve(o, size);
+  const char invalid = InvalidAs_[0];
+  // Encodes the character (or the invalid byte) at I; returns the position
+  // after it.
   auto encode_one = [&](size_t i) -> size_t {
     uint32_t code = text[i];
     size_t length = 1;
     if (code >= 0x80) {
       code = ReadUtf8(text + i, size - i, length);
-      if (length == 0) return i + 1;  // invalid UTF-8 is left out
+      if (length == 0) {
+        if (Replacing_) {
+          *o++ = invalid;
+          ++replaced;
+        }
+        return i + 1;
+      }
     }
     const uint16_t byte = ByteOf(code);
     if (byte != kNoByte) {
       *o++ = static_cast<char>(byte);
     } else if (Composes_) {
       o = EncodeOutsideTable(std::string_view(reinterpret_cast<const char*>(text + i), length), size - i - length,
-                             buffer, o);
+                             buffer, o, replaced);
+    } else if (Replacing_) {
+      *o++ = '?';
+      ++replaced;
     }
     return i + length;
   };
 
-  size_t i = 0;
-  if (AsciiIdentity_) {
-    // ASCII runs are copied in blocks; the other characters go one by one
-    // until the next ASCII byte starts a block again.
-    while (CopyAsciiBlocks(text, size, i, o)) {
-      do {
-        i = encode_one(i);
-      } while (i < size && text[i] >= 0x80);
-    }
-  }
-  while (i < size) i = encode_one(i);
+  ConvertByCharacter(text, size, o, AsciiIdentity_, encode_one);
   return o;
 }
 
-char* TTextEncoder::EncodeOutsideTable(std::string_view character, size_t left, TCodecBuffer& buffer, char* o) {
+char* TTextEncoder::EncodeDoubleByte(const unsigned char* text, size_t size, char* o, size_t& replaced) const {
+  // Encodes the character (or the invalid byte) at I; returns the position
+  // after it. No character is written longer than twice its UTF-8 bytes.
+  auto encode_one = [&](size_t i) -> size_t {
+    size_t length;
+    const uint32_t code = ReadUtf8(text + i, size - i, length);
+    if (length != 0) {
+      if (char* end = DoubleByte_->Put(code, o)) {
+        o = end;
+        return i + length;
+      }
+    }
+    if (Replacing_) {
+      *o++ = '?';
+      ++replaced;
+    }
+    return i + (length == 0 ? 1 : length);
+  };
+  ConvertByCharacter(text, size, o, true, encode_one);
+  return o;
+}
+
+char* TTextEncoder::EncodeOutsideTable(std::string_view character, size_t left, TCodecBuffer& buffer, char* o,
+                                       size_t& replaced) {
   Scratch_.clear();
-  EncodeIconv(character, Scratch_);
+  EncodeIconv(character, Scratch_, replaced);
   return std::copy(Scratch_.begin(), Scratch_.end(), buffer.Reserve(o, Scratch_.size() + left));
 }
 
-void TTextEncoder::EncodeIconv(std::string_view utf8, std::string& out) {
+void TTextEncoder::EncodeIconv(std::string_view utf8, std::string& out, size_t& replaced) {
   // None of the supported code pages needs more bytes than UTF-8 does.
   RunIconv(Cd_, utf8.data(), utf8.size(), 1, out,
-           [this](const char* rest, size_t left, std::string& text, size_t& used) -> size_t {
+           [this, &replaced](const char* rest, size_t left, std::string& text, size_t& used) -> size_t {
              // EILSEQ: a character the target lacks, or invalid UTF-8; EINVAL:
              // UTF-8 cut off at the end. Either way that one sequence (or
-             // byte) is left out, unless a mapping fix supplies its byte.
+             // byte) is left out or replaced, unless a mapping fix supplies
+             // its byte.
              const unsigned char* bad = reinterpret_cast<const unsigned char*>(rest);
-             size_t length = Utf8SequenceLength(bad, left);
-             if (length == 0) return 1;
-             PutFixedCharacter(Utf8CodePoint(bad, length), text, used);
-             return length;
+             const size_t length = Utf8SequenceLength(bad, left);
+             if (length != 0 && PutFixedCharacter(Utf8CodePoint(bad, length), text, used)) return length;
+             if (Replacing_) {
+               const std::string_view with = length == 0 ? std::string_view(InvalidAs_) : "?";
+               if (text.size() - used < with.size()) text.resize(used + with.size() + left + 16);
+               std::memcpy(text.data() + used, with.data(), with.size());
+               used += with.size();
+               ++replaced;
+             }
+             return length == 0 ? 1 : length;
            });
 }
 

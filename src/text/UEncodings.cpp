@@ -151,13 +151,19 @@ std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key)
   return {};
 }
 
-bool IsKnownEncodingName(std::string_view name) {
-  if (!KeyOfEncodingAlias(name, {}).empty()) return true;
-  const std::string key = NormalizeEncodingName(name);
-  for (const TEncodingName& known : EncodingNames())
-    if (known.Key == key) return true;
+bool IsKnownEncodingKey(std::string_view key) {
+  for (const TEncodingName& name : EncodingNames())
+    if (name.Key == key) return true;
   return !IconvCharsetOf(key).empty();
 }
+
+std::string EncodingKeyOf(std::string_view name, std::string_view mark_key) {
+  std::string key = KeyOfEncodingAlias(name, mark_key);
+  if (key.empty()) key = NormalizeEncodingName(name);
+  return IsKnownEncodingKey(key) ? key : std::string();
+}
+
+bool IsKnownEncodingName(std::string_view name) { return !EncodingKeyOf(name).empty(); }
 
 TDecoderKind DecoderFor(std::string_view name) {
   std::string key = NormalizeEncodingName(name);
@@ -172,6 +178,12 @@ std::string_view ByteOrderMarkOf(std::string_view key) {
   if (key == "ucs2le") return "\xFF\xFE";
   if (key == "ucs2be") return "\xFE\xFF";
   return {};
+}
+
+std::string_view CrLfOf(std::string_view key) {
+  if (key == "ucs2le") return std::string_view("\r\0\n\0", 4);
+  if (key == "ucs2be") return std::string_view("\0\r\0\n", 4);
+  return "\r\n";
 }
 
 std::string_view IconvCharsetOf(std::string_view key) {

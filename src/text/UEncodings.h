@@ -40,6 +40,13 @@ std::span<const TEncodingAlias> EncodingAliases();
 // byte-order mark: "ucs2be" for "ucs2be", "ucs2le" for anything else.
 std::string KeyOfEncodingAlias(std::string_view name, std::string_view mark_key);
 
+// True when Key (normalised) names an encoding: a key of the table, or one
+// the conversion knows besides them ("koi8r").
+bool IsKnownEncodingKey(std::string_view key);
+// The key a task's encoding name stands for: an alias's (KeyOfEncodingAlias,
+// with MarkKey), else the name normalised; empty when that names no
+// encoding (IsKnownEncodingKey).
+std::string EncodingKeyOf(std::string_view name, std::string_view mark_key = {});
 // True when Name names an encoding the program can read: a display name or
 // key of the table, an alias, or a name the conversion knows besides them
 // ("KOI8-R"). The empty name and "Auto Detect" are no encoding's.
@@ -52,6 +59,8 @@ TDecoderKind DecoderFor(std::string_view name);
 
 // The byte-order mark a piece in encoding Key begins with; empty for most.
 std::string_view ByteOrderMarkOf(std::string_view key);
+// CR LF in encoding Key: four bytes in UCS-2LE and UCS-2BE, else two.
+std::string_view CrLfOf(std::string_view key);
 
 // The glibc iconv name of the character set behind a key ("cp850" ->
 // "IBM850"); empty when the key has no converter ("koi8", "ansi", unknown

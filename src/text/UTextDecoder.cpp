@@ -148,10 +148,12 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
     const TByteCharacters::TEntry& probed = characters->Entries[byte];
     std::memcpy(table[byte].Bytes, probed.Bytes, sizeof(probed.Bytes));
     table[byte].Length = probed.Length;
+    table[byte].Invalid = probed.Defined ? 0 : 1;
   }
   for (const TMappingFix& fix : MappingFixesOf(charset)) {
     TTableEntry& entry = table[fix.Byte];
     entry.Length = static_cast<uint8_t>(PutUtf8(fix.Code, entry.Bytes) - entry.Bytes);
+    entry.Invalid = 0;
   }
   MaxLength_ = 1;
   AsciiIdentity_ = true;
@@ -160,45 +162,75 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
     if (byte < 0x80 && (table[byte].Length != 1 || table[byte].Bytes[0] != static_cast<char>(byte)))
       AsciiIdentity_ = false;
   }
+  Packed_.reset();
+  if (MaxLength_ <= 3) {
+    Packed_ = std::make_unique<uint32_t[]>(256);
+    for (int byte = 0; byte < 256; ++byte) {
+      const TTableEntry& entry = table[byte];
+      // In memory order: the character's bytes, then its length and flag.
+      unsigned char bytes[4] = {};
+      std::memcpy(bytes, entry.Bytes, entry.Length);
+      bytes[3] = static_cast<unsigned char>(entry.Length | entry.Invalid << 2);
+      std::memcpy(&Packed_[byte], bytes, sizeof(bytes));
+    }
+  }
   Table_ = std::move(table);
   return true;
 }
 
 std::string_view TTextDecoder::Decode(const char* data, size_t size, TCodecBuffer& buffer) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
-  const size_t units = size / 2;  // a last odd byte is ignored
-  char* begin;
-  char* end;
+  if (Mode_ == TMode::PassThrough) return {data, size};
+  size_t replaced = 0;
+  const size_t end = DecodeInto(data, size, buffer, 0, replaced);
+  return {buffer.Data(), end};
+}
+
+size_t TTextDecoder::MaxDecoded(size_t size) const {
   switch (Mode_) {
-    case TMode::PassThrough:
-      return {data, size};
     case TMode::Utf16LE:
-      begin = buffer.Reserve(units * 3 + TKernels::kUtf16Slack);
-      end = TKernels::DecodeUtf16<false>(bytes, units, begin);
-      break;
     case TMode::Utf16BE:
-      begin = buffer.Reserve(units * 3 + TKernels::kUtf16Slack);
-      end = TKernels::DecodeUtf16<true>(bytes, units, begin);
-      break;
+      return size / 2 * 3 + TKernels::kUtf16Slack;
     case TMode::Table:
       // Every entry is copied whole (8 bytes) and the cursor advanced by its
       // length, so the buffer needs room for the last entry's full copy.
-      begin = buffer.Reserve(size * MaxLength_ + sizeof(TTableEntry::Bytes));
-      end = DecodeTable(bytes, size, begin);
+      return size * MaxLength_ + sizeof(TTableEntry::Bytes);
+    case TMode::DoubleByte:
+      return size * TDoubleByteTable::kMaxGrowth + TDoubleByteTable::kSlack;
+    default:
+      return size;
+  }
+}
+
+size_t TTextDecoder::DecodeInto(const char* data, size_t size, TCodecBuffer& buffer, size_t at, size_t& replaced) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+  const size_t units = size / 2;  // a last odd byte is ignored
+  if (Mode_ == TMode::Iconv) {
+    IconvText_.clear();
+    DecodeIconv(data, size, IconvText_, replaced);
+    char* o = buffer.Reserve(buffer.Data() + at, IconvText_.size());
+    return static_cast<size_t>(std::copy(IconvText_.begin(), IconvText_.end(), o) - buffer.Data());
+  }
+  char* const begin = buffer.Reserve(buffer.Data() + at, MaxDecoded(size));
+  char* end;
+  switch (Mode_) {
+    case TMode::Utf16LE:
+      end = TKernels::DecodeUtf16<false>(bytes, units, begin, replaced);
+      break;
+    case TMode::Utf16BE:
+      end = TKernels::DecodeUtf16<true>(bytes, units, begin, replaced);
+      break;
+    case TMode::Table:
+      end = DecodeTable(bytes, size, begin, replaced);
       break;
     case TMode::DoubleByte:
-      begin = buffer.Reserve(size * TDoubleByteTable::kMaxGrowth + TDoubleByteTable::kSlack);
-      end = DoubleByte_->Decode(bytes, size, begin);
+      end = DoubleByte_->Decode(bytes, size, begin, replaced);
       break;
-    case TMode::Iconv:
+    case TMode::PassThrough:
     default:
-      IconvText_.clear();
-      DecodeIconv(data, size, IconvText_);
-      begin = buffer.Reserve(IconvText_.size());
-      end = std::copy(IconvText_.begin(), IconvText_.end(), begin);
+      end = std::copy(data, data + size, begin);
       break;
   }
-  return {begin, static_cast<size_t>(end - begin)};
+  return static_cast<size_t>(end - buffer.Data());
 }
 
 void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
@@ -206,9 +238,11 @@ void TTextDecoder::Decode(const char* data, size_t size, std::string& out) {
     case TMode::PassThrough:
       out.append(data, size);
       return;
-    case TMode::Iconv:
-      DecodeIconv(data, size, out);
+    case TMode::Iconv: {
+      size_t replaced = 0;
+      DecodeIconv(data, size, out, replaced);
       return;
+    }
     default:
       TCodecBuffer buffer;
       out.append(Decode(data, size, buffer));
@@ -248,23 +282,67 @@ std::string_view TTextDecoder::DecodeEdge(const char* data, size_t size, size_t 
   return tail ? text.substr(text.size() - std::min(count, text.size())) : text.substr(0, count);
 }
 
-char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o) const {
+size_t TTextDecoder::CharacterStartBefore(const char* data, size_t size, size_t limit) const {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+  switch (Mode_) {
+    case TMode::Utf16LE:
+    case TMode::Utf16BE: {
+      // Between two units, but not inside a pair.
+      size_t start = limit / 2 * 2;
+      const size_t high = Mode_ == TMode::Utf16BE ? 0 : 1;
+      if (start >= 2 && (bytes[start - 2 + high] & 0xFC) == 0xD8) start -= 2;
+      return start;
+    }
+    case TMode::Table:
+      return limit;
+    case TMode::DoubleByte:
+      return DoubleByte_->CharacterStartBefore(bytes, size, limit);
+    case TMode::PassThrough: {
+      // UTF-8, valid or not: no sequence takes in a byte that is no
+      // continuation byte, nor one three continuation bytes follow.
+      for (size_t start = limit; start > 0 && start + 3 >= limit; --start)
+        if ((bytes[start] & 0xC0) != 0x80) return start;
+      return limit;
+    }
+    case TMode::Iconv:
+      break;
+  }
+  return 0;
+}
+
+namespace {
+// Where a packed entry's fourth byte, its length and flag, sits in the word.
+constexpr int kPackedMetaShift = std::endian::native == std::endian::little ? 24 : 0;
+}  // namespace
+
+char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
+  if (Packed_) {
+    // One load, one four-byte store and one add a byte, whatever the script;
+    // the store's last byte is overwritten by the next character's. Locals
+    // only: a store through a char pointer could alias anything else.
+    const uint32_t* packed = Packed_.get();
+    char* out = o;
+    uint32_t invalid = 0;
+    for (size_t i = 0; i < size; ++i) {
+      const uint32_t entry = packed[data[i]];
+      std::memcpy(out, &entry, sizeof(entry));
+      const uint32_t meta = entry >> kPackedMetaShift;
+      out += meta & 3;
+      invalid += (meta >> 2) & 1;
+    }
+    replaced += invalid;
+    return out;
+  }
   auto decode_one = [&](unsigned char byte) {
     const TTableEntry& entry = Table_[byte];
     std::memcpy(o, entry.Bytes, sizeof(entry.Bytes));
     o += entry.Length;
+    replaced += entry.Invalid;
   };
-  size_t i = 0;
-  if (AsciiIdentity_) {
-    // ASCII runs are copied in blocks; the other bytes go through the table
-    // until the next ASCII byte starts a block again.
-    while (CopyAsciiBlocks(data, size, i, o)) {
-      do {
-        decode_one(data[i++]);
-      } while (i < size && data[i] >= 0x80);
-    }
-  }
-  for (; i < size; ++i) decode_one(data[i]);
+  ConvertByCharacter(data, size, o, AsciiIdentity_, [&](size_t i) {
+    decode_one(data[i]);
+    return i + 1;
+  });
   return o;
 }
 
@@ -299,13 +377,14 @@ void RunIconv(iconv_t cd, const char* data, size_t size, size_t growth, std::str
   out.resize(used);
 }
 
-void TTextDecoder::DecodeIconv(const char* data, size_t size, std::string& out) {
+void TTextDecoder::DecodeIconv(const char* data, size_t size, std::string& out, size_t& replaced) {
   // EILSEQ (invalid) or EINVAL (cut off by the end): the byte becomes U+FFFD
   // and decoding goes on with the next one.
-  RunIconv(Cd_, data, size, 3, out, [](const char*, size_t left, std::string& text, size_t& used) -> size_t {
+  RunIconv(Cd_, data, size, 3, out, [&replaced](const char*, size_t left, std::string& text, size_t& used) -> size_t {
     if (text.size() - used < kReplacementUtf8.size()) text.resize(used + left * 3 + 16);
     std::memcpy(text.data() + used, kReplacementUtf8.data(), kReplacementUtf8.size());
     used += kReplacementUtf8.size();
+    ++replaced;
     return 1;
   });
 }

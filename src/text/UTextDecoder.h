@@ -69,6 +69,12 @@ class TTextDecoder {
   // contents are dropped) and valid until Buffer is used again; a decoder
   // that passes through hands back the bytes themselves.
   std::string_view Decode(const char* data, size_t size, TCodecBuffer& buffer);
+  // Writes the UTF-8 text of Size bytes at Data into Buffer from offset At
+  // on, keeping the bytes before it; returns the offset after the text. Adds
+  // to Replaced how many U+FFFD stand for input that did not decode (a byte,
+  // a refused pair, an unpaired surrogate). A decoder that passes through
+  // copies the bytes.
+  size_t DecodeInto(const char* data, size_t size, TCodecBuffer& buffer, size_t at, size_t& replaced);
   // Appends the UTF-8 text of Size bytes at Data to Out.
   void Decode(const char* data, size_t size, std::string& out);
   // The first (with Tail, last) Count bytes of what Decode gives for the
@@ -76,23 +82,35 @@ class TTextDecoder {
   // input than those need where the encoding allows: a rule that compares
   // the head or tail of a line with a symbol looks at a few characters.
   std::string_view DecodeEdge(const char* data, size_t size, size_t count, bool tail, TCodecBuffer& buffer);
+  // The start of the last character that begins at or before Limit (below
+  // Size) in the Size bytes at Data, which begin with a character: the bytes
+  // before it decode as they do within the whole, and so do the bytes from
+  // it on. 0 when the decoder cannot tell (iconv).
+  size_t CharacterStartBefore(const char* data, size_t size, size_t limit) const;
 
  private:
   enum class TMode { PassThrough, Utf16LE, Utf16BE, Table, DoubleByte, Iconv };
   struct TTableEntry {
     char Bytes[8];
     uint8_t Length;
+    uint8_t Invalid;  // 1: the byte does not decode, Bytes hold U+FFFD
   };
   TTextDecoder() = default;
   void InitCharset(std::string_view charset, bool through_iconv = false);
   bool BuildTable(std::string_view charset);
   // Writes the text at O, which has room for MaxLength_ bytes per byte and
   // 8 more; returns the end.
-  char* DecodeTable(const unsigned char* data, size_t size, char* o) const;
-  void DecodeIconv(const char* data, size_t size, std::string& out);
+  char* DecodeTable(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
+  void DecodeIconv(const char* data, size_t size, std::string& out, size_t& replaced);
+  // Room Decode needs for Size bytes of input (iconv aside).
+  size_t MaxDecoded(size_t size) const;
 
   TMode Mode_ = TMode::PassThrough;
   std::unique_ptr<TTableEntry[]> Table_;
+  // The table again where no character takes more than three bytes: each
+  // entry four bytes in memory order: its UTF-8, then a byte holding its
+  // length (bits 0-1) and 4 for a byte that does not decode. Empty otherwise.
+  std::unique_ptr<uint32_t[]> Packed_;
   const TDoubleByteTable* DoubleByte_ = nullptr;  // shared, kept by its cache
   size_t MaxLength_ = 1;                          // longest table entry
   bool AsciiIdentity_ = false;                    // bytes below 0x80 decode to themselves

@@ -50,3 +50,22 @@ inline bool CopyAsciiBlocks(const unsigned char* text, size_t size, size_t& i, c
   }
   return false;
 }
+
+// The loop of a codec whose characters below 0x80 stand for themselves:
+// with AsciiBlocks, ASCII runs are copied to O in blocks (CopyAsciiBlocks),
+// and from each other byte on Step(I) handles the character at I (writing
+// at O, returning the position after it) until the next ASCII byte starts a
+// block again; Step handles everything else, the last bytes of the text and
+// all of it without AsciiBlocks.
+template <class TStep>
+inline void ConvertByCharacter(const unsigned char* text, size_t size, char*& o, bool ascii_blocks, TStep step) {
+  size_t i = 0;
+  if (ascii_blocks) {
+    while (CopyAsciiBlocks(text, size, i, o)) {
+      do {
+        i = step(i);
+      } while (i < size && text[i] >= 0x80);
+    }
+  }
+  while (i < size) i = step(i);
+}

@@ -102,6 +102,7 @@ TEST(ManualPage, ListsTheKeysOfEachTaskKind) {
     s.LineEnd = leLf;
     s.Compress = cmZstd;
     s.CompressLevel = 5;
+    s.OutputEncoding = "UTF-8";
   };
   TFileSplitSession split;
   set(split.Settings);

@@ -79,6 +79,9 @@ TEST_F(Quillmere, OptionsGiveThePiecesOfTheEquivalentTaskFile) {
        {"SplitByType=Symbol", "SymbolType=Start With", "SymbolValue=# part", "IgnoreCase=1"}},
       {{"--end-with", ";"}, {"SplitByType=Symbol", "SymbolType=End With", "SymbolValue=;"}},
       {{"-l2", "-e", "windows-1251"}, {"SplitByType=Lines", "MaxLines=2", "SourceEncoding=windows-1251"}, "cp.txt"},
+      {{"-l2", "-e", "windows-1251", "--to-encoding=UTF-8"},
+       {"SplitByType=Lines", "MaxLines=2", "SourceEncoding=windows-1251", "OutputEncoding=UTF-8"},
+       "cp.txt"},
       {{"-l2", "--name={name}_{n:3}{ext}", "--line-end=lf", "--manifest"},
        {"SplitByType=Lines", "MaxLines=2", "PieceName={name}_{n:3}{ext}", "LineEnd=LF", "Manifest=1"}},
       {{"-C", "30", "--line-end", "keep"}, {"SplitByType=File Size", "MaxFileSize=30 B", "LineEnd=Keep"}},
@@ -192,6 +195,10 @@ TEST_F(Quillmere, ExitStatusAndStandardError) {
        2,
        "quillmere: Invalid value \"utf9\" for SourceEncoding: an encoding of the table in QuillmereCmd(1), one of "
        "its other names, or Auto Detect.\n"},
+      {{"-l", "1", "--to-encoding=utf9", "src.csv"},
+       2,
+       "quillmere: Invalid value \"utf9\" for OutputEncoding: an encoding of the table in QuillmereCmd(1) or one of "
+       "its other names.\n"},
       {{"-l", "1", "--line-end=unix", "src.csv"},
        2,
        "quillmere: Invalid value \"unix\" for LineEnd: CRLF, LF or Keep.\n"},

@@ -19,6 +19,7 @@ inline std::string SettingsText(const TSplitSettings& s) {
                      "|Manifest=" + std::to_string(s.Manifest) + "|PieceName=" + s.PieceName +
                      "|LineEnd=" + s.LineEnd.Text();
   text += "|Compress=" + s.Compress.Text() + "|CompressLevel=" + std::to_string(s.CompressLevel);
+  text += "|OutputEncoding=" + s.OutputEncoding;
   for (const TInvalidValue& value : s.Invalid) text += "|invalid " + value.Key + "=" + value.Value;
   return text;
 }
@@ -45,6 +46,7 @@ inline std::vector<std::function<void(TSplitSettings&)>> SettingChanges() {
       [](TSplitSettings& s) { s.LineEnd = leKeep; },
       [](TSplitSettings& s) { s.Compress = cmZstd; },
       [](TSplitSettings& s) { s.CompressLevel = 1; },
+      [](TSplitSettings& s) { s.OutputEncoding = "UTF-8"; },
       [](TSplitSettings& s) {
         s.Invalid.push_back({"KeepHeader", "x", ""});
       },

@@ -87,6 +87,8 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
   const auto compress = [](const TSplitSettings& s) {
     return std::string(s.Compress.Name()) + "|" + std::to_string(s.CompressionLevel());
   };
+  const auto output = [](const TSplitSettings& s) { return s.OutputEncoding; };
+  const std::string encodings = ": an encoding of the table in QuillmereCmd(1) or one of its other names.";
   const std::string templates =
       ": a file name holding {n} (or {n:W}, the number zero-padded to W digits) and optionally {name} and {ext}, "
       "without \"/\".";
@@ -147,6 +149,12 @@ TEST(SplitSettings, ReadsTheSpellingsOfEachKindOfValueAndRefusesTheRest) {
       {"Compress=zstd\nCompressLevel=0", compress, "zstd|3",
        "Invalid value \"0\" for CompressLevel: a whole number from 1 to 19 for zstd."},
       {"Compress=xz\nCompressLevel=30", compress, "xz|6", "Invalid value \"xz\" for Compress: none, gzip or zstd."},
+      {"OutputEncoding=Shift_JIS", output, "Shift_JIS", ""},
+      {"OutputEncoding=KOI8-R", output, "KOI8-R", ""},
+      {"OutputEncoding=CP1251 (Cyrillic)", output, "CP1251 (Cyrillic)", ""},
+      {"SplitByType=Symbol\nOutputEncoding=UTF-7", output, "",
+       "Invalid value \"UTF-7\" for OutputEncoding" + encodings},
+      {"OutputEncoding=Auto Detect", output, "", "Invalid value \"Auto Detect\" for OutputEncoding" + encodings},
   };
   TTempDir dir;
   for (const Case& c : cases) {
@@ -208,6 +216,8 @@ TEST(SplitSettings, DescribesAndWritesTheOptionalKeysOnlyWhenSet) {
          s.CompressLevel = 19;
        },
        "\r\nCompress: zstd\r\nCompress Level: 19", "Compress=zstd\nCompressLevel=19\n"},
+      {[](TSplitSettings& s) { s.OutputEncoding = "windows-1251"; }, "\r\nOutput Encoding: windows-1251",
+       "OutputEncoding=windows-1251\n"},
   };
   TTempDir dir;
   for (const Case& c : cases) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ConversionReference.h"
 #include "support/TestSupport.h"
 #include "text/UEncodingConverter.h"
 #include "text/UEncodings.h"
@@ -27,24 +28,6 @@ const char* const DoubleByteKeys[] = {"cp932", "cp936", "cp949", "cp950"};
 std::string Utf8(uint32_t code) {
   char buffer[4];
   return std::string(buffer, PutUtf8(code, buffer));
-}
-
-// "" when equal, else where and how the results part.
-std::string Difference(const std::string& actual, const std::string& expected) {
-  size_t at = 0;
-  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-  if (at == actual.size() && at == expected.size()) return "";
-  auto window = [at](const std::string& s) {
-    std::string hex;
-    for (size_t i = at > 4 ? at - 4 : 0; i < std::min(s.size(), at + 8); ++i) {
-      static const char digits[] = "0123456789ABCDEF";
-      unsigned char c = static_cast<unsigned char>(s[i]);
-      hex += {digits[c >> 4], digits[c & 15], ' '};
-    }
-    return hex;
-  };
-  return "first difference at byte " + std::to_string(at) + ": got " + window(actual) + "| expected " +
-         window(expected);
 }
 
 std::string Encode(TTextEncoder& encoder, const std::string& utf8) {
@@ -281,6 +264,13 @@ TEST(DoubleByteTables, DecodeEveryPairAsIconvDoes) {
       }
     }
     EXPECT_LE(refused_whole, 2) << key;
+  }
+}
+
+TEST(DoubleByteTables, EncodeEveryCharacterAsIconvDoes) {
+  for (const char* key : DoubleByteKeys) {
+    ASSERT_TRUE(TTextEncoder(key).IsDoubleByteTable()) << key;
+    EXPECT_EQ(EncodeEveryCharacter(key), "") << key;
   }
 }
 

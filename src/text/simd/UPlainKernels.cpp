@@ -11,7 +11,7 @@ int64_t TPlainKernels::CountLineFeeds(const char* data, size_t size) {
 }
 
 template <bool BigEndian>
-char* TPlainKernels::DecodeUtf16(const unsigned char* data, size_t units, char* o) {
+char* TPlainKernels::DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced) {
   // Four units at a time while they are ASCII, as most of most text is: the
   // high byte zero, and the low byte below 0x80.
   constexpr uint64_t kBeyondAscii = BigEndian ? 0x80FF80FF80FF80FF : 0xFF80FF80FF80FF80;
@@ -24,10 +24,10 @@ char* TPlainKernels::DecodeUtf16(const unsigned char* data, size_t units, char* 
       i += 4;
       continue;
     }
-    i = DecodeUtf16Character<BigEndian>(data, units, i, o);
+    i = DecodeUtf16Character<BigEndian>(data, units, i, o, replaced);
   }
   return o;
 }
 
-template char* TPlainKernels::DecodeUtf16<false>(const unsigned char*, size_t, char*);
-template char* TPlainKernels::DecodeUtf16<true>(const unsigned char*, size_t, char*);
+template char* TPlainKernels::DecodeUtf16<false>(const unsigned char*, size_t, char*, size_t&);
+template char* TPlainKernels::DecodeUtf16<true>(const unsigned char*, size_t, char*, size_t&);

@@ -54,9 +54,9 @@ class TPlainKernels {
 
   // Writes the UTF-8 of Units UTF-16 code units at Data at O, which has room
   // for 3 bytes per unit and kUtf16Slack; returns the end. An unpaired
-  // surrogate becomes U+FFFD.
+  // surrogate becomes U+FFFD and counts in Replaced.
   template <bool BigEndian>
-  static char* DecodeUtf16(const unsigned char* data, size_t units, char* o);
+  static char* DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced);
 
  private:
   static constexpr uint64_t kOnes = 0x0101010101010101;

@@ -97,7 +97,7 @@ int64_t TSse2Kernels::CountLineFeeds(const char* data, size_t size) {
 }
 
 template <bool BigEndian>
-char* TSse2Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o) {
+char* TSse2Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced) {
   size_t i = 0;
   // Eight units at a time: ASCII packed into bytes; any other characters
   // of the basic plane worked out together (PutBmpUnits); eight that hold
@@ -130,14 +130,14 @@ char* TSse2Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o
     }
     const size_t end = i + 8;
     do {
-      i = DecodeUtf16Character<BigEndian>(data, units, i, o);
+      i = DecodeUtf16Character<BigEndian>(data, units, i, o, replaced);
     } while (i < end);
   }
-  while (i < units) i = DecodeUtf16Character<BigEndian>(data, units, i, o);
+  while (i < units) i = DecodeUtf16Character<BigEndian>(data, units, i, o, replaced);
   return o;
 }
 
-template char* TSse2Kernels::DecodeUtf16<false>(const unsigned char*, size_t, char*);
-template char* TSse2Kernels::DecodeUtf16<true>(const unsigned char*, size_t, char*);
+template char* TSse2Kernels::DecodeUtf16<false>(const unsigned char*, size_t, char*, size_t&);
+template char* TSse2Kernels::DecodeUtf16<true>(const unsigned char*, size_t, char*, size_t&);
 
 #endif

@@ -60,7 +60,7 @@ class TSse2Kernels {
   static int64_t CountLineFeeds(const char* data, size_t size);
 
   template <bool BigEndian>
-  static char* DecodeUtf16(const unsigned char* data, size_t units, char* o);
+  static char* DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced);
 };
 
 #endif

@@ -17,9 +17,9 @@ inline uint32_t Utf16UnitAt(const unsigned char* data, size_t i) {
 
 // Writes the UTF-8 of the character at unit I of the Units units at Data at
 // O (at most 4 bytes) and moves O past it; returns the unit after the
-// character. An unpaired surrogate becomes U+FFFD.
+// character. An unpaired surrogate becomes U+FFFD and counts in Replaced.
 template <bool BigEndian>
-inline size_t DecodeUtf16Character(const unsigned char* data, size_t units, size_t i, char*& o) {
+inline size_t DecodeUtf16Character(const unsigned char* data, size_t units, size_t i, char*& o, size_t& replaced) {
   const uint32_t unit = Utf16UnitAt<BigEndian>(data, i);
   if (unit < 0x80) {
     *o++ = static_cast<char>(unit);
@@ -37,5 +37,6 @@ inline size_t DecodeUtf16Character(const unsigned char* data, size_t units, size
     }
   }
   o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
+  ++replaced;
   return i + 1;
 }

@@ -89,9 +89,10 @@ TResults RunKernels(const std::string& bytes) {
   for (bool big_endian : {false, true}) {
     const size_t units = bytes.size() / 2;
     std::string out(units * 3 + TKernelSet::kUtf16Slack, '\0');
-    char* end = big_endian ? TKernelSet::template DecodeUtf16<true>(in, units, out.data())
-                           : TKernelSet::template DecodeUtf16<false>(in, units, out.data());
-    results.Utf8 += out.substr(0, static_cast<size_t>(end - out.data())) + "|";
+    size_t replaced = 0;
+    char* end = big_endian ? TKernelSet::template DecodeUtf16<true>(in, units, out.data(), replaced)
+                           : TKernelSet::template DecodeUtf16<false>(in, units, out.data(), replaced);
+    results.Utf8 += out.substr(0, static_cast<size_t>(end - out.data())) + "|" + std::to_string(replaced) + "|";
   }
   return results;
 }
@@ -125,9 +126,11 @@ TResults Reference(const std::string& bytes) {
   for (bool big_endian : {false, true}) {
     std::string out(units * 3 + 4, '\0');
     char* o = out.data();
+    size_t replaced = 0;
     for (size_t i = 0; i < units;)
-      i = big_endian ? DecodeUtf16Character<true>(in, units, i, o) : DecodeUtf16Character<false>(in, units, i, o);
-    results.Utf8 += out.substr(0, static_cast<size_t>(o - out.data())) + "|";
+      i = big_endian ? DecodeUtf16Character<true>(in, units, i, o, replaced)
+                     : DecodeUtf16Character<false>(in, units, i, o, replaced);
+    results.Utf8 += out.substr(0, static_cast<size_t>(o - out.data())) + "|" + std::to_string(replaced) + "|";
   }
   return results;
 }
