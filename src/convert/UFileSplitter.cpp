@@ -181,21 +181,17 @@ bool TFileSplitter::ChooseOutputEncoding() {
   if (output.empty()) return false;  // refused with the task's other invalid values
   OutputEncoding_ = output;
   if (output == source) return false;  // nothing to convert: the pieces are the source's bytes
-  // A source split as bytes (F27's notice says so) stays as it is.
-  if (source.empty() || Reader_->ConverterMissing()) {
-    OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
-    return false;
-  }
+  // Pieces in another encoding than the one asked for would pass for a
+  // conversion that never happened: the split fails before anything is
+  // touched.
+  if (source.empty() || Reader_->ConverterMissing())
+    throw EQuillmereError("The output encoding \"" + named + "\" cannot be written: the source is split as bytes.");
   Transcoder_ = std::make_unique<TTranscoder>(Reader_->EncodingName(), output);
   if (Transcoder_->CanEncode()) return true;
   Transcoder_.reset();
-  OutputEncoding_ = NormalizeEncodingName(SourceEncoding_);
   const std::string why =
       IconvCharsetOf(output).empty() ? "names no character set" : "has no converter on this machine";
-  Status().Message =
-      "The output encoding \"" + named + "\" " + why + ": the pieces are written in the source's encoding.";
-  Status().Raise(Status().OnMessage);
-  return false;
+  throw EQuillmereError("The output encoding \"" + named + "\" " + why + ": the pieces cannot be written in it.");
 }
 
 int64_t TFileSplitter::ConvertedLineBytes() {

@@ -4,6 +4,8 @@
 // changes nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/Sandbox.h"
 
 namespace {
@@ -89,15 +91,24 @@ TEST_F(Conversion, NamingTheSourcesOwnEncodingChangesNoPiece) {
   EXPECT_TRUE(LastResult.Text.starts_with("Result: succeeded, ")) << LastResult.Text;
 }
 
-TEST_F(Conversion, AnOutputEncodingWithoutACharacterSetKeepsTheSourcesAndSaysSo) {
-  const std::vector<TLogEntry> log = SplitWith("ёлка\n", {"SourceEncoding=UTF-8", "OutputEncoding=KOI-8 (Cyrillic)"});
-  TPieces pieces = FilesIn(Work("out"));
-  pieces.erase("_manifest.tsv");
-  EXPECT_EQ(pieces, (TPieces{{"1.txt", "ёлка\r\n"}}));
-  ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log[2].Text,
-            "The output encoding \"KOI-8 (Cyrillic)\" names no character set: the pieces are written in the source's "
-            "encoding.");
+TEST_F(Conversion, AnOutputEncodingThatCannotBeWrittenFailsTheSplitBeforeAnyPiece) {
+  const struct {
+    const char* source_encoding;
+    const char* output;
+    const char* message;
+  } cases[] = {
+      {"UTF-8", "KOI-8 (Cyrillic)",
+       "The output encoding \"KOI-8 (Cyrillic)\" names no character set: the pieces cannot be written in it."},
+      {"UTF-7X", "cp1251", "The output encoding \"cp1251\" cannot be written: the source is split as bytes."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    const std::vector<TLogEntry> log = SplitWith(
+        "\xD1\x91\n", {std::string("SourceEncoding=") + c.source_encoding, std::string("OutputEncoding=") + c.output});
+    EXPECT_FALSE(std::filesystem::exists(Work("out")));
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const TLogEntry& e) { return e.Text == c.message; }));
+    EXPECT_TRUE(LastResult.Text.starts_with("Result: failed, 0 pieces")) << LastResult.Text;
+  }
 }
 
 TEST_F(Conversion, ABatchWritesEveryFileInTheOutputEncoding) {
