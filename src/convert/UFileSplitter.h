@@ -38,8 +38,9 @@ class TFileSplitter : public TIterativeConverter {
   friend class TIterativeConverter;
 
  public:
-  // How much of the source the line count for progress reads at most.
-  static constexpr int64_t kProgressCountLimit = 4 * 1048576;
+  // How much of the source the line count for progress reads at most: its
+  // lines give the estimate, and each MiB mapped costs a small split time.
+  static constexpr int64_t kProgressCountLimit = 1048576;
 
   explicit TFileSplitter(const TSplitterSizes& sizes = {});
   ~TFileSplitter() override;
