@@ -379,7 +379,7 @@ void TPieceWriter::WriteThroughConverted(std::string_view line, std::string_view
     }
     const bool last = take == line.size();
     size_t size = Converter_->Convert(line.substr(0, take), Pending_, 0);
-    if (last) {
+    if (last && !end.empty()) {  // a kept last line may have no end
       char* o = Pending_.Reserve(Pending_.Data() + size, end.size());
       std::memcpy(o, end.data(), end.size());
       size += end.size();
