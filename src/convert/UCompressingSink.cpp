@@ -6,11 +6,7 @@
 
 TCompressingSink::TCompressingSink(std::unique_ptr<TPieceWriter::TSink> piece, TCompressor& compressor, bool checksums,
                                    std::string shown)
-    : Piece_(std::move(piece)),
-      Compressor_(compressor),
-      Shown_(std::move(shown)),
-      Checksums_(checksums),
-      HashWhole_(checksums) {}
+    : Piece_(std::move(piece)), Compressor_(compressor), Shown_(std::move(shown)), HashWhole_(checksums) {}
 
 void TCompressingSink::Write(std::string_view bytes, size_t whole) {
   // Taken as the cut-back point only once the whole write succeeded: a

@@ -67,8 +67,7 @@ class TCompressingSink final : public TPieceWriter::TSink {
   size_t EndingStored_ = 0;  // bytes of an ending after Stored_, to be written over
   bool Broken_ = false;      // the piece can no longer end whole
   bool StreamOpen_ = false;  // the compressor holds this piece's stream
-  bool Checksums_;           // Hash_ is worked out
-  bool HashWhole_;           // Hash_ is of all the piece holds: with Checksums_, no cut-back yet
+  bool HashWhole_;           // Hash_ is of all the piece holds: checksums asked for, no cut-back yet
   TSha256 Hash_;             // of the piece's bytes up to Stored_
   std::string Sha256_;       // the digest, once closed
 };
