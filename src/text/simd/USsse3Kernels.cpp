@@ -1,0 +1,304 @@
+#include "text/simd/USsse3Kernels.h"
+
+#ifdef __SSE2__
+
+#include <tmmintrin.h>
+
+#include <cstdint>
+
+#include "text/simd/UUtf16Character.h"
+
+// Every function that uses SSSE3 is compiled for it alone, so that the rest
+// of the program still runs on any x86-64 processor.
+#define QM_SSSE3 __attribute__((target("ssse3")))
+
+namespace {
+
+// A shuffle (pshufb: an index of the source byte per output byte, 0x80 for a
+// zero) for each of 256 cases, and what each case yields.
+struct TShuffles {
+  alignas(16) uint8_t Shuffle[256][16];
+  uint8_t Length[256];  // output bytes (UTF-8), or code units (UTF-16)
+  uint8_t Taken[256];   // input bytes taken (UTF-8 windows)
+};
+
+constexpr uint8_t kZero = 0x80;
+
+// UTF-16 into UTF-8, eight characters below U+0800: each lane holds its one
+// or two bytes lead first, and bit k of the case says that lane k takes two.
+constexpr TShuffles MakeTwoByteShuffles() {
+  TShuffles table{};
+  for (int mask = 0; mask < 256; ++mask) {
+    int n = 0;
+    for (int lane = 0; lane < 8; ++lane) {
+      table.Shuffle[mask][n++] = static_cast<uint8_t>(2 * lane);
+      if (mask >> lane & 1) table.Shuffle[mask][n++] = static_cast<uint8_t>(2 * lane + 1);
+    }
+    table.Length[mask] = static_cast<uint8_t>(n);
+    for (; n < 16; ++n) table.Shuffle[mask][n] = kZero;
+  }
+  return table;
+}
+
+// UTF-16 into UTF-8, four characters of the basic plane, each in a 32-bit
+// lane lead first: bit k of the case (low four bits) says that lane k takes
+// two bytes or more, bit k + 4 that it takes three.
+constexpr TShuffles MakeThreeByteShuffles() {
+  TShuffles table{};
+  for (int mask = 0; mask < 256; ++mask) {
+    int n = 0;
+    for (int lane = 0; lane < 4; ++lane) {
+      const int length = 1 + (mask >> lane & 1) + (mask >> (lane + 4) & 1);
+      for (int k = 0; k < length; ++k) table.Shuffle[mask][n++] = static_cast<uint8_t>(4 * lane + k);
+    }
+    table.Length[mask] = static_cast<uint8_t>(n);
+    for (; n < 16; ++n) table.Shuffle[mask][n] = kZero;
+  }
+  return table;
+}
+
+// UTF-8 into UTF-16, a window of eight bytes of characters of one to three
+// bytes: bit p of the case says that byte p ends a character; the window
+// takes the characters that end in it. Shuffle gives each character's lane
+// its last byte (low) and the one before it if it has one (high); Leads
+// gives a three-byte character's lane its first byte.
+struct TWindowShuffles {
+  TShuffles Pairs;
+  alignas(16) uint8_t Leads[256][16];
+};
+
+constexpr TWindowShuffles MakeWindowShuffles() {
+  TWindowShuffles table{};
+  for (int ends = 0; ends < 256; ++ends) {
+    int lane = 0, start = 0;
+    for (int at = 0; at < 8; ++at) {
+      if ((ends >> at & 1) == 0) continue;
+      const int length = at - start + 1;  // at most three in the text a window takes
+      table.Pairs.Shuffle[ends][2 * lane] = static_cast<uint8_t>(at);
+      table.Pairs.Shuffle[ends][2 * lane + 1] = length >= 2 ? static_cast<uint8_t>(at - 1) : kZero;
+      table.Leads[ends][2 * lane] = length >= 3 ? static_cast<uint8_t>(at - 2) : kZero;
+      table.Leads[ends][2 * lane + 1] = kZero;
+      ++lane;
+      start = at + 1;
+    }
+    table.Pairs.Length[ends] = static_cast<uint8_t>(lane);
+    table.Pairs.Taken[ends] = static_cast<uint8_t>(start);
+    for (; lane < 8; ++lane) {
+      table.Pairs.Shuffle[ends][2 * lane] = table.Pairs.Shuffle[ends][2 * lane + 1] = kZero;
+      table.Leads[ends][2 * lane] = table.Leads[ends][2 * lane + 1] = kZero;
+    }
+  }
+  return table;
+}
+
+constexpr TShuffles kTwoByteShuffles = MakeTwoByteShuffles();
+constexpr TShuffles kThreeByteShuffles = MakeThreeByteShuffles();
+constexpr TWindowShuffles kWindowShuffles = MakeWindowShuffles();
+
+QM_SSSE3 inline __m128i Load(const void* at) { return _mm_loadu_si128(static_cast<const __m128i*>(at)); }
+QM_SSSE3 inline void Store(void* at, __m128i bytes) { _mm_storeu_si128(static_cast<__m128i*>(at), bytes); }
+
+// The two bytes of each 16-bit lane swapped.
+QM_SSSE3 inline __m128i SwapBytes(__m128i units) {
+  return _mm_shuffle_epi8(units, _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+}
+
+template <bool BigEndian>
+QM_SSSE3 inline __m128i LoadUnits(const unsigned char* data) {
+  const __m128i units = Load(data);
+  return BigEndian ? SwapBytes(units) : units;
+}
+
+// Mask ? A : B, lane by lane.
+QM_SSSE3 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
+  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// All ones in the 16-bit lanes of Units that are at most Bound: a
+// saturating subtraction leaves zero exactly there.
+QM_SSSE3 inline __m128i AtMost(__m128i units, short bound) {
+  return _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(bound)), _mm_setzero_si128());
+}
+
+// 10xxxxxx: the low six bits of each lane as a continuation byte.
+QM_SSSE3 inline __m128i LastByte(__m128i units) {
+  return _mm_or_si128(_mm_and_si128(units, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
+}
+
+// 110xxxxx 10xxxxxx, lead first, in each lane below U+0800, whose LastByte
+// is Last.
+QM_SSSE3 inline __m128i TwoBytes(__m128i units, __m128i last) {
+  return _mm_or_si128(_mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0)), _mm_slli_epi16(last, 8));
+}
+
+// Writes the UTF-8 of eight units of the basic plane (no surrogate), some of
+// them U+0800 or above: each character's bytes are worked out in a 32-bit
+// lane (lead first), and each half of four is packed by a shuffle. Stores 32
+// bytes at most 12 apart, keeps at most 24.
+QM_SSSE3 inline char* PutThreeByteUnits(__m128i units, __m128i ascii, __m128i below_800, unsigned from_80,
+                                        unsigned from_800, char* o) {
+  // Three bytes: 1110xxxx 10xxxxxx 10xxxxxx.
+  const __m128i last = LastByte(units);
+  const __m128i two = TwoBytes(units, last);
+  const __m128i middle = LastByte(_mm_srli_epi16(units, 6));
+  const __m128i three =
+      _mm_or_si128(_mm_or_si128(_mm_srli_epi16(units, 12), _mm_set1_epi16(0xE0)), _mm_slli_epi16(middle, 8));
+  const __m128i head = Select(below_800, Select(ascii, units, two), three);
+  const unsigned first = (from_80 & 0xF) | (from_800 & 0xF) << 4;
+  const unsigned second = from_80 >> 4 | (from_800 & 0xF0);
+  Store(o, _mm_shuffle_epi8(_mm_unpacklo_epi16(head, last), Load(kThreeByteShuffles.Shuffle[first])));
+  o += kThreeByteShuffles.Length[first];
+  Store(o, _mm_shuffle_epi8(_mm_unpackhi_epi16(head, last), Load(kThreeByteShuffles.Shuffle[second])));
+  return o + kThreeByteShuffles.Length[second];
+}
+
+// Writes the UTF-16 of the characters that end in the eight bytes from At on
+// of the 16 in Bytes (Ends: bit p set where byte p ends a character; no
+// character takes more than three bytes), stores 16 bytes at O and moves At
+// past them; returns O past the units kept (as many as characters, at most
+// as many as the bytes taken). Three: some of them take three bytes.
+template <bool BigEndian, bool Three>
+QM_SSSE3 inline char* PutWindow(__m128i bytes, unsigned ends, unsigned& at, char* o) {
+  const unsigned window = ends >> at & 0xFF;
+  const __m128i shift = _mm_set1_epi8(static_cast<char>(at));
+  // Each lane: the last byte low, the one before high. Seven bits of an
+  // ASCII byte, six of a continuation byte (its seventh is zero), and six
+  // of the byte before, whose seventh is zero after a two-byte lead or
+  // being a continuation byte.
+  const __m128i pair = _mm_shuffle_epi8(bytes, _mm_add_epi8(Load(kWindowShuffles.Pairs.Shuffle[window]), shift));
+  __m128i units = _mm_or_si128(_mm_and_si128(pair, _mm_set1_epi16(0x7F)),
+                               _mm_and_si128(_mm_srli_epi16(pair, 2), _mm_set1_epi16(0xFC0)));
+  if constexpr (Three) {
+    // The lead's four bits, shifted out of the lane but for them.
+    const __m128i lead = _mm_shuffle_epi8(bytes, _mm_add_epi8(Load(kWindowShuffles.Leads[window]), shift));
+    units = _mm_or_si128(units, _mm_slli_epi16(lead, 12));
+  }
+  Store(o, BigEndian ? SwapBytes(units) : units);
+  at += kWindowShuffles.Pairs.Taken[window];
+  return o + 2 * kWindowShuffles.Pairs.Length[window];
+}
+
+}  // namespace
+
+bool TSsse3Kernels::Supported() {
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+  }();
+  return supported;
+}
+
+template <bool BigEndian>
+QM_SSSE3 char* TSsse3Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced) {
+  size_t i = 0;
+  // Eight units at a time: sixteen of ASCII packed into bytes at once;
+  // characters below U+0800 (ASCII among them) packed by one shuffle; other
+  // characters of the basic plane by two; eight that hold a surrogate go one
+  // character at a time.
+  while (i + 8 <= units) {
+    const __m128i first = LoadUnits<BigEndian>(data + 2 * i);
+    const __m128i ascii = AtMost(first, 0x7F);
+    const __m128i below_800 = AtMost(first, 0x7FF);
+    const unsigned bounds = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, below_800)));
+    const unsigned from_80 = ~bounds & 0xFF, from_800 = ~bounds >> 8 & 0xFF;
+    if (from_80 == 0 && i + 16 <= units) {
+      const __m128i second = LoadUnits<BigEndian>(data + 2 * i + 16);
+      if (_mm_movemask_epi8(AtMost(second, 0x7F)) == 0xFFFF) {
+        Store(o, _mm_packus_epi16(first, second));
+        o += 16;
+        i += 16;
+        continue;
+      }
+    }
+    if (from_800 == 0) {
+      const __m128i two = TwoBytes(first, LastByte(first));
+      Store(o, _mm_shuffle_epi8(Select(ascii, first, two), Load(kTwoByteShuffles.Shuffle[from_80])));
+      o += kTwoByteShuffles.Length[from_80];
+      i += 8;
+      continue;
+    }
+    const __m128i surrogates = _mm_cmpeq_epi16(_mm_and_si128(first, _mm_set1_epi16(static_cast<short>(0xF800))),
+                                               _mm_set1_epi16(static_cast<short>(0xD800)));
+    if (_mm_movemask_epi8(surrogates) == 0) {
+      o = PutThreeByteUnits(first, ascii, below_800, from_80, from_800, o);
+      i += 8;
+      continue;
+    }
+    i = DecodeUtf16Characters<BigEndian>(data, units, i, i + 8, o, replaced);
+  }
+  DecodeUtf16Characters<BigEndian>(data, units, i, units, o, replaced);
+  return o;
+}
+
+template <bool BigEndian>
+QM_SSSE3 char* TSsse3Kernels::EncodeUtf16(const unsigned char* text, size_t size, char* o, bool replacing,
+                                          size_t& replaced) {
+  size_t i = 0;
+  // Sixteen bytes at a time. ASCII is widened at once. Well-formed
+  // characters of up to three bytes go through two windows of eight bytes
+  // (PutWindow), which take 14 to 16 of them. Anything else (four-byte
+  // characters, invalid bytes) goes one character at a time, through the
+  // sixteen bytes. Output never passes twice the input taken, and the
+  // stores stay within the room for the sixteen bytes read.
+  while (i + 16 <= size) {
+    const __m128i bytes = Load(text + i);
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+    if (high == 0) {
+      const __m128i zero = _mm_setzero_si128();
+      Store(o, BigEndian ? _mm_unpacklo_epi8(zero, bytes) : _mm_unpacklo_epi8(bytes, zero));
+      Store(o + 16, BigEndian ? _mm_unpackhi_epi8(zero, bytes) : _mm_unpackhi_epi8(bytes, zero));
+      o += 32;
+      i += 16;
+      continue;
+    }
+    // Signed, continuation bytes 0x80-0xBF are -128 to -65; each mask
+    // below holds the ASCII bytes too, which High takes out.
+    auto above = [&bytes](int8_t value) {
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(value))));
+    };
+    const unsigned from_c0 = above(-65) & high, from_c2 = above(-63) & high;
+    const unsigned from_e0 = above(-33) & high, from_f0 = above(-17) & high;
+    const unsigned continuation = high & ~from_c0;
+    const unsigned lead_three = from_e0 & ~from_f0;
+    // Every lead of two or three bytes followed by its continuation bytes
+    // (as far as the sixteen go), and no other continuation byte; no lead
+    // of an overlong form (C0, C1) or of four bytes, no byte above F4.
+    bool well_formed =
+        from_c0 == from_c2 && from_f0 == 0 && continuation == (((from_c2 << 1) | (lead_three << 2)) & 0xFFFF);
+    if (well_formed && lead_three != 0) {
+      // E0 takes A0-BF next (no overlong form), ED 80-9F (no surrogate).
+      const unsigned from_a0 = above(-97) & continuation;
+      const unsigned e0 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xE0'))));
+      const unsigned ed = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xED'))));
+      well_formed = ((e0 << 1) & continuation & ~from_a0) == 0 && ((ed << 1) & from_a0) == 0;
+    }
+    if (!well_formed) {
+      const size_t end = i + 16;
+      do {
+        i = EncodeUtf16Character<BigEndian>(text, size, i, o, replacing, replaced);
+      } while (i < end);
+      continue;
+    }
+    // A byte ends a character where a lead or ASCII follows it; the last
+    // one only where it is ASCII itself (its character may go on beyond).
+    const unsigned ends = (~continuation & 0xFFFF) >> 1 | (~high & 0x8000);
+    unsigned at = 0;
+    if (lead_three == 0) {
+      o = PutWindow<BigEndian, false>(bytes, ends, at, o);
+      o = PutWindow<BigEndian, false>(bytes, ends, at, o);
+    } else {
+      o = PutWindow<BigEndian, true>(bytes, ends, at, o);
+      o = PutWindow<BigEndian, true>(bytes, ends, at, o);
+    }
+    i += at;
+  }
+  while (i < size) i = EncodeUtf16Character<BigEndian>(text, size, i, o, replacing, replaced);
+  return o;
+}
+
+template char* TSsse3Kernels::DecodeUtf16<false>(const unsigned char*, size_t, char*, size_t&);
+template char* TSsse3Kernels::DecodeUtf16<true>(const unsigned char*, size_t, char*, size_t&);
+template char* TSsse3Kernels::EncodeUtf16<false>(const unsigned char*, size_t, char*, bool, size_t&);
+template char* TSsse3Kernels::EncodeUtf16<true>(const unsigned char*, size_t, char*, bool, size_t&);
+
+#endif
