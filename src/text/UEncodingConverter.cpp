@@ -212,10 +212,12 @@ size_t TTextEncoder::EncodeInto(std::string_view utf8, TCodecBuffer& buffer, siz
       end = CheckUtf8(text, size, buffer.Reserve(o, size * 3 + 16), replaced);
       break;
     case TMode::Utf16LE:
-      end = TUtf16Kernels::EncodeUtf16<false>(text, size, buffer.Reserve(o, size * 2), Replacing_, replaced);
+      end = TUtf16Kernels::EncodeUtf16<false>(text, size, buffer.Reserve(o, size * 2 + TUtf16Kernels::kEncodeSlack),
+                                              Replacing_, replaced);
       break;
     case TMode::Utf16BE:
-      end = TUtf16Kernels::EncodeUtf16<true>(text, size, buffer.Reserve(o, size * 2), Replacing_, replaced);
+      end = TUtf16Kernels::EncodeUtf16<true>(text, size, buffer.Reserve(o, size * 2 + TUtf16Kernels::kEncodeSlack),
+                                             Replacing_, replaced);
       break;
     case TMode::Table:
       end = EncodeTable(text, size, buffer, o, replaced);

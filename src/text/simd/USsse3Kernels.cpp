@@ -178,6 +178,81 @@ QM_SSSE3 inline char* PutWindow(__m128i bytes, unsigned ends, unsigned& at, char
   return o + 2 * kWindowShuffles.Pairs.Length[window];
 }
 
+// Byte k of the array is k below 16 and a zero beyond: the sixteen from S
+// on shuffle a vector's bytes down by S, zeros coming in at the top.
+alignas(16) constexpr uint8_t kShiftDown[32] = {
+    0,     1,     2,     3,     4,     5,     6,     7,     8,     9,     10,    11,    12,    13,    14,    15,
+    kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero, kZero};
+
+// The last Count of the sixteen bytes before End, moved to the front, with
+// zeros after them: a text's last bytes, read without reading past it.
+QM_SSSE3 inline __m128i LastBytes(const unsigned char* end, size_t count) {
+  return _mm_shuffle_epi8(Load(end - 16), Load(kShiftDown + 16 - count));
+}
+
+// Writes the UTF-8 of eight units (stores at most 28 bytes); returns the
+// end, or null when one of them is a surrogate.
+QM_SSSE3 inline char* PutUnits(__m128i units, char* o) {
+  const __m128i ascii = AtMost(units, 0x7F);
+  const __m128i below_800 = AtMost(units, 0x7FF);
+  const unsigned bounds = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, below_800)));
+  const unsigned from_80 = ~bounds & 0xFF, from_800 = ~bounds >> 8 & 0xFF;
+  if (from_800 == 0) {
+    const __m128i two = TwoBytes(units, LastByte(units));
+    Store(o, _mm_shuffle_epi8(Select(ascii, units, two), Load(kTwoByteShuffles.Shuffle[from_80])));
+    return o + kTwoByteShuffles.Length[from_80];
+  }
+  const __m128i surrogates = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xF800))),
+                                             _mm_set1_epi16(static_cast<short>(0xD800)));
+  if (_mm_movemask_epi8(surrogates) != 0) return nullptr;
+  return PutThreeByteUnits(units, ascii, below_800, from_80, from_800, o);
+}
+
+// Writes the UTF-16 of the characters at the front of the sixteen Bytes
+// (stores at most 32 bytes at O) and sets Taken to the bytes they take (14
+// to 16); returns the end, or null when the bytes are not all well-formed
+// characters of up to three bytes (as far as the sixteen go).
+template <bool BigEndian>
+QM_SSSE3 inline char* PutCharacters(__m128i bytes, char* o, unsigned& taken) {
+  const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+  if (high == 0) {
+    const __m128i zero = _mm_setzero_si128();
+    Store(o, BigEndian ? _mm_unpacklo_epi8(zero, bytes) : _mm_unpacklo_epi8(bytes, zero));
+    Store(o + 16, BigEndian ? _mm_unpackhi_epi8(zero, bytes) : _mm_unpackhi_epi8(bytes, zero));
+    taken = 16;
+    return o + 32;
+  }
+  // Signed, continuation bytes 0x80-0xBF are -128 to -65; each mask
+  // below holds the ASCII bytes too, which High takes out.
+  auto above = [&bytes](int8_t value) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(value))));
+  };
+  const unsigned from_c0 = above(-65) & high, from_c2 = above(-63) & high;
+  const unsigned from_e0 = above(-33) & high, from_f0 = above(-17) & high;
+  const unsigned continuation = high & ~from_c0;
+  const unsigned lead_three = from_e0 & ~from_f0;
+  // Every lead of two or three bytes followed by its continuation bytes (as
+  // far as the sixteen go), and no other continuation byte; no lead of an
+  // overlong form (C0, C1) or of four bytes, no byte above F4.
+  if (from_c0 != from_c2 || from_f0 != 0 || continuation != (((from_c2 << 1) | (lead_three << 2)) & 0xFFFF))
+    return nullptr;
+  // A byte ends a character where a lead or ASCII follows it; the last one
+  // only where it is ASCII itself (its character may go on beyond).
+  const unsigned ends = (~continuation & 0xFFFF) >> 1 | (~high & 0x8000);
+  taken = 0;
+  if (lead_three == 0) {
+    o = PutWindow<BigEndian, false>(bytes, ends, taken, o);
+    return PutWindow<BigEndian, false>(bytes, ends, taken, o);
+  }
+  // E0 takes A0-BF next (no overlong form), ED 80-9F (no surrogate).
+  const unsigned from_a0 = above(-97) & continuation;
+  const unsigned e0 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xE0'))));
+  const unsigned ed = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xED'))));
+  if (((e0 << 1) & continuation & ~from_a0) != 0 || ((ed << 1) & from_a0) != 0) return nullptr;
+  o = PutWindow<BigEndian, true>(bytes, ends, taken, o);
+  return PutWindow<BigEndian, true>(bytes, ends, taken, o);
+}
+
 }  // namespace
 
 bool TSsse3Kernels::Supported() {
@@ -191,17 +266,14 @@ bool TSsse3Kernels::Supported() {
 template <bool BigEndian>
 QM_SSSE3 char* TSsse3Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced) {
   size_t i = 0;
-  // Eight units at a time: sixteen of ASCII packed into bytes at once;
-  // characters below U+0800 (ASCII among them) packed by one shuffle; other
-  // characters of the basic plane by two; eight that hold a surrogate go one
-  // character at a time.
+  // Eight units at a time (PutUnits), sixteen of ASCII packed at once; eight
+  // that hold a surrogate go one character at a time. The last one to seven
+  // units are read as the end of the last eight, moved down, with zero units
+  // after them, whose NUL bytes are then dropped: lines end at every unit,
+  // and one character at a time would take as long as the rest of the line.
   while (i + 8 <= units) {
     const __m128i first = LoadUnits<BigEndian>(data + 2 * i);
-    const __m128i ascii = AtMost(first, 0x7F);
-    const __m128i below_800 = AtMost(first, 0x7FF);
-    const unsigned bounds = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, below_800)));
-    const unsigned from_80 = ~bounds & 0xFF, from_800 = ~bounds >> 8 & 0xFF;
-    if (from_80 == 0 && i + 16 <= units) {
+    if (i + 16 <= units && _mm_movemask_epi8(AtMost(first, 0x7F)) == 0xFFFF) {
       const __m128i second = LoadUnits<BigEndian>(data + 2 * i + 16);
       if (_mm_movemask_epi8(AtMost(second, 0x7F)) == 0xFFFF) {
         Store(o, _mm_packus_epi16(first, second));
@@ -210,21 +282,17 @@ QM_SSSE3 char* TSsse3Kernels::DecodeUtf16(const unsigned char* data, size_t unit
         continue;
       }
     }
-    if (from_800 == 0) {
-      const __m128i two = TwoBytes(first, LastByte(first));
-      Store(o, _mm_shuffle_epi8(Select(ascii, first, two), Load(kTwoByteShuffles.Shuffle[from_80])));
-      o += kTwoByteShuffles.Length[from_80];
+    if (char* end = PutUnits(first, o)) {
+      o = end;
       i += 8;
-      continue;
+    } else {
+      i = DecodeUtf16Characters<BigEndian>(data, units, i, i + 8, o, replaced);
     }
-    const __m128i surrogates = _mm_cmpeq_epi16(_mm_and_si128(first, _mm_set1_epi16(static_cast<short>(0xF800))),
-                                               _mm_set1_epi16(static_cast<short>(0xD800)));
-    if (_mm_movemask_epi8(surrogates) == 0) {
-      o = PutThreeByteUnits(first, ascii, below_800, from_80, from_800, o);
-      i += 8;
-      continue;
-    }
-    i = DecodeUtf16Characters<BigEndian>(data, units, i, i + 8, o, replaced);
+  }
+  if (i < units && units >= 8) {
+    const size_t left = units - i;
+    const __m128i last = LastBytes(data + 2 * units, 2 * left);
+    if (char* end = PutUnits(BigEndian ? SwapBytes(last) : last, o)) return end - (8 - left);
   }
   DecodeUtf16Characters<BigEndian>(data, units, i, units, o, replaced);
   return o;
@@ -234,63 +302,31 @@ template <bool BigEndian>
 QM_SSSE3 char* TSsse3Kernels::EncodeUtf16(const unsigned char* text, size_t size, char* o, bool replacing,
                                           size_t& replaced) {
   size_t i = 0;
-  // Sixteen bytes at a time. ASCII is widened at once. Well-formed
-  // characters of up to three bytes go through two windows of eight bytes
-  // (PutWindow), which take 14 to 16 of them. Anything else (four-byte
-  // characters, invalid bytes) goes one character at a time, through the
-  // sixteen bytes. Output never passes twice the input taken, and the
-  // stores stay within the room for the sixteen bytes read.
+  // Sixteen bytes at a time (PutCharacters); where they are not all
+  // well-formed characters of up to three bytes (four-byte characters,
+  // invalid bytes), one character at a time through them. The last one to
+  // fifteen bytes are read as the end of the last sixteen, moved down, with
+  // zeros after them, whose units are then dropped.
   while (i + 16 <= size) {
-    const __m128i bytes = Load(text + i);
-    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
-    if (high == 0) {
-      const __m128i zero = _mm_setzero_si128();
-      Store(o, BigEndian ? _mm_unpacklo_epi8(zero, bytes) : _mm_unpacklo_epi8(bytes, zero));
-      Store(o + 16, BigEndian ? _mm_unpackhi_epi8(zero, bytes) : _mm_unpackhi_epi8(bytes, zero));
-      o += 32;
-      i += 16;
+    unsigned taken;
+    if (char* end = PutCharacters<BigEndian>(Load(text + i), o, taken)) {
+      o = end;
+      i += taken;
       continue;
     }
-    // Signed, continuation bytes 0x80-0xBF are -128 to -65; each mask
-    // below holds the ASCII bytes too, which High takes out.
-    auto above = [&bytes](int8_t value) {
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(value))));
-    };
-    const unsigned from_c0 = above(-65) & high, from_c2 = above(-63) & high;
-    const unsigned from_e0 = above(-33) & high, from_f0 = above(-17) & high;
-    const unsigned continuation = high & ~from_c0;
-    const unsigned lead_three = from_e0 & ~from_f0;
-    // Every lead of two or three bytes followed by its continuation bytes
-    // (as far as the sixteen go), and no other continuation byte; no lead
-    // of an overlong form (C0, C1) or of four bytes, no byte above F4.
-    bool well_formed =
-        from_c0 == from_c2 && from_f0 == 0 && continuation == (((from_c2 << 1) | (lead_three << 2)) & 0xFFFF);
-    if (well_formed && lead_three != 0) {
-      // E0 takes A0-BF next (no overlong form), ED 80-9F (no surrogate).
-      const unsigned from_a0 = above(-97) & continuation;
-      const unsigned e0 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xE0'))));
-      const unsigned ed = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xED'))));
-      well_formed = ((e0 << 1) & continuation & ~from_a0) == 0 && ((ed << 1) & from_a0) == 0;
+    const size_t end = i + 16;
+    do {
+      i = EncodeUtf16Character<BigEndian>(text, size, i, o, replacing, replaced);
+    } while (i < end);
+  }
+  if (i < size && size >= 16) {
+    const unsigned left = static_cast<unsigned>(size - i);
+    unsigned taken;
+    if (char* end = PutCharacters<BigEndian>(LastBytes(text + size, left), o, taken)) {
+      if (taken >= left) return end - 2 * (taken - left);
+      o = end;
+      i += taken;
     }
-    if (!well_formed) {
-      const size_t end = i + 16;
-      do {
-        i = EncodeUtf16Character<BigEndian>(text, size, i, o, replacing, replaced);
-      } while (i < end);
-      continue;
-    }
-    // A byte ends a character where a lead or ASCII follows it; the last
-    // one only where it is ASCII itself (its character may go on beyond).
-    const unsigned ends = (~continuation & 0xFFFF) >> 1 | (~high & 0x8000);
-    unsigned at = 0;
-    if (lead_three == 0) {
-      o = PutWindow<BigEndian, false>(bytes, ends, at, o);
-      o = PutWindow<BigEndian, false>(bytes, ends, at, o);
-    } else {
-      o = PutWindow<BigEndian, true>(bytes, ends, at, o);
-      o = PutWindow<BigEndian, true>(bytes, ends, at, o);
-    }
-    i += at;
   }
   while (i < size) i = EncodeUtf16Character<BigEndian>(text, size, i, o, replacing, replaced);
   return o;

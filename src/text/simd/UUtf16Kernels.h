@@ -33,8 +33,11 @@ char* EncodeUtf16Blocks(const unsigned char* text, size_t size, char* o, bool re
 
 class TUtf16Kernels {
  public:
-  // Bytes DecodeUtf16 may write beyond 3 per unit.
-  static constexpr size_t kUtf16Slack = 8;
+  // Bytes DecodeUtf16 may write beyond 3 per unit, and EncodeUtf16 beyond 2
+  // per byte of text: the last few characters of a text are converted as a
+  // block too.
+  static constexpr size_t kUtf16Slack = 32;
+  static constexpr size_t kEncodeSlack = 32;
 
   // Writes the UTF-8 of Units UTF-16 code units at Data at O, which has room
   // for 3 bytes per unit and kUtf16Slack; returns the end. An unpaired
@@ -43,7 +46,7 @@ class TUtf16Kernels {
   static char* DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced);
 
   // Writes UTF-16 code units for the Size bytes of UTF-8 at Text at O, which
-  // has room for two bytes per byte of text; returns the end. Characters and
+  // has room for two bytes per byte of text and kEncodeSlack; returns the end. Characters and
   // invalid bytes as EncodeUtf16Character takes them.
   template <bool BigEndian>
   static char* EncodeUtf16(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced);

@@ -142,7 +142,7 @@ TResult Decode(TDecode decode, const std::string& bytes) {
 TResult Encode(TEncode encode, const std::string& utf8) {
   auto in = std::make_unique<unsigned char[]>(utf8.size());
   std::copy(utf8.begin(), utf8.end(), in.get());
-  auto out = std::make_unique<char[]>(utf8.size() * 2);
+  auto out = std::make_unique<char[]>(utf8.size() * 2 + TUtf16Kernels::kEncodeSlack);
   TResult result;
   char* end = encode(in.get(), utf8.size(), out.get(), true, result.Replaced);
   result.Bytes.assign(out.get(), static_cast<size_t>(end - out.get()));
