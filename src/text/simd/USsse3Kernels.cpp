@@ -4,6 +4,7 @@
 
 #include <tmmintrin.h>
 
+#include <bit>
 #include <cstdint>
 
 #include "text/simd/UUtf16Character.h"
@@ -174,7 +175,7 @@ QM_SSSE3 inline char* PutWindow(__m128i bytes, unsigned ends, unsigned& at, char
     units = _mm_or_si128(units, _mm_slli_epi16(lead, 12));
   }
   Store(o, BigEndian ? SwapBytes(units) : units);
-  at += kWindowShuffles.Pairs.Taken[window];
+  at += static_cast<unsigned>(std::bit_width(window));
   return o + 2 * kWindowShuffles.Pairs.Length[window];
 }
 
@@ -222,19 +223,17 @@ QM_SSSE3 inline char* PutCharacters(__m128i bytes, char* o, unsigned& taken) {
     taken = 16;
     return o + 32;
   }
-  // Signed, continuation bytes 0x80-0xBF are -128 to -65; each mask
-  // below holds the ASCII bytes too, which High takes out.
-  auto above = [&bytes](int8_t value) {
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(value))));
+  // Signed, bytes 0x80-0xFF are -128 to -1: the bytes from 0x80 up to
+  // Value (ASCII never among them).
+  auto below = [&bytes](int8_t value) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_set1_epi8(value), bytes)));
   };
-  const unsigned from_c0 = above(-65) & high, from_c2 = above(-63) & high;
-  const unsigned from_e0 = above(-33) & high, from_f0 = above(-17) & high;
-  const unsigned continuation = high & ~from_c0;
-  const unsigned lead_three = from_e0 & ~from_f0;
+  const unsigned continuation = below(-64), below_c2 = below(-62), below_e0 = below(-32), below_f0 = below(-16);
+  const unsigned leads = below_f0 & ~below_c2, lead_three = below_f0 & ~below_e0;
   // Every lead of two or three bytes followed by its continuation bytes (as
   // far as the sixteen go), and no other continuation byte; no lead of an
   // overlong form (C0, C1) or of four bytes, no byte above F4.
-  if (from_c0 != from_c2 || from_f0 != 0 || continuation != (((from_c2 << 1) | (lead_three << 2)) & 0xFFFF))
+  if (below_c2 != continuation || below_f0 != high || continuation != (((leads << 1) | (lead_three << 2)) & 0xFFFF))
     return nullptr;
   // A byte ends a character where a lead or ASCII follows it; the last one
   // only where it is ASCII itself (its character may go on beyond).
@@ -245,7 +244,7 @@ QM_SSSE3 inline char* PutCharacters(__m128i bytes, char* o, unsigned& taken) {
     return PutWindow<BigEndian, false>(bytes, ends, taken, o);
   }
   // E0 takes A0-BF next (no overlong form), ED 80-9F (no surrogate).
-  const unsigned from_a0 = above(-97) & continuation;
+  const unsigned from_a0 = continuation & ~below(-96);
   const unsigned e0 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xE0'))));
   const unsigned ed = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xED'))));
   if (((e0 << 1) & continuation & ~from_a0) != 0 || ((ed << 1) & from_a0) != 0) return nullptr;
