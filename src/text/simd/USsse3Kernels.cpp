@@ -20,7 +20,6 @@ namespace {
 struct TShuffles {
   alignas(16) uint8_t Shuffle[256][16];
   uint8_t Length[256];  // output bytes (UTF-8), or code units (UTF-16)
-  uint8_t Taken[256];   // input bytes taken (UTF-8 windows)
 };
 
 constexpr uint8_t kZero = 0x80;
@@ -83,7 +82,6 @@ constexpr TWindowShuffles MakeWindowShuffles() {
       start = at + 1;
     }
     table.Pairs.Length[ends] = static_cast<uint8_t>(lane);
-    table.Pairs.Taken[ends] = static_cast<uint8_t>(start);
     for (; lane < 8; ++lane) {
       table.Pairs.Shuffle[ends][2 * lane] = table.Pairs.Shuffle[ends][2 * lane + 1] = kZero;
       table.Leads[ends][2 * lane] = table.Leads[ends][2 * lane + 1] = kZero;
