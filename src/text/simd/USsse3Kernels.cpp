@@ -151,14 +151,13 @@ QM_SSSE3 inline char* PutThreeByteUnits(__m128i units, __m128i ascii, __m128i be
   return o + kThreeByteShuffles.Length[second];
 }
 
-// Writes the UTF-16 of the characters that end in the eight bytes from At on
-// of the 16 in Bytes (Ends: bit p set where byte p ends a character; no
-// character takes more than three bytes), stores 16 bytes at O and moves At
-// past them; returns O past the units kept (as many as characters, at most
-// as many as the bytes taken). Three: some of them take three bytes.
+// Writes the UTF-16 of the characters of the 16 Bytes that end in the
+// eight from At on (Window: bit p set where byte At + p ends one; none takes
+// more than three bytes) and stores 16 bytes at O; returns O past the units
+// kept (as many as characters, at most as many as their bytes). Three: some
+// of them take three bytes.
 template <bool BigEndian, bool Three>
-QM_SSSE3 inline char* PutWindow(__m128i bytes, unsigned ends, unsigned& at, char* o) {
-  const unsigned window = ends >> at & 0xFF;
+QM_SSSE3 inline char* PutWindow(__m128i bytes, unsigned window, unsigned at, char* o) {
   const __m128i shift = _mm_set1_epi8(static_cast<char>(at));
   // Each lane: the last byte low, the one before high. Seven bits of an
   // ASCII byte, six of a continuation byte (its seventh is zero), and six
@@ -173,8 +172,15 @@ QM_SSSE3 inline char* PutWindow(__m128i bytes, unsigned ends, unsigned& at, char
     units = _mm_or_si128(units, _mm_slli_epi16(lead, 12));
   }
   Store(o, BigEndian ? SwapBytes(units) : units);
-  at += static_cast<unsigned>(std::bit_width(window));
   return o + 2 * kWindowShuffles.Pairs.Length[window];
+}
+
+// The two windows over the characters that end where Ends says.
+template <bool BigEndian, bool Three>
+QM_SSSE3 inline char* PutWindows(__m128i bytes, unsigned ends, char* o) {
+  const unsigned second = static_cast<unsigned>(std::bit_width(ends & 0xFF));
+  o = PutWindow<BigEndian, Three>(bytes, ends & 0xFF, 0, o);
+  return PutWindow<BigEndian, Three>(bytes, ends >> second & 0xFF, second, o);
 }
 
 // Byte k of the array is k below 16 and a zero beyond: the sixteen from S
@@ -208,7 +214,7 @@ QM_SSSE3 inline char* PutUnits(__m128i units, char* o) {
 }
 
 // Writes the UTF-16 of the characters at the front of the sixteen Bytes
-// (stores at most 32 bytes at O) and sets Taken to the bytes they take (14
+// (stores at most 32 bytes at O) and sets Taken to the bytes they take (12
 // to 16); returns the end, or null when the bytes are not all well-formed
 // characters of up to three bytes (as far as the sixteen go).
 template <bool BigEndian>
@@ -233,21 +239,20 @@ QM_SSSE3 inline char* PutCharacters(__m128i bytes, char* o, unsigned& taken) {
   // overlong form (C0, C1) or of four bytes, no byte above F4.
   if (below_c2 != continuation || below_f0 != high || continuation != (((leads << 1) | (lead_three << 2)) & 0xFFFF))
     return nullptr;
-  // A byte ends a character where a lead or ASCII follows it; the last one
-  // only where it is ASCII itself (its character may go on beyond).
-  const unsigned ends = (~continuation & 0xFFFF) >> 1 | (~high & 0x8000);
-  taken = 0;
-  if (lead_three == 0) {
-    o = PutWindow<BigEndian, false>(bytes, ends, taken, o);
-    return PutWindow<BigEndian, false>(bytes, ends, taken, o);
-  }
+  // A byte ends a character where a lead or ASCII follows it. The windows
+  // take the characters that end in the first fourteen bytes: the first
+  // window's take at least six, so the second reaches the fourteenth. Where
+  // they end is then known from the mask alone, not from the windows, and
+  // the next sixteen bytes can be loaded sooner.
+  const unsigned ends = ~continuation >> 1 & 0x3FFF;
+  taken = static_cast<unsigned>(std::bit_width(ends));
+  if (lead_three == 0) return PutWindows<BigEndian, false>(bytes, ends, o);
   // E0 takes A0-BF next (no overlong form), ED 80-9F (no surrogate).
   const unsigned from_a0 = continuation & ~below(-96);
   const unsigned e0 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xE0'))));
   const unsigned ed = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\xED'))));
   if (((e0 << 1) & continuation & ~from_a0) != 0 || ((ed << 1) & from_a0) != 0) return nullptr;
-  o = PutWindow<BigEndian, true>(bytes, ends, taken, o);
-  return PutWindow<BigEndian, true>(bytes, ends, taken, o);
+  return PutWindows<BigEndian, true>(bytes, ends, o);
 }
 
 }  // namespace
