@@ -48,8 +48,12 @@ TWay WithoutShuffles(const char* name) {
           {EncodeUtf16Blocks<TKernelSet, false>, EncodeUtf16Blocks<TKernelSet, true>}};
 }
 
-std::vector<TWay> WideWays() {
-  std::vector<TWay> ways = {WithoutShuffles<TPlainKernels>("plain"),
+// One character at a time first: the rules the others are held to.
+std::vector<TWay> Ways() {
+  std::vector<TWay> ways = {{"one character at a time",
+                             {DecodeByCharacter<false>, DecodeByCharacter<true>},
+                             {EncodeByCharacter<false>, EncodeByCharacter<true>}},
+                            WithoutShuffles<TPlainKernels>("plain"),
                             {"chosen",
                              {TUtf16Kernels::DecodeUtf16<false>, TUtf16Kernels::DecodeUtf16<true>},
                              {TUtf16Kernels::EncodeUtf16<false>, TUtf16Kernels::EncodeUtf16<true>}}};
@@ -152,25 +156,20 @@ TResult Encode(TEncode encode, const std::string& utf8) {
 }  // namespace
 
 TEST(Utf16Kernels, EveryWayGivesWhatOneCharacterAtATimeGives) {
-  const std::vector<TWay> ways = WideWays();
-  const std::vector<size_t> lengths = [] {
-    std::vector<size_t> all;
-    for (size_t length = 0; length <= 40; ++length) all.push_back(length);
-    for (size_t length : {47, 48, 49, 63, 64, 65, 200}) all.push_back(length);
-    return all;
-  }();
+  const std::vector<TWay> ways = Ways();
+  std::vector<size_t> lengths = {47, 48, 49, 63, 64, 65, 200};
+  for (size_t length = 0; length <= 40; ++length) lengths.push_back(length);
   std::mt19937 random(20261209);
   for (int round = 0; round < 32; ++round) {
     const TText text = RandomText(random, 16);
     for (int big_endian = 0; big_endian < 2; ++big_endian) {
-      const TDecode decode = big_endian ? DecodeByCharacter<true> : DecodeByCharacter<false>;
-      const TEncode encode = big_endian ? EncodeByCharacter<true> : EncodeByCharacter<false>;
       const std::string utf16 = Utf16Bytes(text.Units, big_endian);
       for (size_t start = 0; start < 34; ++start) {
         for (size_t length : lengths) {
           const std::string units = start * 2 < utf16.size() ? utf16.substr(start * 2, length * 2) : "";
           const std::string utf8 = start < text.Utf8.size() ? text.Utf8.substr(start, length) : "";
-          const TResult decoded = Decode(decode, units), encoded = Encode(encode, utf8);
+          const TResult decoded = Decode(ways[0].Decode[big_endian], units);
+          const TResult encoded = Encode(ways[0].Encode[big_endian], utf8);
           for (const TWay& way : ways) {
             ASSERT_TRUE(Decode(way.Decode[big_endian], units) == decoded)
                 << way.Name << " decoding, round " << round << ", units " << start << "+" << length;
@@ -184,20 +183,19 @@ TEST(Utf16Kernels, EveryWayGivesWhatOneCharacterAtATimeGives) {
 }
 
 TEST(Utf16Kernels, OneCharacterAtATimeConvertsAsIconvDoes) {
+  const TWay rules = Ways()[0];
   std::mt19937 random(23);
   for (int round = 0; round < 8; ++round) {
     const TText text = RandomText(random, 60);
     for (int big_endian = 0; big_endian < 2; ++big_endian) {
       const char* key = big_endian ? "ucs2be" : "ucs2le";
       const std::string utf16 = Utf16Bytes(text.Units, big_endian);
-      const TResult decoded = Decode(big_endian ? DecodeByCharacter<true> : DecodeByCharacter<false>, utf16);
-      const TReferenceConversion decoding = ConvertThroughIconv(utf16, key, "utf8");
-      EXPECT_EQ(Difference(decoded.Bytes, decoding.Bytes), "") << key << ", round " << round;
-      EXPECT_EQ(static_cast<int64_t>(decoded.Replaced), decoding.Replaced) << key << ", round " << round;
-      const TResult encoded = Encode(big_endian ? EncodeByCharacter<true> : EncodeByCharacter<false>, text.Utf8);
-      const TReferenceConversion encoding = ConvertThroughIconv(text.Utf8, "utf8", key);
-      EXPECT_EQ(Difference(encoded.Bytes, encoding.Bytes), "") << key << ", round " << round;
-      EXPECT_EQ(static_cast<int64_t>(encoded.Replaced), encoding.Replaced) << key << ", round " << round;
+      for (const auto& [got, expected] :
+           {std::pair{Decode(rules.Decode[big_endian], utf16), ConvertThroughIconv(utf16, key, "utf8")},
+            std::pair{Encode(rules.Encode[big_endian], text.Utf8), ConvertThroughIconv(text.Utf8, "utf8", key)}}) {
+        EXPECT_EQ(Difference(got.Bytes, expected.Bytes), "") << key << ", round " << round;
+        EXPECT_EQ(static_cast<int64_t>(got.Replaced), expected.Replaced) << key << ", round " << round;
+      }
     }
   }
 }
