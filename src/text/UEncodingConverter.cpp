@@ -13,7 +13,7 @@
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "text/UUtf8.h"
-#include "text/simd/UKernels.h"
+#include "text/simd/UUtf16Kernels.h"
 
 namespace {
 
@@ -43,64 +43,6 @@ TCodec& Cached(std::map<std::string, std::unique_ptr<TCodec>, std::less<>>& cach
   auto it = cache.find(cache_key);
   if (it == cache.end()) it = cache.emplace(cache_key, std::make_unique<TCodec>(key)).first;
   return *it->second;
-}
-
-// Writes UTF-16 code units for the UTF-8 Text at O, which has room for two
-// bytes per byte of text (no UTF-8 byte yields more); returns the end. A
-// character above U+FFFF becomes a surrogate pair; an invalid byte is left
-// out, or with Replacing becomes U+FFFD and counts in Replaced.
-template <bool BigEndian>
-char* EncodeUtf16Units(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced) {
-  auto put = [&o](uint32_t unit) {
-    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    o[0] = BigEndian ? high : low;
-    o[1] = BigEndian ? low : high;
-    o += 2;
-  };
-  // Encodes the character (or the invalid byte) at I; returns the position
-  // after it.
-  auto encode_one = [&](size_t i) -> size_t {
-    if (text[i] < 0x80) {
-      put(text[i]);
-      return i + 1;
-    }
-    size_t length;
-    uint32_t code = ReadUtf8(text + i, size - i, length);
-    if (length == 0) {
-      if (replacing) {
-        put(0xFFFD);
-        ++replaced;
-      }
-      return i + 1;
-    }
-    if (code < 0x10000) {
-      put(code);
-    } else {
-      code -= 0x10000;
-      put(0xD800 + (code >> 10));
-      put(0xDC00 + (code & 0x3FF));
-    }
-    return i + length;
-  };
-
-  size_t i = 0;
-  // Sixteen bytes at a time: the ASCII ones before the first other byte are
-  // widened to code units at once (32 bytes stored, as many kept); the other
-  // characters that follow, up to sixteen bytes of them, go one by one, and
-  // the next ASCII byte starts a block again. Output never passes twice the
-  // input read, so the stores stay within the room reserved.
-  while (i + 16 <= size) {
-    const size_t ascii = TKernels::WidenAscii16<BigEndian>(text + i, o);
-    o += 2 * ascii;
-    i += ascii;
-    if (ascii == 16) continue;
-    const size_t end = i + 16;
-    do {
-      i = encode_one(i);
-    } while (i < end && i < size && text[i] >= 0x80);
-  }
-  while (i < size) i = encode_one(i);
-  return o;
 }
 
 }  // namespace
@@ -270,10 +212,12 @@ size_t TTextEncoder::EncodeInto(std::string_view utf8, TCodecBuffer& buffer, siz
       end = CheckUtf8(text, size, buffer.Reserve(o, size * 3 + 16), replaced);
       break;
     case TMode::Utf16LE:
-      end = EncodeUtf16Units<false>(text, size, buffer.Reserve(o, size * 2), Replacing_, replaced);
+      end = TUtf16Kernels::EncodeUtf16<false>(text, size, buffer.Reserve(o, size * 2 + TUtf16Kernels::kEncodeSlack),
+                                              Replacing_, replaced);
       break;
     case TMode::Utf16BE:
-      end = EncodeUtf16Units<true>(text, size, buffer.Reserve(o, size * 2), Replacing_, replaced);
+      end = TUtf16Kernels::EncodeUtf16<true>(text, size, buffer.Reserve(o, size * 2 + TUtf16Kernels::kEncodeSlack),
+                                             Replacing_, replaced);
       break;
     case TMode::Table:
       end = EncodeTable(text, size, buffer, o, replaced);

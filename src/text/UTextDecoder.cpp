@@ -11,7 +11,7 @@
 #include "text/UDoubleByteTable.h"
 #include "text/UEncodings.h"
 #include "text/UUtf8.h"
-#include "text/simd/UKernels.h"
+#include "text/simd/UUtf16Kernels.h"
 
 namespace {
 
@@ -189,7 +189,7 @@ size_t TTextDecoder::MaxDecoded(size_t size) const {
   switch (Mode_) {
     case TMode::Utf16LE:
     case TMode::Utf16BE:
-      return size / 2 * 3 + TKernels::kUtf16Slack;
+      return size / 2 * 3 + TUtf16Kernels::kUtf16Slack;
     case TMode::Table:
       // Every entry is copied whole (8 bytes) and the cursor advanced by its
       // length, so the buffer needs room for the last entry's full copy.
@@ -214,10 +214,10 @@ size_t TTextDecoder::DecodeInto(const char* data, size_t size, TCodecBuffer& buf
   char* end;
   switch (Mode_) {
     case TMode::Utf16LE:
-      end = TKernels::DecodeUtf16<false>(bytes, units, begin, replaced);
+      end = TUtf16Kernels::DecodeUtf16<false>(bytes, units, begin, replaced);
       break;
     case TMode::Utf16BE:
-      end = TKernels::DecodeUtf16<true>(bytes, units, begin, replaced);
+      end = TUtf16Kernels::DecodeUtf16<true>(bytes, units, begin, replaced);
       break;
     case TMode::Table:
       end = DecodeTable(bytes, size, begin, replaced);

@@ -128,12 +128,9 @@ char* TSse2Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o
       i += 8;
       continue;
     }
-    const size_t end = i + 8;
-    do {
-      i = DecodeUtf16Character<BigEndian>(data, units, i, o, replaced);
-    } while (i < end);
+    i = DecodeUtf16Characters<BigEndian>(data, units, i, i + 8, o, replaced);
   }
-  while (i < units) i = DecodeUtf16Character<BigEndian>(data, units, i, o, replaced);
+  DecodeUtf16Characters<BigEndian>(data, units, i, units, o, replaced);
   return o;
 }
 

@@ -1,5 +1,5 @@
-// One UTF-16 character into UTF-8: the step that every UTF-16 decoding
-// kernel takes where its wide paths do not apply.
+// One UTF-16 character into UTF-8, and one UTF-8 character into UTF-16: the
+// steps that every UTF-16 kernel takes where its wide paths do not apply.
 #pragma once
 
 #include <algorithm>
@@ -39,4 +39,54 @@ inline size_t DecodeUtf16Character(const unsigned char* data, size_t units, size
   o = std::copy(kReplacementUtf8.begin(), kReplacementUtf8.end(), o);
   ++replaced;
   return i + 1;
+}
+
+// Decodes the characters from unit I on, one at a time, until unit End is
+// reached or passed (by a pair); returns the unit after the last one.
+template <bool BigEndian>
+inline size_t DecodeUtf16Characters(const unsigned char* data, size_t units, size_t i, size_t end, char*& o,
+                                    size_t& replaced) {
+  while (i < end) i = DecodeUtf16Character<BigEndian>(data, units, i, o, replaced);
+  return i;
+}
+
+// Writes Unit at O as two bytes in the order given and moves O past them.
+template <bool BigEndian>
+inline void PutUtf16Unit(uint32_t unit, char*& o) {
+  const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+  o[0] = BigEndian ? high : low;
+  o[1] = BigEndian ? low : high;
+  o += 2;
+}
+
+// Writes the UTF-16 code units of the character at I of the Size bytes of
+// UTF-8 at Text at O (at most 4 bytes, never more than twice the bytes read)
+// and moves O past them; returns the position after it. A character above
+// U+FFFF becomes a surrogate pair. A byte that starts no well-formed
+// sequence is left out, or with Replacing becomes U+FFFD and counts in
+// Replaced; the next byte is read afresh.
+template <bool BigEndian>
+inline size_t EncodeUtf16Character(const unsigned char* text, size_t size, size_t i, char*& o, bool replacing,
+                                   size_t& replaced) {
+  if (text[i] < 0x80) {
+    PutUtf16Unit<BigEndian>(text[i], o);
+    return i + 1;
+  }
+  size_t length;
+  uint32_t code = ReadUtf8(text + i, size - i, length);
+  if (length == 0) {
+    if (replacing) {
+      PutUtf16Unit<BigEndian>(0xFFFD, o);
+      ++replaced;
+    }
+    return i + 1;
+  }
+  if (code < 0x10000) {
+    PutUtf16Unit<BigEndian>(code, o);
+  } else {
+    code -= 0x10000;
+    PutUtf16Unit<BigEndian>(0xD800 + (code >> 10), o);
+    PutUtf16Unit<BigEndian>(0xDC00 + (code & 0x3FF), o);
+  }
+  return i + length;
 }
