@@ -104,7 +104,42 @@ bool TDoubleByteTable::Build(std::string_view charset) {
   for (int byte = 0; byte < 0x80; ++byte)
     if (LeadIndex_[byte] != kNotLead || Single_[byte].Length != 1 || Single_[byte].Bytes[0] != static_cast<char>(byte))
       AsciiIdentity_ = false;
+  BuildWords();
   return true;
+}
+
+void TDoubleByteTable::BuildWords() {
+  if (!AsciiIdentity_) return;
+  // The lead bytes as at most two ranges.
+  int ranges = 0;
+  for (int byte = 0x80; byte < 256; ++byte) {
+    if (LeadIndex_[byte] == kNotLead || LeadIndex_[byte - 1] != kNotLead) continue;
+    int last = byte;
+    while (last + 1 < 256 && LeadIndex_[last + 1] != kNotLead) ++last;
+    if (ranges == 2) return;
+    Leads_.Low[ranges] = static_cast<uint8_t>(byte);
+    Leads_.Span[ranges] = static_cast<uint8_t>(last - byte);
+    ++ranges;
+  }
+  if (ranges == 1) {
+    Leads_.Low[1] = Leads_.Low[0];
+    Leads_.Span[1] = Leads_.Span[0];
+  }
+  Words_ = std::make_unique<uint32_t[]>(256 * 256);
+  for (int first = 0; first < 256; ++first) {
+    for (int next = 0; next < 256; ++next) {
+      TEntry entry = LeadIndex_[first] == kNotLead
+                         ? Single_[first]
+                         : Pairs_[size_t{LeadIndex_[first]} * 256 + static_cast<size_t>(next)];
+      uint32_t word;
+      std::memcpy(&word, &entry, sizeof(word));
+      if (entry.Length == 0 || word == kReplacementWord) {
+        entry.Length = kCareful;
+        std::memcpy(&word, &entry, sizeof(word));
+      }
+      Words_[static_cast<size_t>(first * 256 + next)] = word;
+    }
+  }
 }
 
 bool TDoubleByteTable::BuildSingles(iconv_t cd, const TEntry& replacement, size_t& leads) {
@@ -157,6 +192,44 @@ bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t 
 }
 
 char* TDoubleByteTable::Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
+  if (!Words_) return DecodeByCharacter(data, size, o, replaced);
+  // Sixteen bytes at a time while a byte follows them (a pair that starts
+  // at the last reads it): ASCII copied; otherwise the pairs found from the
+  // lead bytes and each character written through Words_. Where that meets
+  // input to decode carefully, DecodeOne decodes the block.
+  size_t i = 0;
+  uint32_t carry = 0;  // 1: byte I is the second of a pair written already
+  while (size - i > 16) {
+    if (carry == 0 && TKernels::CopyAscii16(data + i, o) == 16) {
+      o += 16;
+      i += 16;
+      continue;
+    }
+    const uint32_t seconds = SecondBytesOf(TTableKernels::InRanges16(data + i, Leads_), carry);
+    if (PutStarts(data + i, ~seconds & 0xFFFF, o))
+      carry = seconds >> 16;
+    else
+      carry = static_cast<uint32_t>(DecodeRange(data, size, i + carry, i + 16, o, replaced) - (i + 16));
+    i += 16;
+  }
+  const size_t from = i + carry;
+  if (from >= size || size < 16) {
+    DecodeRange(data, size, from, size, o, replaced);
+    return o;
+  }
+  // The rest as the end of the last sixteen bytes, but for the last byte,
+  // whose character may want a byte beyond the end.
+  const size_t window = size - 16, skipped = from - window;
+  const uint32_t rest = 0xFFFFu << skipped & 0xFFFF;
+  const uint32_t seconds = SecondBytesOf(TTableKernels::InRanges16(data + window, Leads_) & rest, 0);
+  if (!PutStarts(data + window, ~seconds & rest & 0x7FFF, o))
+    DecodeRange(data, size, from, size, o, replaced);
+  else if ((seconds & 0x8000) == 0)
+    DecodeOne(data, size, size - 1, o, replaced);
+  return o;
+}
+
+char* TDoubleByteTable::DecodeByCharacter(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
   ConvertByCharacter(data, size, o, AsciiIdentity_, [&](size_t i) { return DecodeOne(data, size, i, o, replaced); });
   return o;
 }

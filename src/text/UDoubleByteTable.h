@@ -2,6 +2,7 @@
 // locale character sets like them) through a table instead of iconv.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "text/UUtf8.h"
+#include "text/simd/UTableKernels.h"
 
 // How every character of a character set of one- and two-byte characters
 // decodes, probed from glibc's iconv once per character set.
@@ -35,6 +37,10 @@ class TDoubleByteTable {
   // Writes the UTF-8 of the Size bytes at Data at O; returns its end. Adds
   // the U+FFFD that stand for undecodable input to Replaced.
   char* Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
+  // What Decode writes, one character at a time: the way of character sets
+  // whose blocks cannot be told apart by their lead bytes, and the
+  // reference for the blocks.
+  char* DecodeByCharacter(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
   // Decodes whole characters from the start of the Size bytes at Data until
   // at least Count bytes are written or the input ends; returns the end.
   char* DecodeHead(const unsigned char* data, size_t size, size_t count, char* o) const;
@@ -62,6 +68,36 @@ class TDoubleByteTable {
   bool BuildSingles(void* cd, const TEntry& replacement, size_t& leads);
   // The entries of every lead byte followed by every byte.
   bool BuildPairs(void* cd, const TEntry& replacement, size_t leads);
+  // Words_ and Leads_, where bytes below 0x80 stand for themselves and the
+  // lead bytes lie in two ranges above them.
+  void BuildWords();
+  // Decodes the characters from I on up to the one that takes in byte End
+  // - 1; returns the input position after it.
+  size_t DecodeRange(const unsigned char* data, size_t size, size_t i, size_t end, char*& o, size_t& replaced) const {
+    while (i < end) i = DecodeOne(data, size, i, o, replaced);
+    return i;
+  }
+  // Writes the characters that start at the bits of Starts in the bytes at
+  // Block through Words_; false, leaving O as it was, when one of them is
+  // to be decoded carefully (DecodeOne). The byte after a pair's first is
+  // read whatever it is.
+  bool PutStarts(const unsigned char* block, uint32_t starts, char*& o) const {
+    char* out = o;
+    uint32_t seen = 0;
+    for (; starts != 0; starts &= starts - 1) {
+      uint16_t pair;
+      std::memcpy(&pair, block + std::countr_zero(starts), sizeof(pair));
+      if constexpr (std::endian::native == std::endian::little) pair = __builtin_bswap16(pair);
+      const uint32_t word = Words_[pair];
+      std::memcpy(out, &word, sizeof(word));
+      const uint32_t length = (word >> kLengthShift) & 0xFF;
+      out += length & 3;
+      seen |= length;
+    }
+    if ((seen & kCareful) != 0) return false;
+    o = out;
+    return true;
+  }
   // Decodes the character at Data[I] (I < Size), writing at O; returns the
   // input position after it.
   size_t DecodeOne(const unsigned char* data, size_t size, size_t i, char*& o, size_t& replaced) const {
@@ -94,12 +130,23 @@ class TDoubleByteTable {
   static_assert(sizeof(TEntry) == 4);
 
   static constexpr uint8_t kNotLead = 0xFF;
+  // Where an entry's Length lies in its word, and the Length of a word that
+  // stands for input to be decoded carefully: undecodable, or a lead byte
+  // that the next byte does not complete.
+  static constexpr int kLengthShift = std::endian::native == std::endian::little ? 24 : 0;
+  static constexpr uint32_t kCareful = 4;
   // An entry of U+FFFD as it lies in memory.
   static const uint32_t kReplacementWord;
   TEntry Single_[256];      // lead bytes hold U+FFFD
   uint8_t LeadIndex_[256];  // row of a lead byte in Pairs_
   std::unique_ptr<TEntry[]> Pairs_;
   bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
+  // The entry of every byte before every byte (first * 256 + next) as a
+  // word: the character that starts with the first, a pair's when it is a
+  // lead byte; Length kCareful for the input DecodeOne decodes. Empty where
+  // blocks are not decoded.
+  std::unique_ptr<uint32_t[]> Words_;
+  TByteRanges Leads_{};  // the lead bytes
 };
 
 template <class TVisit>
