@@ -133,10 +133,11 @@ void TDoubleByteTable::BuildWords() {
                          : Pairs_[size_t{LeadIndex_[first]} * 256 + static_cast<size_t>(next)];
       uint32_t word;
       std::memcpy(&word, &entry, sizeof(word));
-      if (entry.Length == 0 || word == kReplacementWord) {
+      if (entry.Length == 0 || word == kReplacementWord)
         entry.Length = kCareful;
-        std::memcpy(&word, &entry, sizeof(word));
-      }
+      else if (LeadIndex_[first] != kNotLead)
+        entry.Length |= kPair;
+      std::memcpy(&word, &entry, sizeof(word));
       Words_[static_cast<size_t>(first * 256 + next)] = word;
     }
   }
@@ -191,41 +192,62 @@ bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t 
   return true;
 }
 
+inline bool TDoubleByteTable::PutBlock(const uint32_t* words, const TTableKernels::TRanges& leads,
+                                       const unsigned char* block, uint32_t count, uint32_t& carry, char*& o) {
+  const uint32_t high = TTableKernels::HighMask16(block);
+  if ((high | carry) == 0) {
+    std::memcpy(o, block, 16);
+    o += count;
+    return true;
+  }
+  // The characters beyond ASCII are looked up, one load and one store
+  // each; the ASCII bytes before each are copied in one store of sixteen.
+  const uint32_t seconds = SecondBytesOf(TTableKernels::InRanges16(block, leads), carry);
+  char* out = o;
+  uint32_t at = carry, seen = 0;
+  for (uint32_t wide = high & ~seconds; wide != 0; wide &= wide - 1) {
+    const uint32_t start = static_cast<uint32_t>(std::countr_zero(wide));
+    std::memcpy(out, block + at, 16);
+    out += start - at;
+    uint16_t pair;
+    std::memcpy(&pair, block + start, sizeof(pair));
+    if constexpr (std::endian::native == std::endian::little) pair = __builtin_bswap16(pair);
+    const uint32_t word = words[pair];
+    std::memcpy(out, &word, sizeof(word));
+    const uint32_t length = (word >> kLengthShift) & 0xFF;
+    out += length & 3;
+    seen |= length;
+    at = start + 1 + (length >> 3);  // kPair
+  }
+  std::memcpy(out, block + at, 16);
+  out += count - std::min(at, count);
+  if ((seen & kCareful) != 0) return false;
+  carry = at > count ? 1 : 0;
+  o = out;
+  return true;
+}
+
 char* TDoubleByteTable::Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
   if (!Words_) return DecodeByCharacter(data, size, o, replaced);
-  // Sixteen bytes at a time while a byte follows them (a pair that starts
-  // at the last reads it): ASCII copied; otherwise the pairs found from the
-  // lead bytes and each character written through Words_. Where that meets
-  // input to decode carefully, DecodeOne decodes the block.
+  if (size == 0) return o;
+  // Sixteen bytes at a time; a block that meets input to decode carefully is
+  // decoded by DecodeOne.
+  // Locals, which no store through O can change.
+  const uint32_t* const words = Words_.get();
+  const TTableKernels::TRanges leads = TTableKernels::Prepare(Leads_);
+  auto decode_block = [&](const unsigned char* block, size_t at, uint32_t count, uint32_t& carry) {
+    if (!PutBlock(words, leads, block, count, carry, o))
+      carry = static_cast<uint32_t>(DecodeRange(data, size, at + carry, at + count, o, replaced) - (at + count));
+  };
   size_t i = 0;
   uint32_t carry = 0;  // 1: byte I is the second of a pair written already
-  while (size - i > 16) {
-    if (carry == 0 && TKernels::CopyAscii16(data + i, o) == 16) {
-      o += 16;
-      i += 16;
-      continue;
-    }
-    const uint32_t seconds = SecondBytesOf(TTableKernels::InRanges16(data + i, Leads_), carry);
-    if (PutStarts(data + i, ~seconds & 0xFFFF, o))
-      carry = seconds >> 16;
-    else
-      carry = static_cast<uint32_t>(DecodeRange(data, size, i + carry, i + 16, o, replaced) - (i + 16));
-    i += 16;
-  }
-  const size_t from = i + carry;
-  if (from >= size || size < 16) {
-    DecodeRange(data, size, from, size, o, replaced);
-    return o;
-  }
-  // The rest as the end of the last sixteen bytes, but for the last byte,
-  // whose character may want a byte beyond the end.
-  const size_t window = size - 16, skipped = from - window;
-  const uint32_t rest = 0xFFFFu << skipped & 0xFFFF;
-  const uint32_t seconds = SecondBytesOf(TTableKernels::InRanges16(data + window, Leads_) & rest, 0);
-  if (!PutStarts(data + window, ~seconds & rest & 0x7FFF, o))
-    DecodeRange(data, size, from, size, o, replaced);
-  else if ((seconds & 0x8000) == 0)
-    DecodeOne(data, size, size - 1, o, replaced);
+  for (; size - i > 32; i += 16) decode_block(data + i, i, 16, carry);
+  // The last 32 bytes or fewer from a copy followed by zeros, which no
+  // character takes in but a lead byte, to be decoded carefully.
+  alignas(16) unsigned char rest[64] = {};
+  std::memcpy(rest, data + i, size - i);
+  for (size_t k = 0; i + k < size; k += 16)
+    decode_block(rest + k, i + k, static_cast<uint32_t>(std::min<size_t>(16, size - i - k)), carry);
   return o;
 }
 

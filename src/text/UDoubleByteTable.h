@@ -77,27 +77,14 @@ class TDoubleByteTable {
     while (i < end) i = DecodeOne(data, size, i, o, replaced);
     return i;
   }
-  // Writes the characters that start at the bits of Starts in the bytes at
-  // Block through Words_; false, leaving O as it was, when one of them is
-  // to be decoded carefully (DecodeOne). The byte after a pair's first is
-  // read whatever it is.
-  bool PutStarts(const unsigned char* block, uint32_t starts, char*& o) const {
-    char* out = o;
-    uint32_t seen = 0;
-    for (; starts != 0; starts &= starts - 1) {
-      uint16_t pair;
-      std::memcpy(&pair, block + std::countr_zero(starts), sizeof(pair));
-      if constexpr (std::endian::native == std::endian::little) pair = __builtin_bswap16(pair);
-      const uint32_t word = Words_[pair];
-      std::memcpy(out, &word, sizeof(word));
-      const uint32_t length = (word >> kLengthShift) & 0xFF;
-      out += length & 3;
-      seen |= length;
-    }
-    if ((seen & kCareful) != 0) return false;
-    o = out;
-    return true;
-  }
+  // Writes the characters of the sixteen bytes at Block (of which the
+  // first Count are the text's, the rest readable) from byte Carry on
+  // through Words (Words_) and Leads (Leads_ prepared), and sets Carry to 1
+  // when the last pair takes in the first byte after them; the 17 bytes
+  // after Block must be readable too. False, leaving O as it was, where a
+  // character is to be decoded carefully (DecodeOne).
+  static bool PutBlock(const uint32_t* words, const TTableKernels::TRanges& leads, const unsigned char* block,
+                       uint32_t count, uint32_t& carry, char*& o);
   // Decodes the character at Data[I] (I < Size), writing at O; returns the
   // input position after it.
   size_t DecodeOne(const unsigned char* data, size_t size, size_t i, char*& o, size_t& replaced) const {
@@ -130,11 +117,12 @@ class TDoubleByteTable {
   static_assert(sizeof(TEntry) == 4);
 
   static constexpr uint8_t kNotLead = 0xFF;
-  // Where an entry's Length lies in its word, and the Length of a word that
-  // stands for input to be decoded carefully: undecodable, or a lead byte
-  // that the next byte does not complete.
+  // Where an entry's Length lies in its word, and what Words_ adds to it:
+  // kCareful for input to be decoded carefully (undecodable, or a lead byte
+  // that the next byte does not complete), kPair for a pair.
   static constexpr int kLengthShift = std::endian::native == std::endian::little ? 24 : 0;
-  static constexpr uint32_t kCareful = 4;
+  static constexpr uint8_t kCareful = 4;
+  static constexpr uint8_t kPair = 8;
   // An entry of U+FFFD as it lies in memory.
   static const uint32_t kReplacementWord;
   TEntry Single_[256];      // lead bytes hold U+FFFD
@@ -143,8 +131,8 @@ class TDoubleByteTable {
   bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
   // The entry of every byte before every byte (first * 256 + next) as a
   // word: the character that starts with the first, a pair's when it is a
-  // lead byte; Length kCareful for the input DecodeOne decodes. Empty where
-  // blocks are not decoded.
+  // lead byte, with kPair or kCareful in its Length. Empty where blocks are
+  // not decoded.
   std::unique_ptr<uint32_t[]> Words_;
   TByteRanges Leads_{};  // the lead bytes
 };

@@ -19,8 +19,17 @@ struct TByteRanges {
 
 class TPlainTableKernels {
  public:
+  // Ranges as InRanges16 takes them, made once for many calls.
+  using TRanges = TByteRanges;
+  static TRanges Prepare(const TByteRanges& ranges) { return ranges; }
+  // Bit i set where byte i of the 16 at In is above 0x7F.
+  static uint32_t HighMask16(const unsigned char* in) {
+    uint32_t mask = 0;
+    for (int i = 0; i < 16; ++i) mask |= static_cast<uint32_t>(in[i] >> 7) << i;
+    return mask;
+  }
   // Bit i set where byte i of the 16 at In lies in one of the Ranges.
-  static uint32_t InRanges16(const unsigned char* in, const TByteRanges& ranges) {
+  static uint32_t InRanges16(const unsigned char* in, const TRanges& ranges) {
     uint32_t mask = 0;
     for (int i = 0; i < 16; ++i) {
       const bool in_range = static_cast<uint8_t>(in[i] - ranges.Low[0]) <= ranges.Span[0] ||
@@ -34,12 +43,27 @@ class TPlainTableKernels {
 #ifdef __SSE2__
 class TSse2TableKernels {
  public:
-  static uint32_t InRanges16(const unsigned char* in, const TByteRanges& ranges) {
+  static uint32_t HighMask16(const unsigned char* in) {
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+  }
+  struct TRanges {
+    __m128i Low[2], Span[2];
+  };
+  static TRanges Prepare(const TByteRanges& ranges) {
+    TRanges prepared;
+    for (int k = 0; k < 2; ++k) {
+      prepared.Low[k] = _mm_set1_epi8(static_cast<char>(ranges.Low[k]));
+      prepared.Span[k] = _mm_set1_epi8(static_cast<char>(ranges.Span[k]));
+    }
+    return prepared;
+  }
+
+  static uint32_t InRanges16(const unsigned char* in, const TRanges& ranges) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     // Below or at the span once the low end is taken off, without wrapping.
-    auto in_range = [bytes](uint8_t low, uint8_t span) {
-      const __m128i from_low = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(low)));
-      return _mm_cmpeq_epi8(_mm_min_epu8(from_low, _mm_set1_epi8(static_cast<char>(span))), from_low);
+    auto in_range = [bytes](__m128i low, __m128i span) {
+      const __m128i from_low = _mm_sub_epi8(bytes, low);
+      return _mm_cmpeq_epi8(_mm_min_epu8(from_low, span), from_low);
     };
     return static_cast<uint32_t>(_mm_movemask_epi8(
         _mm_or_si128(in_range(ranges.Low[0], ranges.Span[0]), in_range(ranges.Low[1], ranges.Span[1]))));

@@ -28,7 +28,7 @@ TEST(TableKernels, SecondBytesFollowEveryLeadThatStartsACharacter) {
       ASSERT_EQ(SecondBytesOf(leads, carry), SecondBytesWalked(leads, carry)) << leads << " " << carry;
 }
 
-TEST(TableKernels, EverySetTellsTheBytesInTheRanges) {
+TEST(TableKernels, EverySetTellsTheHighBytesAndTheBytesInTheRanges) {
   const TByteRanges cases[] = {
       {{0x81, 0xE0}, {0x1E, 0x1C}},  // CP932's lead bytes
       {{0x81, 0x81}, {0x7D, 0x7D}},  // one range given twice
@@ -40,12 +40,18 @@ TEST(TableKernels, EverySetTellsTheBytesInTheRanges) {
     for (int round = 0; round < 200; ++round) {
       unsigned char bytes[16];
       for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(rng() % 2 ? rng() : 0x7E + rng() % 4);
-      uint32_t expected = 0;
-      for (int i = 0; i < 16; ++i)
+      uint32_t expected = 0, high = 0;
+      for (int i = 0; i < 16; ++i) {
         for (int k = 0; k < 2; ++k)
           if (bytes[i] >= ranges.Low[k] && bytes[i] <= ranges.Low[k] + ranges.Span[k]) expected |= 1u << i;
-      EXPECT_EQ(TPlainTableKernels::InRanges16(bytes, ranges), expected) << "plain, round " << round;
-      EXPECT_EQ(TTableKernels::InRanges16(bytes, ranges), expected) << "this build's, round " << round;
+        if (bytes[i] >= 0x80) high |= 1u << i;
+      }
+      EXPECT_EQ(TPlainTableKernels::InRanges16(bytes, TPlainTableKernels::Prepare(ranges)), expected)
+          << "plain, round " << round;
+      EXPECT_EQ(TTableKernels::InRanges16(bytes, TTableKernels::Prepare(ranges)), expected)
+          << "this build's, round " << round;
+      EXPECT_EQ(TPlainTableKernels::HighMask16(bytes), high) << "plain, round " << round;
+      EXPECT_EQ(TTableKernels::HighMask16(bytes), high) << "this build's, round " << round;
     }
   }
 }
