@@ -194,20 +194,25 @@ bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t 
 
 inline bool TDoubleByteTable::PutBlock(const uint32_t* words, const TTableKernels::TRanges& leads,
                                        const unsigned char* block, uint32_t count, uint32_t& carry, char*& o) {
-  const uint32_t high = TTableKernels::HighMask16(block);
+  static_assert(kBlock == 32);
+  const uint32_t high = TTableKernels::HighMask16(block) | TTableKernels::HighMask16(block + 16) << 16;
   if ((high | carry) == 0) {
-    std::memcpy(o, block, 16);
+    std::memcpy(o, block, kBlock);
     o += count;
     return true;
   }
   // The characters beyond ASCII are looked up, one load and one store
-  // each; the ASCII bytes before each are copied in one store of sixteen.
-  const uint32_t seconds = SecondBytesOf(TTableKernels::InRanges16(block, leads), carry);
+  // each; the ASCII bytes before each are copied in a store of sixteen (two
+  // for longer runs, which are rare among them).
+  const uint64_t seconds = SecondBytesOf(
+      TTableKernels::InRanges16(block, leads) | TTableKernels::InRanges16(block + 16, leads) << 16, carry);
   char* out = o;
   uint32_t at = carry, seen = 0;
-  for (uint32_t wide = high & ~seconds; wide != 0; wide &= wide - 1) {
+  for (uint32_t wide = high & ~static_cast<uint32_t>(seconds); wide != 0; wide &= wide - 1) {
     const uint32_t start = static_cast<uint32_t>(std::countr_zero(wide));
     std::memcpy(out, block + at, 16);
+    if (start - at > 16) [[unlikely]]
+      std::memcpy(out + 16, block + at + 16, 16);
     out += start - at;
     uint16_t pair;
     std::memcpy(&pair, block + start, sizeof(pair));
@@ -219,7 +224,7 @@ inline bool TDoubleByteTable::PutBlock(const uint32_t* words, const TTableKernel
     seen |= length;
     at = start + 1 + (length >> 3);  // kPair
   }
-  std::memcpy(out, block + at, 16);
+  std::memcpy(out, block + at, kBlock);
   out += count - std::min(at, count);
   if ((seen & kCareful) != 0) return false;
   carry = at > count ? 1 : 0;
@@ -230,24 +235,24 @@ inline bool TDoubleByteTable::PutBlock(const uint32_t* words, const TTableKernel
 char* TDoubleByteTable::Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
   if (!Words_) return DecodeByCharacter(data, size, o, replaced);
   if (size == 0) return o;
-  // Sixteen bytes at a time; a block that meets input to decode carefully is
-  // decoded by DecodeOne.
-  // Locals, which no store through O can change.
+  // A block at a time; a block that meets input to decode carefully is
+  // decoded by DecodeOne. Locals, which no store through O can change.
   const uint32_t* const words = Words_.get();
   const TTableKernels::TRanges leads = TTableKernels::Prepare(Leads_);
   auto decode_block = [&](const unsigned char* block, size_t at, uint32_t count, uint32_t& carry) {
     if (!PutBlock(words, leads, block, count, carry, o))
       carry = static_cast<uint32_t>(DecodeRange(data, size, at + carry, at + count, o, replaced) - (at + count));
   };
+  constexpr size_t kReadable = kBlock + 33;
   size_t i = 0;
   uint32_t carry = 0;  // 1: byte I is the second of a pair written already
-  for (; size - i > 32; i += 16) decode_block(data + i, i, 16, carry);
-  // The last 32 bytes or fewer from a copy followed by zeros, which no
-  // character takes in but a lead byte, to be decoded carefully.
-  alignas(16) unsigned char rest[64] = {};
+  for (; size - i >= kReadable; i += kBlock) decode_block(data + i, i, kBlock, carry);
+  // The last bytes from a copy followed by zeros, which no character takes
+  // in but a lead byte, to be decoded carefully.
+  alignas(16) unsigned char rest[kReadable + kBlock] = {};
   std::memcpy(rest, data + i, size - i);
-  for (size_t k = 0; i + k < size; k += 16)
-    decode_block(rest + k, i + k, static_cast<uint32_t>(std::min<size_t>(16, size - i - k)), carry);
+  for (size_t k = 0; i + k < size; k += kBlock)
+    decode_block(rest + k, i + k, static_cast<uint32_t>(std::min<size_t>(kBlock, size - i - k)), carry);
   return o;
 }
 

@@ -33,7 +33,7 @@ class TDoubleByteTable {
   // Most bytes of UTF-8 one input byte can yield; room at the output is
   // MaxGrowth x Size + kSlack bytes.
   static constexpr size_t kMaxGrowth = 3;
-  static constexpr size_t kSlack = 16;
+  static constexpr size_t kSlack = 32;
   // Writes the UTF-8 of the Size bytes at Data at O; returns its end. Adds
   // the U+FFFD that stand for undecodable input to Replaced.
   char* Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
@@ -77,11 +77,13 @@ class TDoubleByteTable {
     while (i < end) i = DecodeOne(data, size, i, o, replaced);
     return i;
   }
-  // Writes the characters of the sixteen bytes at Block (of which the
-  // first Count are the text's, the rest readable) from byte Carry on
-  // through Words (Words_) and Leads (Leads_ prepared), and sets Carry to 1
-  // when the last pair takes in the first byte after them; the 17 bytes
-  // after Block must be readable too. False, leaving O as it was, where a
+  // Bytes that PutBlock decodes at once.
+  static constexpr uint32_t kBlock = 32;
+  // Writes the characters of the kBlock bytes at Block (of which the first
+  // Count are the text's, the rest readable) from byte Carry on through
+  // Words (Words_) and Leads (Leads_ prepared), and sets Carry to 1 when
+  // the last pair takes in the first byte after them; the kBlock + 33 bytes
+  // from Block on must be readable. False, leaving O as it was, where a
   // character is to be decoded carefully (DecodeOne).
   static bool PutBlock(const uint32_t* words, const TTableKernels::TRanges& leads, const unsigned char* block,
                        uint32_t count, uint32_t& carry, char*& o);

@@ -74,22 +74,22 @@ using TTableKernels = TSse2TableKernels;
 using TTableKernels = TPlainTableKernels;
 #endif
 
-// For a block of sixteen bytes of a character set of one- and two-byte
+// For a block of up to 32 bytes of a character set of one- and two-byte
 // characters, the bytes that are the second of a pair: bit p set where byte
-// p (p <= 16, byte 16 being the next block's first) follows a byte that
+// p (p <= 32, byte 32 being the next block's first) follows a byte that
 // starts a pair. Leads has bit p set where byte p is a lead byte; Carry (0
 // or 1) says that byte 0 is the second of a pair begun before the block.
 // A lead byte that starts a character takes the next byte whatever it is,
 // so in a run of lead bytes that begins with a character, every other one
 // starts a pair: runs that begin on an even bit take the odd bits after
 // them, those that begin on an odd bit the even ones.
-inline uint32_t SecondBytesOf(uint32_t leads, uint32_t carry) {
-  constexpr uint32_t kOddBits = 0xAAAAAAAA, kEvenBits = 0x55555555;
-  leads &= ~carry;  // byte 0 then starts nothing
-  const uint32_t odd_run_starts = leads & ~(leads << 1) & kOddBits;
+inline uint64_t SecondBytesOf(uint32_t block_leads, uint32_t carry) {
+  constexpr uint64_t kOddBits = 0xAAAAAAAAAAAAAAAA, kEvenBits = 0x5555555555555555;
+  const uint64_t leads = block_leads & ~carry;  // byte 0 then starts nothing
+  const uint64_t odd_run_starts = leads & ~(leads << 1) & kOddBits;
   // Adding a run's lowest bit clears the run (and sets the byte after it,
   // which is no lead).
-  const uint32_t even_runs = (leads + odd_run_starts) & leads;
-  const uint32_t odd_runs = leads & ~even_runs;
+  const uint64_t even_runs = (leads + odd_run_starts) & leads;
+  const uint64_t odd_runs = leads & ~even_runs;
   return ((even_runs << 1) & kOddBits) | ((odd_runs << 1) & kEvenBits) | carry;
 }

@@ -10,11 +10,11 @@ namespace {
 
 // The rule walked byte by byte: a lead byte that starts a character takes
 // the next byte.
-uint32_t SecondBytesWalked(uint32_t leads, uint32_t carry) {
-  uint32_t seconds = carry;
-  for (uint32_t p = carry; p < 16; ++p) {
+uint64_t SecondBytesWalked(uint32_t leads, uint32_t carry) {
+  uint64_t seconds = carry;
+  for (uint32_t p = carry; p < 32; ++p) {
     if ((leads >> p & 1) == 0) continue;
-    seconds |= 1u << (p + 1);
+    seconds |= uint64_t{1} << (p + 1);
     ++p;
   }
   return seconds;
@@ -23,9 +23,14 @@ uint32_t SecondBytesWalked(uint32_t leads, uint32_t carry) {
 }  // namespace
 
 TEST(TableKernels, SecondBytesFollowEveryLeadThatStartsACharacter) {
-  for (uint32_t leads = 0; leads < 0x10000; ++leads)
+  // Every mask of sixteen bits, and random ones of 32 (runs of every length
+  // up to 32 among them).
+  std::mt19937 rng(29);
+  for (uint32_t round = 0; round < 0x30000; ++round) {
+    const uint32_t leads = round < 0x10000 ? round : round % 2 ? ~0u << rng() % 32 >> rng() % 32 : rng() | rng();
     for (uint32_t carry : {0u, 1u})
       ASSERT_EQ(SecondBytesOf(leads, carry), SecondBytesWalked(leads, carry)) << leads << " " << carry;
+  }
 }
 
 TEST(TableKernels, EverySetTellsTheHighBytesAndTheBytesInTheRanges) {
