@@ -68,8 +68,8 @@ class TDoubleByteTable {
   bool BuildSingles(void* cd, const TEntry& replacement, size_t& leads);
   // The entries of every lead byte followed by every byte.
   bool BuildPairs(void* cd, const TEntry& replacement, size_t leads);
-  // Words_ and Leads_, where bytes below 0x80 stand for themselves and the
-  // lead bytes lie in two ranges above them.
+  // Builds Words_ and Leads_ where bytes below 0x80 stand for themselves and
+  // the lead bytes lie in two ranges above them.
   void BuildWords();
   // Decodes the characters from I on up to the one that takes in byte End
   // - 1; returns the input position after it.
