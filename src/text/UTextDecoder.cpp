@@ -11,6 +11,8 @@
 #include "text/UDoubleByteTable.h"
 #include "text/UEncodings.h"
 #include "text/UUtf8.h"
+#include "text/simd/UByteRowDecoder.h"
+#include "text/simd/UKernels.h"
 #include "text/simd/UUtf16Kernels.h"
 
 namespace {
@@ -163,6 +165,7 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
       AsciiIdentity_ = false;
   }
   Packed_.reset();
+  Rows_.reset();
   if (MaxLength_ <= 3) {
     Packed_ = std::make_unique<uint32_t[]>(256);
     for (int byte = 0; byte < 256; ++byte) {
@@ -173,6 +176,7 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
       bytes[3] = static_cast<unsigned char>(entry.Length | entry.Invalid << 2);
       std::memcpy(&Packed_[byte], bytes, sizeof(bytes));
     }
+    Rows_ = TByteRowDecoder::Build(Packed_.get());
   }
   Table_ = std::move(table);
   return true;
@@ -192,8 +196,9 @@ size_t TTextDecoder::MaxDecoded(size_t size) const {
       return size / 2 * 3 + TUtf16Kernels::kUtf16Slack;
     case TMode::Table:
       // Every entry is copied whole (8 bytes) and the cursor advanced by its
-      // length, so the buffer needs room for the last entry's full copy.
-      return size * MaxLength_ + sizeof(TTableEntry::Bytes);
+      // length, so the buffer needs room for the last entry's full copy; the
+      // decoder of sixteen bytes stores whole blocks.
+      return size * MaxLength_ + std::max(sizeof(TTableEntry::Bytes), TByteRowDecoder::kSlack);
     case TMode::DoubleByte:
       return size * TDoubleByteTable::kMaxGrowth + TDoubleByteTable::kSlack;
     default:
@@ -310,29 +315,9 @@ size_t TTextDecoder::CharacterStartBefore(const char* data, size_t size, size_t 
   return 0;
 }
 
-namespace {
-// Where a packed entry's fourth byte, its length and flag, sits in the word.
-constexpr int kPackedMetaShift = std::endian::native == std::endian::little ? 24 : 0;
-}  // namespace
-
 char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
-  if (Packed_) {
-    // One load, one four-byte store and one add a byte, whatever the script;
-    // the store's last byte is overwritten by the next character's. Locals
-    // only: a store through a char pointer could alias anything else.
-    const uint32_t* packed = Packed_.get();
-    char* out = o;
-    uint32_t invalid = 0;
-    for (size_t i = 0; i < size; ++i) {
-      const uint32_t entry = packed[data[i]];
-      std::memcpy(out, &entry, sizeof(entry));
-      const uint32_t meta = entry >> kPackedMetaShift;
-      out += meta & 3;
-      invalid += (meta >> 2) & 1;
-    }
-    replaced += invalid;
-    return out;
-  }
+  if (Rows_) return Rows_->Decode(data, size, o, replaced);
+  if (Packed_) return DecodePackedBytes(Packed_.get(), data, size, o, replaced);
   auto decode_one = [&](unsigned char byte) {
     const TTableEntry& entry = Table_[byte];
     std::memcpy(o, entry.Bytes, sizeof(entry.Bytes));

@@ -13,6 +13,7 @@
 
 #include "text/UCodecBuffer.h"
 
+class TByteRowDecoder;
 class TDoubleByteTable;
 
 // Turns the bytes of one encoding into UTF-8. One decoder is made per source
@@ -107,10 +108,11 @@ class TTextDecoder {
 
   TMode Mode_ = TMode::PassThrough;
   std::unique_ptr<TTableEntry[]> Table_;
-  // The table again where no character takes more than three bytes: each
-  // entry four bytes in memory order: its UTF-8, then a byte holding its
-  // length (bits 0-1) and 4 for a byte that does not decode. Empty otherwise.
+  // The table again where no character takes more than three bytes, packed
+  // as DecodePackedBytes takes it. Empty otherwise.
   std::unique_ptr<uint32_t[]> Packed_;
+  // Its decoder sixteen bytes at a time, where the processor has one.
+  std::unique_ptr<TByteRowDecoder> Rows_;
   const TDoubleByteTable* DoubleByte_ = nullptr;  // shared, kept by its cache
   size_t MaxLength_ = 1;                          // longest table entry
   bool AsciiIdentity_ = false;                    // bytes below 0x80 decode to themselves

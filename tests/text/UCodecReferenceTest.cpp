@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/ConversionReference.h"
@@ -140,6 +141,53 @@ std::string DecodeUtf16Plainly(const std::vector<uint16_t>& units) {
     }
   }
   return text;
+}
+
+// A decoder's text of some bytes and the replacements it counted.
+struct TDecoded {
+  std::string Text;
+  size_t Replaced = 0;
+  bool operator==(const TDecoded&) const = default;
+};
+
+TDecoded DecodeCounting(TTextDecoder& decoder, std::string_view bytes, TCodecBuffer& buffer) {
+  TDecoded decoded;
+  const size_t size = decoder.DecodeInto(bytes.data(), bytes.size(), buffer, 0, decoded.Replaced);
+  decoded.Text.assign(buffer.Data(), size);
+  return decoded;
+}
+
+// Decode and Reference over every part of Bytes from each start up to 17
+// that is at most 140 bytes long, so that parts begin and end at every
+// position of the decoder's blocks (16 bytes) and take several; ""
+// when they agree on all.
+template <class TDecode, class TReference>
+std::string CompareEveryPart(const std::string& bytes, TDecode decode, TReference reference) {
+  for (size_t start = 0; start <= 17; ++start) {
+    for (size_t length = 0; length <= 140 && start + length <= bytes.size(); ++length) {
+      const std::string_view part = std::string_view(bytes).substr(start, length);
+      const TDecoded got = decode(part), expected = reference(part);
+      if (got == expected) continue;
+      return "from " + std::to_string(start) + ", " + std::to_string(length) +
+             " bytes: " + Difference(got.Text, expected.Text) + " replaced " + std::to_string(got.Replaced) + " for " +
+             std::to_string(expected.Replaced);
+    }
+  }
+  return "";
+}
+
+// Random bytes in runs: ASCII, words of the top rows (where the letters of
+// most code pages lie, contiguous or not), and bytes of any value.
+std::string RandomPageBytes(std::mt19937& random, size_t size) {
+  std::string bytes;
+  while (bytes.size() < size) {
+    const uint32_t kind = random() % 4, run = 1 + random() % (kind == 3 ? 3 : 16);
+    for (uint32_t i = 0; i < run; ++i) {
+      const uint32_t value = kind == 0 ? random() % 0x80 : kind == 3 ? random() % 0x100 : 0xC0 + random() % 0x40;
+      bytes += static_cast<char>(value);
+    }
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -299,5 +347,29 @@ TEST(DoubleByteTables, DecodeMixedBytesAsIconvDoesFromEveryAlignment) {
       const std::string part = bytes.substr(offset);
       EXPECT_EQ(Difference(Decode(table, part, buffer), Decode(*reference, part)), "") << key << " from " << offset;
     }
+  }
+}
+
+// The sixteen-byte paths against decoding byte by byte (the packed table,
+// which each byte alone takes), counts included.
+TEST(DecoderTables, DecodeEveryPartAsByteByByte) {
+  std::mt19937 random(17);
+  TCodecBuffer buffer, one_buffer;
+  for (const char* key : SingleByteKeys) {
+    TTextDecoder decoder(key);
+    std::vector<TDecoded> one_byte(256);
+    for (int byte = 0; byte < 256; ++byte)
+      one_byte[byte] = DecodeCounting(decoder, std::string(1, static_cast<char>(byte)), one_buffer);
+    const auto byte_by_byte = [&](std::string_view part) {
+      TDecoded expected;
+      for (char byte : part) {
+        expected.Text += one_byte[static_cast<unsigned char>(byte)].Text;
+        expected.Replaced += one_byte[static_cast<unsigned char>(byte)].Replaced;
+      }
+      return expected;
+    };
+    const auto decode = [&](std::string_view part) { return DecodeCounting(decoder, part, buffer); };
+    for (int round = 0; round < 2; ++round)
+      EXPECT_EQ(CompareEveryPart(RandomPageBytes(random, 160), decode, byte_by_byte), "") << key;
   }
 }
