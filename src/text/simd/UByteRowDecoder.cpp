@@ -4,6 +4,8 @@
 
 #include <tmmintrin.h>
 
+#include "text/simd/UPairShuffles.h"
+
 #define QM_SSSE3 __attribute__((target("ssse3")))
 
 namespace {
@@ -23,30 +25,6 @@ TUnpacked Unpack(uint32_t entry) {
   unpacked.Invalid = (meta & 4) != 0;
   return unpacked;
 }
-
-// For each mask of eight bytes above 0x7F, the shuffle that keeps of eight
-// (first, trail) pairs every first byte and the trail bytes of those eight,
-// in order, and how many bytes it keeps.
-struct TCompressTable {
-  alignas(16) uint8_t Shuffle[256][16];
-  uint8_t Length[256];
-};
-
-constexpr TCompressTable MakeCompressTable() {
-  TCompressTable table{};
-  for (int mask = 0; mask < 256; ++mask) {
-    int kept = 0;
-    for (int k = 0; k < 8; ++k) {
-      table.Shuffle[mask][kept++] = static_cast<uint8_t>(2 * k);
-      if ((mask >> k) & 1) table.Shuffle[mask][kept++] = static_cast<uint8_t>(2 * k + 1);
-    }
-    for (int k = kept; k < 16; ++k) table.Shuffle[mask][k] = 0x80;
-    table.Length[mask] = static_cast<uint8_t>(kept);
-  }
-  return table;
-}
-
-constexpr TCompressTable kCompress = MakeCompressTable();
 
 // Loaded from offset 16 - N, the shuffle that moves the last N of sixteen
 // bytes to the front and zeros the rest.
@@ -93,11 +71,11 @@ QM_SSSE3 inline char* PutRowBlock(const TByteRowDecoder::TRows& rows, __m128i bl
   const __m128i first = Select(_mm_cmplt_epi8(block, _mm_setzero_si128()), lead, block);
   const uint32_t front = high & 0xFF, back = high >> 8;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                   _mm_shuffle_epi8(_mm_unpacklo_epi8(first, trail), Load(kCompress.Shuffle[front])));
-  o += kCompress.Length[front];
+                   _mm_shuffle_epi8(_mm_unpacklo_epi8(first, trail), Load(kTwoByteShuffles.Shuffle[front])));
+  o += kTwoByteShuffles.Length[front];
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                   _mm_shuffle_epi8(_mm_unpackhi_epi8(first, trail), Load(kCompress.Shuffle[back])));
-  return o + kCompress.Length[back];
+                   _mm_shuffle_epi8(_mm_unpackhi_epi8(first, trail), Load(kTwoByteShuffles.Shuffle[back])));
+  return o + kTwoByteShuffles.Length[back];
 }
 
 QM_SSSE3 char* DecodeRows(const TByteRowDecoder::TRows& rows, const uint32_t* packed, const unsigned char* data,

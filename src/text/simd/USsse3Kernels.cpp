@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "text/simd/UPairShuffles.h"
 #include "text/simd/UUtf16Character.h"
 
 // Every function that uses SSSE3 is compiled for it alone, so that the rest
@@ -14,31 +15,6 @@
 #define QM_SSSE3 __attribute__((target("ssse3")))
 
 namespace {
-
-// A shuffle (pshufb: an index of the source byte per output byte, 0x80 for a
-// zero) for each of 256 cases, and what each case yields.
-struct TShuffles {
-  alignas(16) uint8_t Shuffle[256][16];
-  uint8_t Length[256];  // output bytes (UTF-8), or code units (UTF-16)
-};
-
-constexpr uint8_t kZero = 0x80;
-
-// UTF-16 into UTF-8, eight characters below U+0800: each lane holds its one
-// or two bytes lead first, and bit k of the case says that lane k takes two.
-constexpr TShuffles MakeTwoByteShuffles() {
-  TShuffles table{};
-  for (int mask = 0; mask < 256; ++mask) {
-    int n = 0;
-    for (int lane = 0; lane < 8; ++lane) {
-      table.Shuffle[mask][n++] = static_cast<uint8_t>(2 * lane);
-      if (mask >> lane & 1) table.Shuffle[mask][n++] = static_cast<uint8_t>(2 * lane + 1);
-    }
-    table.Length[mask] = static_cast<uint8_t>(n);
-    for (; n < 16; ++n) table.Shuffle[mask][n] = kZero;
-  }
-  return table;
-}
 
 // UTF-16 into UTF-8, four characters of the basic plane, each in a 32-bit
 // lane lead first: bit k of the case (low four bits) says that lane k takes
@@ -90,7 +66,6 @@ constexpr TWindowShuffles MakeWindowShuffles() {
   return table;
 }
 
-constexpr TShuffles kTwoByteShuffles = MakeTwoByteShuffles();
 constexpr TShuffles kThreeByteShuffles = MakeThreeByteShuffles();
 constexpr TWindowShuffles kWindowShuffles = MakeWindowShuffles();
 
