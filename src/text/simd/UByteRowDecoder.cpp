@@ -4,9 +4,8 @@
 
 #include <tmmintrin.h>
 
-#include "text/simd/UPairShuffles.h"
-
-#define QM_SSSE3 __attribute__((target("ssse3")))
+#include "text/simd/USsse3Kernels.h"
+#include "text/simd/USsse3Support.h"
 
 namespace {
 
@@ -31,13 +30,6 @@ TUnpacked Unpack(uint32_t entry) {
 alignas(16) constexpr uint8_t kSlide[32] = {0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,
                                             11,   12,   13,   14,   15,   0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
                                             0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
-
-QM_SSSE3 inline __m128i Load(const void* at) { return _mm_loadu_si128(static_cast<const __m128i*>(at)); }
-
-// Mask ? A : B, byte by byte.
-QM_SSSE3 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
-  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
-}
 
 // Writes the UTF-8 of the sixteen bytes of Block (Bytes: where the first of
 // them lie; High: the mask of those above 0x7F) at O, which has room for 32
@@ -113,8 +105,7 @@ QM_SSSE3 char* DecodeRows(const TByteRowDecoder::TRows& rows, const uint32_t* pa
 
 std::unique_ptr<TByteRowDecoder> TByteRowDecoder::Build(const uint32_t* packed) {
 #ifdef __SSE2__
-  __builtin_cpu_init();
-  if (!__builtin_cpu_supports("ssse3")) return nullptr;
+  if (!TSsse3Kernels::Supported()) return nullptr;
   for (int byte = 0; byte < 0x80; ++byte) {
     const TUnpacked entry = Unpack(packed[byte]);
     if (entry.Length != 1 || entry.Invalid || entry.Bytes[0] != byte) return nullptr;

@@ -7,12 +7,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "text/simd/UPairShuffles.h"
+#include "text/simd/USsse3Support.h"
 #include "text/simd/UUtf16Character.h"
-
-// Every function that uses SSSE3 is compiled for it alone, so that the rest
-// of the program still runs on any x86-64 processor.
-#define QM_SSSE3 __attribute__((target("ssse3")))
 
 namespace {
 
@@ -69,7 +65,6 @@ constexpr TWindowShuffles MakeWindowShuffles() {
 constexpr TShuffles kThreeByteShuffles = MakeThreeByteShuffles();
 constexpr TWindowShuffles kWindowShuffles = MakeWindowShuffles();
 
-QM_SSSE3 inline __m128i Load(const void* at) { return _mm_loadu_si128(static_cast<const __m128i*>(at)); }
 QM_SSSE3 inline void Store(void* at, __m128i bytes) { _mm_storeu_si128(static_cast<__m128i*>(at), bytes); }
 
 // The two bytes of each 16-bit lane swapped.
@@ -81,11 +76,6 @@ template <bool BigEndian>
 QM_SSSE3 inline __m128i LoadUnits(const unsigned char* data) {
   const __m128i units = Load(data);
   return BigEndian ? SwapBytes(units) : units;
-}
-
-// Mask ? A : B, lane by lane.
-QM_SSSE3 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
-  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 
 // All ones in the 16-bit lanes of Units that are at most Bound: a
