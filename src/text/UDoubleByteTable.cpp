@@ -157,8 +157,48 @@ bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t 
 }
 
 char* TDoubleByteTable::Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
-  ConvertByCharacter(data, size, o, AsciiIdentity_, [&](size_t i) { return DecodeOne(data, size, i, o, replaced); });
+  const TPairBlockDecoder* blocks = Blocks(size);
+  if (blocks == nullptr) {
+    ConvertByCharacter(data, size, o, AsciiIdentity_, [&](size_t i) { return DecodeOne(data, size, i, o, replaced); });
+    return o;
+  }
+  for (size_t i = 0; (i = blocks->Decode(data, size, i, o, replaced)) < size;) {
+    // A lead byte that its next byte does not complete, or that ends the
+    // text: this block by character.
+    for (const size_t end = std::min(size, i + TPairBlockDecoder::kBlock); i < end;)
+      i = DecodeOne(data, size, i, o, replaced);
+  }
   return o;
+}
+
+const TPairBlockDecoder* TDoubleByteTable::Blocks(size_t size) const {
+  // A few lines (a header, a short source) are not worth the table.
+  constexpr size_t kBlocksFrom = 64 * 1024;
+  if (BlocksTried_) return Blocks_.get();
+  Decoded_ += size;
+  if (Decoded_ < kBlocksFrom) return nullptr;
+  BlocksTried_ = true;
+  if (!AsciiIdentity_ || !TPairBlockDecoder::Supported()) return nullptr;
+  auto entries = std::make_unique_for_overwrite<uint32_t[]>(TPairBlockDecoder::kEntries);
+  bool is_lead[256];
+  for (int byte = 0; byte < 256; ++byte) {
+    const uint8_t lead = LeadIndex_[byte];
+    is_lead[byte] = lead != kNotLead;
+    for (int next = 0; next < 256; ++next) {
+      const TEntry& entry = is_lead[byte] ? Pairs_[size_t{lead} * 256 + static_cast<size_t>(next)] : Single_[byte];
+      uint32_t word;
+      std::memcpy(&word, &entry, sizeof(word));
+      uint32_t packed = uint32_t{static_cast<unsigned char>(entry.Bytes[0])} |
+                        uint32_t{static_cast<unsigned char>(entry.Bytes[1])} << 8 |
+                        uint32_t{static_cast<unsigned char>(entry.Bytes[2])} << 16 |
+                        uint32_t{entry.Length} << TPairBlockDecoder::kLengthShift;
+      if (entry.Length == 0) packed = TPairBlockDecoder::kUndecodable;
+      if (word == kReplacementWord) packed |= TPairBlockDecoder::kReplacement;
+      entries[static_cast<size_t>(byte) * 256 + static_cast<size_t>(next)] = packed;
+    }
+  }
+  Blocks_ = TPairBlockDecoder::Build(std::move(entries), is_lead);
+  return Blocks_.get();
 }
 
 char* TDoubleByteTable::DecodeHead(const unsigned char* data, size_t size, size_t count, char* o) const {

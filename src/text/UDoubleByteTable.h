@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "text/UUtf8.h"
+#include "text/simd/UPairBlockDecoder.h"
 
 // How every character of a character set of one- and two-byte characters
 // decodes, probed from glibc's iconv once per character set.
@@ -31,7 +32,7 @@ class TDoubleByteTable {
   // Most bytes of UTF-8 one input byte can yield; room at the output is
   // MaxGrowth x Size + kSlack bytes.
   static constexpr size_t kMaxGrowth = 3;
-  static constexpr size_t kSlack = 16;
+  static constexpr size_t kSlack = 64;
   // Writes the UTF-8 of the Size bytes at Data at O; returns its end. Adds
   // the U+FFFD that stand for undecodable input to Replaced.
   char* Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
@@ -57,6 +58,10 @@ class TDoubleByteTable {
   };
   TDoubleByteTable() = default;
   bool Build(std::string_view charset);
+  // The decoder of whole blocks, once Size and the bytes decoded before
+  // repay its table (256 KiB); null before and where the processor cannot
+  // run it.
+  const TPairBlockDecoder* Blocks(size_t size) const;
   // The entries of single bytes; numbers the lead bytes in LeadIndex_ and
   // counts them in Leads. Cd is an iconv descriptor to UTF-8.
   bool BuildSingles(void* cd, const TEntry& replacement, size_t& leads);
@@ -100,6 +105,9 @@ class TDoubleByteTable {
   uint8_t LeadIndex_[256];  // row of a lead byte in Pairs_
   std::unique_ptr<TEntry[]> Pairs_;
   bool AsciiIdentity_ = false;  // bytes below 0x80 decode to themselves
+  mutable std::unique_ptr<TPairBlockDecoder> Blocks_;
+  mutable bool BlocksTried_ = false;
+  mutable size_t Decoded_ = 0;
 };
 
 template <class TVisit>

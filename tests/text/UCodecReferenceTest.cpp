@@ -322,16 +322,19 @@ TEST(DoubleByteTables, EncodeEveryCharacterAsIconvDoes) {
   }
 }
 
+// Long enough for the decoder of whole blocks, which must divide them into
+// characters as decoding one at a time does.
 TEST(DoubleByteTables, DecodeMixedBytesAsIconvDoesFromEveryAlignment) {
   std::mt19937 random(13);
   TCodecBuffer buffer;
   for (const char* key : DoubleByteKeys) {
-    // ASCII runs of every length up to 47 between pairs of lead and trail
-    // bytes (alone or in runs, most of them characters of the page) and
-    // random bytes.
+    // ASCII runs of every length up to 47, and some over a block, between
+    // pairs of lead and trail bytes (alone or in runs, most of them
+    // characters of the page) and random bytes.
     std::string bytes;
-    for (int piece = 0; bytes.size() < 16000; ++piece) {
-      bytes.append(static_cast<size_t>(piece % 48), static_cast<char>('a' + piece % 26));
+    for (int piece = 0; bytes.size() < 80000; ++piece) {
+      const size_t ascii = piece % 9 == 0 ? static_cast<size_t>(60 + piece % 80) : static_cast<size_t>(piece % 48);
+      bytes.append(ascii, static_cast<char>('a' + piece % 26));
       for (uint32_t n = 1 + random() % (piece % 5 == 0 ? 30 : 3); n > 0; --n) {
         const char lead = static_cast<char>(0x81 + random() % 0x7E);
         bytes += random() % 4 == 0 ? std::string(1, static_cast<char>(random() % 256))
@@ -345,7 +348,21 @@ TEST(DoubleByteTables, DecodeMixedBytesAsIconvDoesFromEveryAlignment) {
     std::unique_ptr<TTextDecoder> reference = TTextDecoder::ThroughIconv(IconvCharsetOf(key));
     for (size_t offset = 0; offset < 16; ++offset) {
       const std::string part = bytes.substr(offset);
-      EXPECT_EQ(Difference(Decode(table, part, buffer), Decode(*reference, part)), "") << key << " from " << offset;
+      const TDecoded got = DecodeCounting(table, part, buffer);
+      EXPECT_EQ(Difference(got.Text, Decode(*reference, part)), "") << key << " from " << offset;
+      // No character of these pages is U+FFFD: each one stands for input
+      // that does not decode.
+      size_t marks = 0;
+      for (size_t at = got.Text.find(kReplacementUtf8); at != std::string::npos;
+           at = got.Text.find(kReplacementUtf8, at + 1))
+        ++marks;
+      EXPECT_EQ(got.Replaced, marks) << key << " from " << offset;
+      // Once it is built, lines of every length take it too.
+      for (size_t length = 1; length <= 140; ++length) {
+        const std::string line = bytes.substr(offset * 997, length);
+        EXPECT_EQ(Difference(Decode(table, line, buffer), Decode(*reference, line)), "")
+            << key << " from " << offset * 997 << " for " << length;
+      }
     }
   }
 }

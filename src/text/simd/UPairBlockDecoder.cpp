@@ -1,0 +1,145 @@
+#include "text/simd/UPairBlockDecoder.h"
+
+#include <bit>
+
+#ifdef __SSE2__
+
+// GCC 12's AVX-512 headers start some intrinsics from an uninitialised
+// value on purpose.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#define QM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
+
+namespace {
+
+// Trail[i] = 1 when byte i of the block is the second byte of a pair, given
+// Lead[i] = 1 for bytes that can lead one and a character starting at byte
+// 0. Within each run of lead bytes the pairs start at its first byte and
+// every other one after it; subtracting the run from its bits shifted up
+// over a pattern of odd bits flips exactly the bits of the run's parity.
+inline uint64_t TrailBytes(uint64_t lead) {
+  constexpr uint64_t kOdd = 0xAAAAAAAAAAAAAAAAull;
+  return (((lead << 1) | kOdd) - lead) ^ kOdd ^ lead;
+}
+
+// The entries of the characters that start in bytes 16 x Part to 16 x Part
+// + 15 of the block (Here: their bits), gathered by pair, packed as UTF-8
+// at At. Adds the flags met to Flagged and the U+FFFD to Replaced.
+template <int Part>
+QM_AVX512 inline void PutPart(const int* table, __m512i block, __m512i next, uint64_t starts, char*& at,
+                              uint32_t& flagged, uint32_t& replaced) {
+  const __mmask16 here = static_cast<__mmask16>(starts >> (16 * Part));
+  if (here == 0) return;
+  const __m512i first = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(block, Part));
+  const __m512i second = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(next, Part));
+  const __m512i pairs = _mm512_or_si512(_mm512_slli_epi32(first, 8), second);
+  // Only the characters' entries: the others stay zero, of length 0.
+  const __m512i entries = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), here, pairs, table, 4);
+  flagged |= _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kUndecodable)));
+  replaced += static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(
+      _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kReplacement))))));
+  // Each entry's length byte into all four of its bytes, against each
+  // byte's place.
+  const __m512i length_bytes =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15));
+  const __m512i places = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3));
+  const __m512i lengths = _mm512_and_si512(_mm512_shuffle_epi8(entries, length_bytes), _mm512_set1_epi8(3));
+  const uint64_t kept = _mm512_cmplt_epu8_mask(places, lengths);
+  _mm512_storeu_si512(at, _mm512_maskz_compress_epi8(kept, entries));
+  at += std::popcount(kept);
+}
+
+QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, const unsigned char* data, size_t size,
+                              size_t i, char*& o, size_t& replaced) {
+  const __m512i columns = _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(lead_columns)));
+  const __m512i row_bits = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128));
+  const __m512i low_four = _mm512_set1_epi8(0x0F);
+  // Byte k + 1 of the block and the byte after it, for each byte k.
+  alignas(64) static constexpr uint8_t kNext[64] = {
+      1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
+      23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44,
+      45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64};
+  const __m512i next_index = _mm512_load_si512(kNext);
+  char* out = o;
+  size_t found = 0;
+  while (i < size) {
+    // The last block is loaded as far as the text goes, zeros after it: a
+    // zero is no lead byte, and no byte a lead byte pairs with.
+    const size_t left = size - i;
+    const size_t taken = left < 64 ? left : 64;
+    const uint64_t in_text = taken == 64 ? ~uint64_t{0} : (uint64_t{1} << taken) - 1;
+    const __m512i block = _mm512_maskz_loadu_epi8(in_text, data + i);
+    if (_mm512_movepi8_mask(block) == 0) {
+      _mm512_storeu_si512(out, block);
+      out += taken;
+      i += taken;
+      continue;
+    }
+    const __m512i rows = _mm512_and_si512(_mm512_srli_epi16(block, 4), low_four);
+    const uint64_t lead = _mm512_test_epi8_mask(_mm512_shuffle_epi8(columns, _mm512_and_si512(block, low_four)),
+                                                _mm512_shuffle_epi8(row_bits, rows));
+    const uint64_t starts = ~TrailBytes(lead) & in_text;
+    const char after = left > 64 ? static_cast<char>(data[i + 64]) : 0;
+    const __m512i next = _mm512_permutex2var_epi8(block, next_index, _mm512_set1_epi8(after));
+    char* at = out;
+    uint32_t flagged = 0, replaced_here = 0;
+    PutPart<0>(table, block, next, starts, at, flagged, replaced_here);
+    PutPart<1>(table, block, next, starts, at, flagged, replaced_here);
+    PutPart<2>(table, block, next, starts, at, flagged, replaced_here);
+    PutPart<3>(table, block, next, starts, at, flagged, replaced_here);
+    // Also a lead byte that the text ends after: it pairs with a zero.
+    if (flagged != 0) break;
+    out = at;
+    found += replaced_here;
+    // A pair that starts at the block's last byte ends in the next block.
+    i += taken + ((lead & starts) >> 63);
+  }
+  o = out;
+  replaced += found;
+  return i;
+}
+
+}  // namespace
+
+#pragma GCC diagnostic pop
+
+bool TPairBlockDecoder::Supported() {
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
+  }();
+  return supported;
+}
+
+std::unique_ptr<TPairBlockDecoder> TPairBlockDecoder::Build(std::unique_ptr<uint32_t[]> entries,
+                                                            const bool (&is_lead)[256]) {
+  if (!Supported()) return nullptr;
+  std::unique_ptr<TPairBlockDecoder> decoder(new TPairBlockDecoder());
+  for (int byte = 0; byte < 256; ++byte) {
+    if (!is_lead[byte]) continue;
+    if (byte < 0x80) return nullptr;
+    decoder->LeadColumns_[byte & 0x0F] |= static_cast<uint8_t>(1u << ((byte >> 4) - 8));
+  }
+  decoder->Entries_ = std::move(entries);
+  return decoder;
+}
+
+size_t TPairBlockDecoder::Decode(const unsigned char* data, size_t size, size_t i, char*& o, size_t& replaced) const {
+  return DecodeBlocks(reinterpret_cast<const int*>(Entries_.get()), LeadColumns_, data, size, i, o, replaced);
+}
+
+#else
+
+bool TPairBlockDecoder::Supported() { return false; }
+
+std::unique_ptr<TPairBlockDecoder> TPairBlockDecoder::Build(std::unique_ptr<uint32_t[]>, const bool (&)[256]) {
+  return nullptr;
+}
+
+size_t TPairBlockDecoder::Decode(const unsigned char*, size_t, size_t i, char*&, size_t&) const { return i; }
+
+#endif
