@@ -1,5 +1,6 @@
 #include "text/simd/UUtf16Kernels.h"
 
+#include "text/simd/UAvx512Kernels.h"
 #include "text/simd/USsse3Kernels.h"
 
 static_assert(TUtf16Kernels::kUtf16Slack >= TKernels::kUtf16Slack);
@@ -16,6 +17,7 @@ char* TUtf16Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* 
 template <bool BigEndian>
 char* TUtf16Kernels::EncodeUtf16(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced) {
 #ifdef __SSE2__
+  if (TAvx512Kernels::Supported()) return TAvx512Kernels::EncodeUtf16<BigEndian>(text, size, o, replacing, replaced);
   if (TSsse3Kernels::Supported()) return TSsse3Kernels::EncodeUtf16<BigEndian>(text, size, o, replacing, replaced);
 #endif
   return EncodeUtf16Blocks<TKernels, BigEndian>(text, size, o, replacing, replaced);

@@ -1,0 +1,130 @@
+#include "text/simd/UAvx512Kernels.h"
+
+#ifdef __SSE2__
+
+#include <bit>
+#include <cstdint>
+
+#include "text/simd/USsse3Kernels.h"
+
+// GCC 12's AVX-512 headers start some intrinsics from an uninitialised
+// value on purpose.
+#pragma GCC diagnostic push
+#ifndef __clang__
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#define QM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
+
+namespace {
+
+// The bits below Count.
+inline uint64_t LowBits(size_t count) { return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1; }
+
+// Stores the first Count (at most 32) code units of Units at O, in the byte
+// order asked; returns the end.
+template <bool BigEndian>
+QM_AVX512 inline char* PutUnits(__m512i units, uint32_t count, char* o) {
+  if (BigEndian) {
+    const __m512i swap = _mm512_broadcast_i32x4(_mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+    units = _mm512_shuffle_epi8(units, swap);
+  }
+  _mm512_mask_storeu_epi16(o, static_cast<__mmask32>(LowBits(count)), units);
+  return o + 2 * count;
+}
+
+// Where the next block may start, at most three bytes before Limit (< Size),
+// without cutting a character in two: before a byte that continues none, or
+// at Limit if it and the three before it all continue something (no
+// character is longer than four bytes).
+size_t CharacterStartFrom(const unsigned char* text, size_t limit) {
+  for (size_t at = limit; at + 4 > limit; --at)
+    if ((text[at] & 0xC0) != 0x80) return at;
+  return limit;
+}
+
+template <bool BigEndian>
+QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced) {
+  const __m512i two_byte_low = _mm512_set1_epi8(static_cast<char>(0xC2));
+  const __m512i two_byte_high = _mm512_set1_epi8(static_cast<char>(0xDF));
+  const __m512i continuation_end = _mm512_set1_epi8(static_cast<char>(0xC0));
+  size_t i = 0;
+  while (i < size) {
+    const size_t taken = size - i < 64 ? size - i : 64;
+    uint64_t window = LowBits(taken);
+    const __m512i block = _mm512_maskz_loadu_epi8(window, text + i);
+    const uint64_t high = _mm512_movepi8_mask(block);
+    if (high == 0) {
+      o = PutUnits<BigEndian>(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(block)),
+                              static_cast<uint32_t>(taken < 32 ? taken : 32), o);
+      if (taken > 32)
+        o = PutUnits<BigEndian>(_mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(block, 1)),
+                                static_cast<uint32_t>(taken - 32), o);
+      i += taken;
+      continue;
+    }
+    // Bytes 80-BF continue a character; C2-DF start one of two bytes.
+    uint64_t continuation = high & _mm512_cmplt_epu8_mask(block, continuation_end);
+    uint64_t lead = _mm512_mask_cmple_epu8_mask(_mm512_cmpge_epu8_mask(block, two_byte_low), block, two_byte_high);
+    // A lead byte last in the block is left to the next block.
+    window &= ~(lead & (uint64_t{1} << 63));
+    continuation &= window;
+    lead &= window;
+    // Only whole characters of one and two bytes: other blocks, and a lead
+    // byte that the text ends after, go to the kernel of sixteen bytes.
+    if ((high & window & ~continuation & ~lead) != 0 || continuation != (lead << 1)) {
+      const size_t end = i + 64 < size ? CharacterStartFrom(text, i + 64) : size;
+      o = TSsse3Kernels::EncodeUtf16<BigEndian>(text + i, end - i, o, replacing, replaced);
+      i = end;
+      continue;
+    }
+    // Each byte's code unit if it starts a character: a lead byte's low
+    // five bits above its next byte's low six.
+    alignas(64) static constexpr uint8_t kNext[64] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
+                                                      17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
+                                                      33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48,
+                                                      49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 63};
+    const __m512i next = _mm512_permutexvar_epi8(_mm512_load_si512(kNext), block);
+    const uint64_t starts = window & ~continuation;
+    for (int half = 0; half < 2; ++half) {
+      const __m512i first =
+          _mm512_cvtepu8_epi16(half == 0 ? _mm512_castsi512_si256(block) : _mm512_extracti64x4_epi64(block, 1));
+      const __m512i second =
+          _mm512_cvtepu8_epi16(half == 0 ? _mm512_castsi512_si256(next) : _mm512_extracti64x4_epi64(next, 1));
+      const __m512i pair = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(first, _mm512_set1_epi16(0x1F)), 6),
+                                           _mm512_and_si512(second, _mm512_set1_epi16(0x3F)));
+      const __m512i units = _mm512_mask_blend_epi16(static_cast<__mmask32>(lead >> (32 * half)), first, pair);
+      const __mmask32 here = static_cast<__mmask32>(starts >> (32 * half));
+      o = PutUnits<BigEndian>(_mm512_maskz_compress_epi16(here, units),
+                              static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(here))), o);
+    }
+    i += static_cast<size_t>(std::popcount(window));
+  }
+  return o;
+}
+
+}  // namespace
+
+#pragma GCC diagnostic pop
+
+bool TAvx512Kernels::Supported() {
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("ssse3");
+  }();
+  return supported;
+}
+
+template <bool BigEndian>
+char* TAvx512Kernels::EncodeUtf16(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced) {
+  return Encode<BigEndian>(text, size, o, replacing, replaced);
+}
+
+template char* TAvx512Kernels::EncodeUtf16<false>(const unsigned char*, size_t, char*, bool, size_t&);
+template char* TAvx512Kernels::EncodeUtf16<true>(const unsigned char*, size_t, char*, bool, size_t&);
+
+#endif
