@@ -105,6 +105,53 @@ QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool rep
   return o;
 }
 
+// Thirty-two code units at a time: below U+0080 a byte, below U+0800 a
+// lead and a trail byte, packed by a compression.
+template <bool BigEndian>
+QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t& replaced) {
+  const __m512i swap = _mm512_broadcast_i32x4(_mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+  constexpr uint64_t kEvenBytes = 0x5555555555555555ull;
+  size_t i = 0;
+  while (i < units) {
+    const size_t taken = units - i < 32 ? units - i : 32;
+    const __mmask32 in_text = static_cast<__mmask32>(LowBits(taken));
+    __m512i block = _mm512_maskz_loadu_epi16(in_text, data + 2 * i);
+    if (BigEndian) block = _mm512_shuffle_epi8(block, swap);
+    const __mmask32 ascii = _mm512_cmplt_epu16_mask(block, _mm512_set1_epi16(0x80));
+    if ((ascii & in_text) == in_text) {
+      _mm512_mask_storeu_epi8(o, in_text, _mm512_castsi256_si512(_mm512_cvtepi16_epi8(block)));
+      o += taken;
+      i += taken;
+      continue;
+    }
+    const __mmask32 small = _mm512_cmplt_epu16_mask(block, _mm512_set1_epi16(0x800));
+    if ((small & in_text) != in_text) {
+      // Up to a unit that is no high surrogate, so that no pair is cut.
+      size_t end = i + 32;
+      if (end >= units) {
+        end = units;
+      } else {
+        const size_t high = BigEndian ? 0 : 1;
+        if ((data[2 * (end - 1) + high] & 0xFC) == 0xD8) --end;
+      }
+      o = TSsse3Kernels::DecodeUtf16<BigEndian>(data + 2 * i, end - i, o, replaced);
+      i = end;
+      continue;
+    }
+    // Two bytes for every unit, lead first; a unit below U+0080 keeps its
+    // one, the zero after it is dropped (no trail byte is zero).
+    const __m512i lead = _mm512_or_si512(_mm512_srli_epi16(block, 6), _mm512_set1_epi16(0xC0));
+    const __m512i trail = _mm512_or_si512(_mm512_and_si512(block, _mm512_set1_epi16(0x3F)), _mm512_set1_epi16(0x80));
+    const __m512i pairs = _mm512_mask_blend_epi16(ascii, _mm512_or_si512(lead, _mm512_slli_epi16(trail, 8)), block);
+    const uint64_t kept = (_mm512_test_epi8_mask(pairs, pairs) & ~kEvenBytes) | (LowBits(2 * taken) & kEvenBytes);
+    const size_t count = static_cast<size_t>(std::popcount(kept));
+    _mm512_mask_storeu_epi8(o, LowBits(count), _mm512_maskz_compress_epi8(kept, pairs));
+    o += count;
+    i += taken;
+  }
+  return o;
+}
+
 }  // namespace
 
 #pragma GCC diagnostic pop
@@ -120,10 +167,17 @@ bool TAvx512Kernels::Supported() {
 }
 
 template <bool BigEndian>
+char* TAvx512Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced) {
+  return Decode<BigEndian>(data, units, o, replaced);
+}
+
+template <bool BigEndian>
 char* TAvx512Kernels::EncodeUtf16(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced) {
   return Encode<BigEndian>(text, size, o, replacing, replaced);
 }
 
+template char* TAvx512Kernels::DecodeUtf16<false>(const unsigned char*, size_t, char*, size_t&);
+template char* TAvx512Kernels::DecodeUtf16<true>(const unsigned char*, size_t, char*, size_t&);
 template char* TAvx512Kernels::EncodeUtf16<false>(const unsigned char*, size_t, char*, bool, size_t&);
 template char* TAvx512Kernels::EncodeUtf16<true>(const unsigned char*, size_t, char*, bool, size_t&);
 

@@ -1,8 +1,9 @@
-// UTF-8 to UTF-16 with AVX-512, sixty-four bytes at a time, for processors
+// UTF-8 to UTF-16 and back with AVX-512, a block at a time, for processors
 // that have it (chosen at run time): the text of most scripts outside East
-// Asia is ASCII and characters of two bytes, which it converts with masks,
-// a shift and a compression. Other blocks go to the SSSE3 kernel, so the
-// result is that kernel's byte for byte and replacement for replacement.
+// Asia is ASCII and characters of two UTF-8 bytes (below U+0800), which it
+// converts with masks, shifts and a compression. Other blocks go to the
+// SSSE3 kernels, so the result is theirs byte for byte and replacement for
+// replacement.
 #pragma once
 
 #ifdef __SSE2__
@@ -14,6 +15,10 @@ class TAvx512Kernels {
   // True when this processor runs the AVX-512 these need (F, BW, VBMI, VBMI2);
   // asked once.
   static bool Supported();
+
+  // As TUtf16Kernels::DecodeUtf16, within the same room.
+  template <bool BigEndian>
+  static char* DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced);
 
   // As TUtf16Kernels::EncodeUtf16, within the same room.
   template <bool BigEndian>

@@ -9,6 +9,7 @@ static_assert(TUtf16Kernels::kUtf16Slack >= TKernels::kUtf16Slack);
 template <bool BigEndian>
 char* TUtf16Kernels::DecodeUtf16(const unsigned char* data, size_t units, char* o, size_t& replaced) {
 #ifdef __SSE2__
+  if (TAvx512Kernels::Supported()) return TAvx512Kernels::DecodeUtf16<BigEndian>(data, units, o, replaced);
   if (TSsse3Kernels::Supported()) return TSsse3Kernels::DecodeUtf16<BigEndian>(data, units, o, replaced);
 #endif
   return TKernels::DecodeUtf16<BigEndian>(data, units, o, replaced);

@@ -66,7 +66,7 @@ std::vector<TWay> Ways() {
                     {TSsse3Kernels::EncodeUtf16<false>, TSsse3Kernels::EncodeUtf16<true>}});
   if (TAvx512Kernels::Supported())
     ways.push_back({"AVX-512",
-                    {TSsse3Kernels::DecodeUtf16<false>, TSsse3Kernels::DecodeUtf16<true>},
+                    {TAvx512Kernels::DecodeUtf16<false>, TAvx512Kernels::DecodeUtf16<true>},
                     {TAvx512Kernels::EncodeUtf16<false>, TAvx512Kernels::EncodeUtf16<true>}});
 #endif
   return ways;
