@@ -11,6 +11,7 @@
 #include "text/UDoubleByteTable.h"
 #include "text/UEncodings.h"
 #include "text/UUtf8.h"
+#include "text/simd/UByteBlockDecoder.h"
 #include "text/simd/UByteRowDecoder.h"
 #include "text/simd/UKernels.h"
 #include "text/simd/UUtf16Kernels.h"
@@ -166,6 +167,7 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
   }
   Packed_.reset();
   Rows_.reset();
+  Blocks_.reset();
   if (MaxLength_ <= 3) {
     Packed_ = std::make_unique<uint32_t[]>(256);
     for (int byte = 0; byte < 256; ++byte) {
@@ -177,6 +179,7 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
       std::memcpy(&Packed_[byte], bytes, sizeof(bytes));
     }
     Rows_ = TByteRowDecoder::Build(Packed_.get());
+    Blocks_ = TByteBlockDecoder::Build(Packed_.get());
   }
   Table_ = std::move(table);
   return true;
@@ -198,7 +201,8 @@ size_t TTextDecoder::MaxDecoded(size_t size) const {
       // Every entry is copied whole (8 bytes) and the cursor advanced by its
       // length, so the buffer needs room for the last entry's full copy; the
       // decoder of sixteen bytes stores whole blocks.
-      return size * MaxLength_ + std::max(sizeof(TTableEntry::Bytes), TByteRowDecoder::kSlack);
+      return size * MaxLength_ +
+             std::max({sizeof(TTableEntry::Bytes), TByteRowDecoder::kSlack, TByteBlockDecoder::kSlack});
     case TMode::DoubleByte:
       return size * TDoubleByteTable::kMaxGrowth + TDoubleByteTable::kSlack;
     default:
@@ -316,6 +320,7 @@ size_t TTextDecoder::CharacterStartBefore(const char* data, size_t size, size_t 
 }
 
 char* TTextDecoder::DecodeTable(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
+  if (Blocks_) return Blocks_->Decode(data, size, o, replaced);
   if (Rows_) return Rows_->Decode(data, size, o, replaced);
   if (Packed_) return DecodePackedBytes(Packed_.get(), data, size, o, replaced);
   auto decode_one = [&](unsigned char byte) {

@@ -13,6 +13,7 @@
 
 #include "text/UCodecBuffer.h"
 
+class TByteBlockDecoder;
 class TByteRowDecoder;
 class TDoubleByteTable;
 
@@ -113,6 +114,7 @@ class TTextDecoder {
   std::unique_ptr<uint32_t[]> Packed_;
   // Its decoder sixteen bytes at a time, where the processor has one.
   std::unique_ptr<TByteRowDecoder> Rows_;
+  std::unique_ptr<TByteBlockDecoder> Blocks_;
   const TDoubleByteTable* DoubleByte_ = nullptr;  // shared, kept by its cache
   size_t MaxLength_ = 1;                          // longest table entry
   bool AsciiIdentity_ = false;                    // bytes below 0x80 decode to themselves

@@ -18,6 +18,7 @@
 #include "text/UEncodings.h"
 #include "text/UTextDecoder.h"
 #include "text/UUtf8.h"
+#include "text/simd/UByteBlockDecoder.h"
 #include "text/simd/UByteRowDecoder.h"
 
 namespace {
@@ -371,9 +372,9 @@ TEST(DoubleByteTables, DecodeMixedBytesAsIconvDoesFromEveryAlignment) {
   }
 }
 
-// The decoder each page gets, and the sixteen-byte kernel where this
-// processor runs it over a packed table of the page, against decoding byte
-// by byte, counts included.
+// The decoder each page gets, and each block kernel this processor runs
+// over a packed table of the page, against decoding byte by byte, counts
+// included.
 TEST(DecoderTables, DecodeEveryPartAsByteByByte) {
   std::mt19937 random(17);
   TCodecBuffer buffer, one_buffer;
@@ -382,6 +383,7 @@ TEST(DecoderTables, DecodeEveryPartAsByteByByte) {
     std::vector<TDecoded> one_byte(256);
     uint32_t packed[256];
     bool packs = true;
+    size_t max_length = 1;
     // Each byte as iconv decodes it alone, but for the bytes the program
     // maps otherwise on purpose.
     std::unique_ptr<TTextDecoder> reference = TTextDecoder::ThroughIconv(IconvCharsetOf(key));
@@ -395,6 +397,7 @@ TEST(DecoderTables, DecodeEveryPartAsByteByByte) {
       const TDecoded& one = one_byte[byte];
       unsigned char entry[4] = {};
       packs = packs && one.Text.size() <= 3;
+      max_length = std::max(max_length, one.Text.size());
       std::memcpy(entry, one.Text.data(), std::min<size_t>(one.Text.size(), 3));
       entry[3] = static_cast<unsigned char>(one.Text.size() | (one.Replaced != 0 ? 4 : 0));
       std::memcpy(&packed[byte], entry, sizeof(entry));
@@ -410,11 +413,11 @@ TEST(DecoderTables, DecodeEveryPartAsByteByByte) {
     std::vector<std::pair<const char*, std::function<TDecoded(std::string_view)>>> ways = {
         {"chosen", [&](std::string_view part) { return DecodeCounting(decoder, part, buffer); }}};
     // Each kernel in heap blocks of exactly the room it is promised.
-    const auto through = [](auto& kernel, size_t slack) {
-      return [&kernel, slack](std::string_view part) {
+    const auto through = [max_length](auto& kernel, size_t slack) {
+      return [&kernel, slack, max_length](std::string_view part) {
         auto in = std::make_unique<unsigned char[]>(part.size() + 1);
         std::memcpy(in.get(), part.data(), part.size());
-        auto out = std::make_unique<char[]>(part.size() * 3 + slack);
+        auto out = std::make_unique<char[]>(part.size() * max_length + slack);
         TDecoded got;
         char* end = kernel->Decode(in.get(), part.size(), out.get(), got.Replaced);
         got.Text.assign(out.get(), static_cast<size_t>(end - out.get()));
@@ -422,7 +425,9 @@ TEST(DecoderTables, DecodeEveryPartAsByteByByte) {
       };
     };
     std::unique_ptr<TByteRowDecoder> rows = packs ? TByteRowDecoder::Build(packed) : nullptr;
+    std::unique_ptr<TByteBlockDecoder> blocks = packs ? TByteBlockDecoder::Build(packed) : nullptr;
     if (rows) ways.emplace_back("sixteen bytes", through(rows, TByteRowDecoder::kSlack));
+    if (blocks) ways.emplace_back("sixty-four bytes", through(blocks, TByteBlockDecoder::kSlack));
     for (int round = 0; round < 2; ++round) {
       const std::string bytes = RandomPageBytes(random, 160);
       for (const auto& [name, decode] : ways)

@@ -24,14 +24,18 @@ namespace {
 inline uint64_t LowBits(size_t count) { return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1; }
 
 // Stores the first Count (at most 32) code units of Units at O, in the byte
-// order asked; returns the end.
+// order asked; returns the end. With Room, all 64 bytes are stored: a
+// masked store takes several times as long.
 template <bool BigEndian>
-QM_AVX512 inline char* PutUnits(__m512i units, uint32_t count, char* o) {
+QM_AVX512 inline char* PutUnits(__m512i units, uint32_t count, char* o, bool room) {
   if (BigEndian) {
     const __m512i swap = _mm512_broadcast_i32x4(_mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
     units = _mm512_shuffle_epi8(units, swap);
   }
-  _mm512_mask_storeu_epi16(o, static_cast<__mmask32>(LowBits(count)), units);
+  if (room)
+    _mm512_storeu_si512(o, units);
+  else
+    _mm512_mask_storeu_epi16(o, static_cast<__mmask32>(LowBits(count)), units);
   return o + 2 * count;
 }
 
@@ -56,12 +60,16 @@ QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool rep
     uint64_t window = LowBits(taken);
     const __m512i block = _mm512_maskz_loadu_epi8(window, text + i);
     const uint64_t high = _mm512_movepi8_mask(block);
+    // The room is two bytes per byte and 32 more, and what the bytes before
+    // a half wrote fits in theirs: the half's 64-byte store fits when 16
+    // bytes or more start with it.
+    const size_t left = size - i;
     if (high == 0) {
       o = PutUnits<BigEndian>(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(block)),
-                              static_cast<uint32_t>(taken < 32 ? taken : 32), o);
+                              static_cast<uint32_t>(taken < 32 ? taken : 32), o, left >= 16);
       if (taken > 32)
         o = PutUnits<BigEndian>(_mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(block, 1)),
-                                static_cast<uint32_t>(taken - 32), o);
+                                static_cast<uint32_t>(taken - 32), o, left >= 48);
       i += taken;
       continue;
     }
@@ -98,7 +106,8 @@ QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool rep
       const __m512i units = _mm512_mask_blend_epi16(static_cast<__mmask32>(lead >> (32 * half)), first, pair);
       const __mmask32 here = static_cast<__mmask32>(starts >> (32 * half));
       o = PutUnits<BigEndian>(_mm512_maskz_compress_epi16(here, units),
-                              static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(here))), o);
+                              static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(here))), o,
+                              left >= 16 + 32 * static_cast<size_t>(half));
     }
     i += static_cast<size_t>(std::popcount(window));
   }
@@ -118,8 +127,16 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     __m512i block = _mm512_maskz_loadu_epi16(in_text, data + 2 * i);
     if (BigEndian) block = _mm512_shuffle_epi8(block, swap);
     const __mmask32 ascii = _mm512_cmplt_epu16_mask(block, _mm512_set1_epi16(0x80));
+    // The room is three bytes per unit and 32 more, and what the units
+    // before wrote fits in theirs: a 64-byte store fits when 11 units or
+    // more start with it.
+    const bool room = units - i >= 11;
     if ((ascii & in_text) == in_text) {
-      _mm512_mask_storeu_epi8(o, in_text, _mm512_castsi256_si512(_mm512_cvtepi16_epi8(block)));
+      const __m512i bytes = _mm512_castsi256_si512(_mm512_cvtepi16_epi8(block));
+      if (room)
+        _mm512_storeu_si512(o, bytes);
+      else
+        _mm512_mask_storeu_epi8(o, in_text, bytes);
       o += taken;
       i += taken;
       continue;
@@ -145,7 +162,10 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     const __m512i pairs = _mm512_mask_blend_epi16(ascii, _mm512_or_si512(lead, _mm512_slli_epi16(trail, 8)), block);
     const uint64_t kept = (_mm512_test_epi8_mask(pairs, pairs) & ~kEvenBytes) | (LowBits(2 * taken) & kEvenBytes);
     const size_t count = static_cast<size_t>(std::popcount(kept));
-    _mm512_mask_storeu_epi8(o, LowBits(count), _mm512_maskz_compress_epi8(kept, pairs));
+    if (room)
+      _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, pairs));
+    else
+      _mm512_mask_storeu_epi8(o, LowBits(count), _mm512_maskz_compress_epi8(kept, pairs));
     o += count;
     i += taken;
   }

@@ -1,0 +1,141 @@
+#include "text/simd/UByteBlockDecoder.h"
+
+#include <cstring>
+
+#ifdef __SSE2__
+
+#include <bit>
+
+// GCC 12's AVX-512 headers start some intrinsics from an uninitialised
+// value on purpose.
+#pragma GCC diagnostic push
+#ifndef __clang__
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#define QM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
+
+namespace {
+
+bool Supported() {
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("popcnt");
+  }();
+  return supported;
+}
+
+inline uint64_t LowBits(size_t count) { return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1; }
+
+// Packs the entries of sixteen bytes as UTF-8 at O; returns the end. With
+// Room, all 64 bytes are stored (a masked store is several times slower).
+QM_AVX512 inline char* PutEntries(__m512i entries, char* o, bool room) {
+  // Each entry's length into all four of its bytes, against each byte's
+  // place.
+  const __m512i length_bytes =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15));
+  const __m512i places = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3));
+  const __m512i lengths = _mm512_and_si512(_mm512_shuffle_epi8(entries, length_bytes), _mm512_set1_epi8(3));
+  const uint64_t kept = _mm512_cmplt_epu8_mask(places, lengths);
+  const size_t count = static_cast<size_t>(std::popcount(kept));
+  if (room)
+    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, entries));
+  else
+    _mm512_mask_storeu_epi8(o, LowBits(count), _mm512_maskz_compress_epi8(kept, entries));
+  return o + count;
+}
+
+QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned char* data, size_t size, char* o,
+                             size_t& replaced) {
+  __m512i low[4], high[4];
+  for (int k = 0; k < 4; ++k) {
+    low[k] = _mm512_load_si512(tables[k]);
+    high[k] = _mm512_load_si512(tables[k] + 64);
+  }
+  size_t invalid = 0;
+  for (size_t i = 0; i < size;) {
+    const size_t taken = size - i < 64 ? size - i : 64;
+    const uint64_t in_text = LowBits(taken);
+    const __m512i block = _mm512_maskz_loadu_epi8(in_text, data + i);
+    const uint64_t above = _mm512_movepi8_mask(block);
+    if (above == 0) {
+      if (taken == 64)
+        _mm512_storeu_si512(o, block);
+      else
+        _mm512_mask_storeu_epi8(o, in_text, block);
+      o += taken;
+      i += taken;
+      continue;
+    }
+    // The low seven bits pick the entry, ASCII keeps its byte and length 1,
+    // and bytes past the text get length 0.
+    const __m512i first = _mm512_mask_blend_epi8(above, block, _mm512_permutex2var_epi8(low[0], block, high[0]));
+    const __m512i second = _mm512_permutex2var_epi8(low[1], block, high[1]);
+    const __m512i third = _mm512_permutex2var_epi8(low[2], block, high[2]);
+    const __m512i meta = _mm512_maskz_mov_epi8(
+        in_text, _mm512_mask_blend_epi8(above, _mm512_set1_epi8(1), _mm512_permutex2var_epi8(low[3], block, high[3])));
+    invalid += static_cast<size_t>(std::popcount(_mm512_test_epi8_mask(meta, _mm512_set1_epi8(4))));
+    // Entries by byte: the unpacks give byte 16L + 4R + J of lane L in
+    // register R, which the lane shuffles then put in order.
+    const __m512i first_second_low = _mm512_unpacklo_epi8(first, second);
+    const __m512i first_second_high = _mm512_unpackhi_epi8(first, second);
+    const __m512i third_meta_low = _mm512_unpacklo_epi8(third, meta);
+    const __m512i third_meta_high = _mm512_unpackhi_epi8(third, meta);
+    const __m512i r0 = _mm512_unpacklo_epi16(first_second_low, third_meta_low);
+    const __m512i r1 = _mm512_unpackhi_epi16(first_second_low, third_meta_low);
+    const __m512i r2 = _mm512_unpacklo_epi16(first_second_high, third_meta_high);
+    const __m512i r3 = _mm512_unpackhi_epi16(first_second_high, third_meta_high);
+    const __m512i a = _mm512_shuffle_i32x4(r0, r1, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m512i b = _mm512_shuffle_i32x4(r2, r3, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m512i c = _mm512_shuffle_i32x4(r0, r1, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m512i d = _mm512_shuffle_i32x4(r2, r3, _MM_SHUFFLE(3, 2, 3, 2));
+    // The room is at least a byte per byte and kSlack, and what the bytes
+    // before a group wrote fits in theirs: the group's 64-byte store fits
+    // when 32 bytes or more start with it.
+    const size_t left = size - i;
+    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(2, 0, 2, 0)), o, left >= 32);
+    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(3, 1, 3, 1)), o, left >= 48);
+    if (taken > 32) {
+      o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(2, 0, 2, 0)), o, left >= 64);
+      o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(3, 1, 3, 1)), o, left >= 80);
+    }
+    i += taken;
+  }
+  replaced += invalid;
+  return o;
+}
+
+}  // namespace
+
+#pragma GCC diagnostic pop
+
+std::unique_ptr<TByteBlockDecoder> TByteBlockDecoder::Build(const uint32_t* packed) {
+  if (!Supported()) return nullptr;
+  for (uint32_t byte = 0; byte < 0x80; ++byte) {
+    const unsigned char ascii[4] = {static_cast<unsigned char>(byte), 0, 0, 1};
+    if (std::memcmp(&packed[byte], ascii, sizeof(ascii)) != 0) return nullptr;
+  }
+  std::unique_ptr<TByteBlockDecoder> decoder(new TByteBlockDecoder());
+  for (int byte = 0x80; byte < 0x100; ++byte) {
+    unsigned char entry[4];
+    std::memcpy(entry, &packed[byte], sizeof(entry));
+    for (int k = 0; k < 4; ++k) decoder->Tables_[k][byte - 0x80] = entry[k];
+  }
+  return decoder;
+}
+
+char* TByteBlockDecoder::Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const {
+  return DecodeBlocks(Tables_, data, size, o, replaced);
+}
+
+#else
+
+std::unique_ptr<TByteBlockDecoder> TByteBlockDecoder::Build(const uint32_t*) { return nullptr; }
+
+char* TByteBlockDecoder::Decode(const unsigned char*, size_t, char* o, size_t&) const { return o; }
+
+#endif
