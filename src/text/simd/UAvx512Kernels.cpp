@@ -5,23 +5,10 @@
 #include <bit>
 #include <cstdint>
 
+#include "text/simd/UAvx512Support.h"
 #include "text/simd/USsse3Kernels.h"
 
-// GCC 12's AVX-512 headers start some intrinsics from an uninitialised
-// value on purpose.
-#pragma GCC diagnostic push
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-
-#define QM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
-
 namespace {
-
-// The bits below Count.
-inline uint64_t LowBits(size_t count) { return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1; }
 
 // Stores the first Count (at most 32) code units of Units at O, in the byte
 // order asked; returns the end. With Room, all 64 bytes are stored: a
@@ -90,11 +77,7 @@ QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool rep
     }
     // Each byte's code unit if it starts a character: a lead byte's low
     // five bits above its next byte's low six.
-    alignas(64) static constexpr uint8_t kNext[64] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
-                                                      17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
-                                                      33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48,
-                                                      49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 63};
-    const __m512i next = _mm512_permutexvar_epi8(_mm512_load_si512(kNext), block);
+    const __m512i next = _mm512_permutexvar_epi8(_mm512_load_si512(kNextBytes), block);
     const uint64_t starts = window & ~continuation;
     for (int half = 0; half < 2; ++half) {
       const __m512i first =
@@ -174,15 +157,8 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
 
 }  // namespace
 
-#pragma GCC diagnostic pop
-
 bool TAvx512Kernels::Supported() {
-  static const bool supported = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-           __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("ssse3");
-  }();
+  static const bool supported = Avx512Supported() && __builtin_cpu_supports("ssse3");
   return supported;
 }
 

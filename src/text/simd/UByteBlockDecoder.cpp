@@ -6,48 +6,9 @@
 
 #include <bit>
 
-// GCC 12's AVX-512 headers start some intrinsics from an uninitialised
-// value on purpose.
-#pragma GCC diagnostic push
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-
-#define QM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
+#include "text/simd/UAvx512Support.h"
 
 namespace {
-
-bool Supported() {
-  static const bool supported = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-           __builtin_cpu_supports("popcnt");
-  }();
-  return supported;
-}
-
-inline uint64_t LowBits(size_t count) { return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1; }
-
-// Packs the entries of sixteen bytes as UTF-8 at O; returns the end. With
-// Room, all 64 bytes are stored (a masked store is several times slower).
-QM_AVX512 inline char* PutEntries(__m512i entries, char* o, bool room) {
-  // Each entry's length into all four of its bytes, against each byte's
-  // place.
-  const __m512i length_bytes =
-      _mm512_broadcast_i32x4(_mm_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15));
-  const __m512i places = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3));
-  const __m512i lengths = _mm512_and_si512(_mm512_shuffle_epi8(entries, length_bytes), _mm512_set1_epi8(3));
-  const uint64_t kept = _mm512_cmplt_epu8_mask(places, lengths);
-  const size_t count = static_cast<size_t>(std::popcount(kept));
-  if (room)
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, entries));
-  else
-    _mm512_mask_storeu_epi8(o, LowBits(count), _mm512_maskz_compress_epi8(kept, entries));
-  return o + count;
-}
 
 QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned char* data, size_t size, char* o,
                              size_t& replaced) {
@@ -111,10 +72,8 @@ QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned cha
 
 }  // namespace
 
-#pragma GCC diagnostic pop
-
 std::unique_ptr<TByteBlockDecoder> TByteBlockDecoder::Build(const uint32_t* packed) {
-  if (!Supported()) return nullptr;
+  if (!Avx512Supported()) return nullptr;
   for (uint32_t byte = 0; byte < 0x80; ++byte) {
     const unsigned char ascii[4] = {static_cast<unsigned char>(byte), 0, 0, 1};
     if (std::memcmp(&packed[byte], ascii, sizeof(ascii)) != 0) return nullptr;

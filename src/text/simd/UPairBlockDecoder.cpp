@@ -4,16 +4,7 @@
 
 #ifdef __SSE2__
 
-// GCC 12's AVX-512 headers start some intrinsics from an uninitialised
-// value on purpose.
-#pragma GCC diagnostic push
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-
-#define QM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
+#include "text/simd/UAvx512Support.h"
 
 namespace {
 
@@ -43,15 +34,8 @@ QM_AVX512 inline void PutPart(const int* table, __m512i block, __m512i next, uin
   flagged |= _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kUndecodable)));
   replaced += static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(
       _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kReplacement))))));
-  // Each entry's length byte into all four of its bytes, against each
-  // byte's place.
-  const __m512i length_bytes =
-      _mm512_broadcast_i32x4(_mm_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15));
-  const __m512i places = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3));
-  const __m512i lengths = _mm512_and_si512(_mm512_shuffle_epi8(entries, length_bytes), _mm512_set1_epi8(3));
-  const uint64_t kept = _mm512_cmplt_epu8_mask(places, lengths);
-  _mm512_storeu_si512(at, _mm512_maskz_compress_epi8(kept, entries));
-  at += std::popcount(kept);
+  // The room is a byte's three and 64 more.
+  at = PutEntries(entries, at, true);
 }
 
 QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, const unsigned char* data, size_t size,
@@ -60,11 +44,7 @@ QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, con
   const __m512i row_bits = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128));
   const __m512i low_four = _mm512_set1_epi8(0x0F);
   // Byte k + 1 of the block and the byte after it, for each byte k.
-  alignas(64) static constexpr uint8_t kNext[64] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
-                                                    17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
-                                                    33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48,
-                                                    49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64};
-  const __m512i next_index = _mm512_load_si512(kNext);
+  const __m512i next_index = _mm512_load_si512(kNextBytes);
   char* out = o;
   size_t found = 0;
   while (i < size) {
@@ -106,17 +86,7 @@ QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, con
 
 }  // namespace
 
-#pragma GCC diagnostic pop
-
-bool TPairBlockDecoder::Supported() {
-  static const bool supported = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-           __builtin_cpu_supports("popcnt");
-  }();
-  return supported;
-}
+bool TPairBlockDecoder::Supported() { return Avx512Supported(); }
 
 std::unique_ptr<TPairBlockDecoder> TPairBlockDecoder::Build(std::unique_ptr<uint32_t[]> entries,
                                                             const bool (&is_lead)[256]) {
