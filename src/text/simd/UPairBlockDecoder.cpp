@@ -8,16 +8,6 @@
 
 namespace {
 
-// Trail[i] = 1 when byte i of the block is the second byte of a pair, given
-// Lead[i] = 1 for bytes that can lead one and a character starting at byte
-// 0. Within each run of lead bytes the pairs start at its first byte and
-// every other one after it; subtracting the run from its bits shifted up
-// over a pattern of odd bits flips exactly the bits of the run's parity.
-inline uint64_t TrailBytes(uint64_t lead) {
-  constexpr uint64_t kOdd = 0xAAAAAAAAAAAAAAAAull;
-  return (((lead << 1) | kOdd) - lead) ^ kOdd ^ lead;
-}
-
 // The entries of the characters that start in bytes 16 x Part to 16 x Part
 // + 15 of the block (Here: their bits), gathered by pair, packed as UTF-8
 // at At. Adds the flags met to Flagged and the U+FFFD to Replaced.
@@ -63,7 +53,7 @@ QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, con
     const __m512i rows = _mm512_and_si512(_mm512_srli_epi16(block, 4), low_four);
     const uint64_t lead = _mm512_test_epi8_mask(_mm512_shuffle_epi8(columns, _mm512_and_si512(block, low_four)),
                                                 _mm512_shuffle_epi8(row_bits, rows));
-    const uint64_t starts = ~TrailBytes(lead) & in_text;
+    const uint64_t starts = ~TPairBlockDecoder::TrailBytes(lead) & in_text;
     const char after = left > 64 ? static_cast<char>(data[i + 64]) : 0;
     const __m512i next = _mm512_permutex2var_epi8(block, next_index, _mm512_set1_epi8(after));
     char* at = out;

@@ -26,6 +26,17 @@ class TPairBlockDecoder {
   static constexpr size_t kEntries = 256 * 256;
   static constexpr size_t kBlock = 64;
 
+  // Bit I set when byte I of a block is the second byte of a pair, given
+  // bit I of Lead set for the bytes that can lead one, and a character
+  // starting at byte 0. Within each run of lead bytes the pairs start at its
+  // first byte and every other one after it: subtracting the run from its
+  // bits shifted up among a pattern of odd bits, and taking out the pattern
+  // and the run again, leaves those bytes' successors.
+  static constexpr uint64_t TrailBytes(uint64_t lead) {
+    constexpr uint64_t kOdd = 0xAAAAAAAAAAAAAAAAull;
+    return (((lead << 1) | kOdd) - lead) ^ kOdd ^ lead;
+  }
+
   // True when this processor runs the AVX-512 this needs; asked once.
   static bool Supported();
   // The decoder of Entries, whose lead bytes (those that can start a pair)
