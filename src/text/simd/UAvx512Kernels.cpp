@@ -10,19 +10,18 @@
 
 namespace {
 
+// Each code unit's two bytes the other way round.
+QM_AVX512 inline __m512i SwapUnitBytes(__m512i units) {
+  return _mm512_shuffle_epi8(
+      units, _mm512_broadcast_i32x4(_mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14)));
+}
+
 // Stores the first Count (at most 32) code units of Units at O, in the byte
-// order asked; returns the end. With Room, all 64 bytes are stored: a
-// masked store takes several times as long.
+// order asked; returns the end (see StoreBytes for Room).
 template <bool BigEndian>
 QM_AVX512 inline char* PutUnits(__m512i units, uint32_t count, char* o, bool room) {
-  if (BigEndian) {
-    const __m512i swap = _mm512_broadcast_i32x4(_mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
-    units = _mm512_shuffle_epi8(units, swap);
-  }
-  if (room)
-    _mm512_storeu_si512(o, units);
-  else
-    _mm512_mask_storeu_epi16(o, static_cast<__mmask32>(LowBits(count)), units);
+  if (BigEndian) units = SwapUnitBytes(units);
+  StoreBytes(o, units, 2 * size_t{count}, room);
   return o + 2 * count;
 }
 
@@ -101,14 +100,13 @@ QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool rep
 // lead and a trail byte, packed by a compression.
 template <bool BigEndian>
 QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t& replaced) {
-  const __m512i swap = _mm512_broadcast_i32x4(_mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
   constexpr uint64_t kEvenBytes = 0x5555555555555555ull;
   size_t i = 0;
   while (i < units) {
     const size_t taken = units - i < 32 ? units - i : 32;
     const __mmask32 in_text = static_cast<__mmask32>(LowBits(taken));
     __m512i block = _mm512_maskz_loadu_epi16(in_text, data + 2 * i);
-    if (BigEndian) block = _mm512_shuffle_epi8(block, swap);
+    if (BigEndian) block = SwapUnitBytes(block);
     const __mmask32 ascii = _mm512_cmplt_epu16_mask(block, _mm512_set1_epi16(0x80));
     // The room is three bytes per unit and 32 more, and what the units
     // before wrote fits in theirs: a 64-byte store fits when 11 units or
@@ -116,10 +114,7 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     const bool room = units - i >= 11;
     if ((ascii & in_text) == in_text) {
       const __m512i bytes = _mm512_castsi256_si512(_mm512_cvtepi16_epi8(block));
-      if (room)
-        _mm512_storeu_si512(o, bytes);
-      else
-        _mm512_mask_storeu_epi8(o, in_text, bytes);
+      StoreBytes(o, bytes, taken, room);
       o += taken;
       i += taken;
       continue;
@@ -145,10 +140,7 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     const __m512i pairs = _mm512_mask_blend_epi16(ascii, _mm512_or_si512(lead, _mm512_slli_epi16(trail, 8)), block);
     const uint64_t kept = (_mm512_test_epi8_mask(pairs, pairs) & ~kEvenBytes) | (LowBits(2 * taken) & kEvenBytes);
     const size_t count = static_cast<size_t>(std::popcount(kept));
-    if (room)
-      _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, pairs));
-    else
-      _mm512_mask_storeu_epi8(o, LowBits(count), _mm512_maskz_compress_epi8(kept, pairs));
+    StoreBytes(o, _mm512_maskz_compress_epi8(kept, pairs), count, room);
     o += count;
     i += taken;
   }

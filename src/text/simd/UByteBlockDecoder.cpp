@@ -24,10 +24,7 @@ QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned cha
     const __m512i block = _mm512_maskz_loadu_epi8(in_text, data + i);
     const uint64_t above = _mm512_movepi8_mask(block);
     if (above == 0) {
-      if (taken == 64)
-        _mm512_storeu_si512(o, block);
-      else
-        _mm512_mask_storeu_epi8(o, in_text, block);
+      StoreBytes(o, block, taken, taken == 64);
       o += taken;
       i += taken;
       continue;
