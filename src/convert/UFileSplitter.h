@@ -39,8 +39,10 @@ class TFileSplitter : public TIterativeConverter {
 
  public:
   // How much of the source the line count for progress reads at most: its
-  // lines give the estimate, and each MiB mapped costs a small split time.
-  static constexpr int64_t kProgressCountLimit = 1048576;
+  // lines give the estimate. Mapping costs about 0.75 ms a MiB at the start
+  // of every run, 3% of a 20 MiB split at 1 MiB; 64 KiB still holds hundreds
+  // of lines to estimate from.
+  static constexpr int64_t kProgressCountLimit = 65536;
 
   explicit TFileSplitter(const TSplitterSizes& sizes = {});
   ~TFileSplitter() override;
