@@ -29,9 +29,10 @@
 //
 // A file smaller than MemoryLimit is copied into memory at Open (the usual
 // reader's limit is 0: it copies none); any other is read block by block,
-// holding one block and its decoded text. Blocks are mapped rather than
-// copied where the file allows it; a file that shrinks meanwhile still ends
-// in EReadError, never in zeros.
+// holding one block and its decoded text, read into one buffer that is
+// used over and over; only a window that a long line grows past 8 MiB is
+// mapped, where the file allows it. A file that shrinks meanwhile still
+// ends in EReadError, never in zeros.
 // Standard input ("-") and a file compressed with gzip or zstd are read as a
 // stream, block by block as well, decompressed as they are read.
 // Typical use: Open, SetEncodingName, then while HasNext: Next, CurrentLine.
