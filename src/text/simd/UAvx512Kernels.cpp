@@ -17,11 +17,11 @@ QM_AVX512 inline __m512i SwapUnitBytes(__m512i units) {
 }
 
 // Stores the first Count (at most 32) code units of Units at O, in the byte
-// order asked; returns the end (see StoreBytes for Room).
+// order asked, in one 64-byte store; returns the end.
 template <bool BigEndian>
-QM_AVX512 inline char* PutUnits(__m512i units, uint32_t count, char* o, bool room) {
+QM_AVX512 inline char* PutUnits(__m512i units, uint32_t count, char* o) {
   if (BigEndian) units = SwapUnitBytes(units);
-  StoreBytes(o, units, 2 * size_t{count}, room);
+  StoreBytes(o, units, 2 * size_t{count}, true);
   return o + 2 * count;
 }
 
@@ -52,9 +52,9 @@ QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool rep
     // ends, and no store waits on a branch over how much is left.
     if (high == 0) {
       const uint32_t low = static_cast<uint32_t>(taken < 32 ? taken : 32);
-      o = PutUnits<BigEndian>(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(block)), low, o, true);
+      o = PutUnits<BigEndian>(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(block)), low, o);
       o = PutUnits<BigEndian>(_mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(block, 1)),
-                              static_cast<uint32_t>(taken) - low, o, true);
+                              static_cast<uint32_t>(taken) - low, o);
       i += taken;
       continue;
     }
@@ -87,7 +87,7 @@ QM_AVX512 char* Encode(const unsigned char* text, size_t size, char* o, bool rep
       const __m512i units = _mm512_mask_blend_epi16(static_cast<__mmask32>(lead >> (32 * half)), first, pair);
       const __mmask32 here = static_cast<__mmask32>(starts >> (32 * half));
       o = PutUnits<BigEndian>(_mm512_maskz_compress_epi16(here, units),
-                              static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(here))), o, true);
+                              static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(here))), o);
     }
     // The next block's start from one byte of the text rather than from
     // the masks: the loads of a line's blocks then do not wait on each
@@ -109,13 +109,12 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     __m512i block = _mm512_maskz_loadu_epi16(in_text, data + 2 * i);
     if (BigEndian) block = SwapUnitBytes(block);
     const __mmask32 ascii = _mm512_cmplt_epu16_mask(block, _mm512_set1_epi16(0x80));
-    // The room is three bytes per unit and 32 more, and what the units
-    // before wrote fits in theirs: a 64-byte store fits when 11 units or
-    // more start with it.
-    const bool room = units - i >= 11;
+    // The room is three bytes per unit and 64 more, and what the units
+    // before wrote fits in theirs: a 64-byte store fits wherever the text
+    // ends, and none waits on a branch over how much is left.
     if ((ascii & in_text) == in_text) {
       const __m512i bytes = _mm512_castsi256_si512(_mm512_cvtepi16_epi8(block));
-      StoreBytes(o, bytes, taken, room);
+      StoreBytes(o, bytes, taken, true);
       o += taken;
       i += taken;
       continue;
@@ -141,7 +140,7 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     const __m512i pairs = _mm512_mask_blend_epi16(ascii, _mm512_or_si512(lead, _mm512_slli_epi16(trail, 8)), block);
     const uint64_t kept = (_mm512_test_epi8_mask(pairs, pairs) & ~kEvenBytes) | (LowBits(2 * taken) & kEvenBytes);
     const size_t count = static_cast<size_t>(std::popcount(kept));
-    StoreBytes(o, _mm512_maskz_compress_epi8(kept, pairs), count, room);
+    StoreBytes(o, _mm512_maskz_compress_epi8(kept, pairs), count, true);
     o += count;
     i += taken;
   }

@@ -23,8 +23,11 @@ QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned cha
     const uint64_t in_text = LowBits(taken);
     const __m512i block = _mm512_maskz_loadu_epi8(in_text, data + i);
     const uint64_t above = _mm512_movepi8_mask(block);
+    // The room is a byte per byte at least, and kSlack: every 64-byte
+    // store fits wherever the text ends, so none waits on a branch over
+    // how much is left.
     if (above == 0) {
-      StoreBytes(o, block, taken, taken == 64);
+      StoreBytes(o, block, taken, true);
       o += taken;
       i += taken;
       continue;
@@ -51,16 +54,11 @@ QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned cha
     const __m512i b = _mm512_shuffle_i32x4(r2, r3, _MM_SHUFFLE(1, 0, 1, 0));
     const __m512i c = _mm512_shuffle_i32x4(r0, r1, _MM_SHUFFLE(3, 2, 3, 2));
     const __m512i d = _mm512_shuffle_i32x4(r2, r3, _MM_SHUFFLE(3, 2, 3, 2));
-    // The room is at least a byte per byte and kSlack, and what the bytes
-    // before a group wrote fits in theirs: the group's 64-byte store fits
-    // when 32 bytes or more start with it.
-    const size_t left = size - i;
-    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(2, 0, 2, 0)), o, left >= 32);
-    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(3, 1, 3, 1)), o, left >= 48);
-    if (taken > 32) {
-      o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(2, 0, 2, 0)), o, left >= 64);
-      o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(3, 1, 3, 1)), o, left >= 80);
-    }
+    // Groups past the text write nothing: their bytes have length 0.
+    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(2, 0, 2, 0)), o, true);
+    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(3, 1, 3, 1)), o, true);
+    o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(2, 0, 2, 0)), o, true);
+    o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(3, 1, 3, 1)), o, true);
     i += taken;
   }
   replaced += invalid;

@@ -17,8 +17,9 @@ class TByteBlockDecoder {
   // BW, VBMI, VBMI2) or the build is not for x86-64.
   static std::unique_ptr<TByteBlockDecoder> Build(const uint32_t* packed);
 
-  // Room Decode needs at O beyond what it writes.
-  static constexpr size_t kSlack = 32;
+  // Room Decode needs at O beyond a byte per byte: what the bytes before a
+  // 64-byte store wrote fits in theirs, so it lies within this of the end.
+  static constexpr size_t kSlack = 64;
   // What DecodePackedBytes does.
   char* Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
 

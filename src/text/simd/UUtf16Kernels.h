@@ -35,8 +35,8 @@ class TUtf16Kernels {
  public:
   // Bytes DecodeUtf16 may write beyond 3 per unit, and EncodeUtf16 beyond 2
   // per byte of text: the last few characters of a text are converted as a
-  // block too, and EncodeUtf16 stores whole 64-byte halves at the end.
-  static constexpr size_t kUtf16Slack = 32;
+  // block too, and stored in whole 64-byte stores.
+  static constexpr size_t kUtf16Slack = 64;
   static constexpr size_t kEncodeSlack = 64;
 
   // Writes the UTF-8 of Units UTF-16 code units at Data at O, which has room
