@@ -21,7 +21,7 @@ QM_AVX512 inline __m512i SwapUnitBytes(__m512i units) {
 template <bool BigEndian>
 QM_AVX512 inline char* PutUnits(__m512i units, uint32_t count, char* o) {
   if (BigEndian) units = SwapUnitBytes(units);
-  StoreBytes(o, units, 2 * size_t{count}, true);
+  _mm512_storeu_si512(o, units);
   return o + 2 * count;
 }
 
@@ -114,7 +114,7 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     // ends, and none waits on a branch over how much is left.
     if ((ascii & in_text) == in_text) {
       const __m512i bytes = _mm512_castsi256_si512(_mm512_cvtepi16_epi8(block));
-      StoreBytes(o, bytes, taken, true);
+      _mm512_storeu_si512(o, bytes);
       o += taken;
       i += taken;
       continue;
@@ -140,7 +140,7 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
     const __m512i pairs = _mm512_mask_blend_epi16(ascii, _mm512_or_si512(lead, _mm512_slli_epi16(trail, 8)), block);
     const uint64_t kept = (_mm512_test_epi8_mask(pairs, pairs) & ~kEvenBytes) | (LowBits(2 * taken) & kEvenBytes);
     const size_t count = static_cast<size_t>(std::popcount(kept));
-    StoreBytes(o, _mm512_maskz_compress_epi8(kept, pairs), count, true);
+    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, pairs));
     o += count;
     i += taken;
   }

@@ -47,21 +47,13 @@ QM_AVX512 inline uint64_t Utf8BytesOf(__m512i entries) {
   return _mm512_cmplt_epu8_mask(places, lengths);
 }
 
-// Stores the first Count bytes of Bytes at O, or with Room all 64 of
-// them: a masked store takes several times as long.
-QM_AVX512 inline void StoreBytes(char* o, __m512i bytes, size_t count, bool room) {
-  if (room)
-    _mm512_storeu_si512(o, bytes);
-  else
-    _mm512_mask_storeu_epi8(o, LowBits(count), bytes);
-}
-
-// Packs sixteen entries as UTF-8 at O (see StoreBytes); returns the end.
-QM_AVX512 inline char* PutEntries(__m512i entries, char* o, bool room) {
+// Packs sixteen entries as UTF-8 at O in one 64-byte store, which the room
+// at O must take whole (a masked store takes several times as long);
+// returns the end of the UTF-8.
+QM_AVX512 inline char* PutEntries(__m512i entries, char* o) {
   const uint64_t kept = Utf8BytesOf(entries);
-  const size_t count = static_cast<size_t>(std::popcount(kept));
-  StoreBytes(o, _mm512_maskz_compress_epi8(kept, entries), count, room);
-  return o + count;
+  _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, entries));
+  return o + std::popcount(kept);
 }
 
 // Byte K + 1 of 64 for each byte K, the last one's from the second operand

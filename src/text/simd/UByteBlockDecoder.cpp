@@ -27,7 +27,7 @@ QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned cha
     // store fits wherever the text ends, so none waits on a branch over
     // how much is left.
     if (above == 0) {
-      StoreBytes(o, block, taken, true);
+      _mm512_storeu_si512(o, block);
       o += taken;
       i += taken;
       continue;
@@ -55,10 +55,10 @@ QM_AVX512 char* DecodeBlocks(const uint8_t (&tables)[4][128], const unsigned cha
     const __m512i c = _mm512_shuffle_i32x4(r0, r1, _MM_SHUFFLE(3, 2, 3, 2));
     const __m512i d = _mm512_shuffle_i32x4(r2, r3, _MM_SHUFFLE(3, 2, 3, 2));
     // Groups past the text write nothing: their bytes have length 0.
-    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(2, 0, 2, 0)), o, true);
-    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(3, 1, 3, 1)), o, true);
-    o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(2, 0, 2, 0)), o, true);
-    o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(3, 1, 3, 1)), o, true);
+    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(2, 0, 2, 0)), o);
+    o = PutEntries(_mm512_shuffle_i32x4(a, b, _MM_SHUFFLE(3, 1, 3, 1)), o);
+    o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(2, 0, 2, 0)), o);
+    o = PutEntries(_mm512_shuffle_i32x4(c, d, _MM_SHUFFLE(3, 1, 3, 1)), o);
     i += taken;
   }
   replaced += invalid;

@@ -25,7 +25,7 @@ QM_AVX512 inline void PutPart(const int* table, __m512i block, __m512i next, uin
   replaced += static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(
       _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kReplacement))))));
   // The room is a byte's three and 64 more.
-  at = PutEntries(entries, at, true);
+  at = PutEntries(entries, at);
 }
 
 QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, const unsigned char* data, size_t size,
