@@ -7,7 +7,7 @@
 namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kHugeFrom = size_t{512} << 10;
+constexpr size_t kHugeFrom = size_t{256} << 10;
 
 }  // namespace
 
