@@ -300,24 +300,46 @@ TEST(Utf16Codecs, MatchTheReferencesInBothByteOrdersFromEveryAlignment) {
 
 // Every lead byte before every byte decodes as iconv decodes it, but for a
 // pair that iconv takes whole and refuses: that becomes one U+FFFD, where
-// iconv's refusal would take the byte after it down too.
+// iconv's refusal would take the byte after it down too. Returns how many
+// pairs did so.
+namespace {
+
+int ExpectEveryPairAsIconv(TTextDecoder& table, const std::string& charset) {
+  std::unique_ptr<TTextDecoder> reference = TTextDecoder::ThroughIconv(charset);
+  int refused_whole = 0;
+  for (int lead = 0x80; lead < 0x100; ++lead) {
+    for (int trail = 0; trail < 0x100; ++trail) {
+      const std::string bytes = {static_cast<char>(lead), static_cast<char>(trail), '\n'};
+      const std::string got = Decode(table, bytes), expected = Decode(*reference, bytes);
+      if (got == expected) continue;
+      EXPECT_EQ(got, std::string(kReplacementUtf8) + "\n") << charset << " " << lead << " " << trail;
+      ++refused_whole;
+    }
+  }
+  return refused_whole;
+}
+
+}  // namespace
+
 TEST(DoubleByteTables, DecodeEveryPairAsIconvDoes) {
   for (const char* key : DoubleByteKeys) {
     TTextDecoder table(key);
     ASSERT_TRUE(table.IsDoubleByteTable()) << key;
-    std::unique_ptr<TTextDecoder> reference = TTextDecoder::ThroughIconv(IconvCharsetOf(key));
-    int refused_whole = 0;
-    for (int lead = 0x80; lead < 0x100; ++lead) {
-      for (int trail = 0; trail < 0x100; ++trail) {
-        const std::string bytes = {static_cast<char>(lead), static_cast<char>(trail), '\n'};
-        const std::string got = Decode(table, bytes), expected = Decode(*reference, bytes);
-        if (got == expected) continue;
-        EXPECT_EQ(got, std::string(kReplacementUtf8) + "\n") << key << " " << lead << " " << trail;
-        ++refused_whole;
-      }
-    }
-    EXPECT_LE(refused_whole, 2) << key;
+    EXPECT_LE(ExpectEveryPairAsIconv(table, std::string(IconvCharsetOf(key))), 2) << key;
   }
+}
+
+// The table is probed from iconv a lead byte's pairs at a time: character
+// sets beyond ours show that it takes what decodes in two bytes and leaves
+// to iconv those with longer characters (or shift states).
+TEST(DoubleByteTables, AreBuiltForTwoByteCharacterSetsOnly) {
+  for (const char* charset : {"EUC-KR", "BIG5", "SHIFT_JIS", "JOHAB"}) {
+    std::unique_ptr<TTextDecoder> table = TTextDecoder::ForCharset(charset);
+    ASSERT_TRUE(table->IsDoubleByteTable()) << charset;
+    EXPECT_LE(ExpectEveryPairAsIconv(*table, charset), 2) << charset;
+  }
+  for (const char* charset : {"EUC-JP", "GB18030", "BIG5-HKSCS", "EUC-TW", "ISO-2022-JP", "ISO-2022-KR"})
+    EXPECT_FALSE(TTextDecoder::ForCharset(charset)->IsDoubleByteTable()) << charset;
 }
 
 TEST(DoubleByteTables, EncodeEveryCharacterAsIconvDoes) {
