@@ -57,8 +57,11 @@ class TTextDecoder {
   // bytes below 0x80 stand for themselves.
   bool IsByteTable() const { return Mode_ == TMode::Table && AsciiIdentity_; }
   // True for a code page of one- and two-byte characters decoded through
-  // its table (TDoubleByteTable).
-  bool IsDoubleByteTable() const { return Mode_ == TMode::DoubleByte; }
+  // its table (TDoubleByteTable). Builds the table if it is not yet built.
+  bool IsDoubleByteTable() {
+    ResolvePending();
+    return Mode_ == TMode::DoubleByte;
+  }
   // Bytes per code unit of the source: 2 for UTF-16, else 1.
   size_t CodeUnitSize() const { return IsUtf16() ? 2 : 1; }
   bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }
@@ -88,10 +91,16 @@ class TTextDecoder {
   // Size) in the Size bytes at Data, which begin with a character: the bytes
   // before it decode as they do within the whole, and so do the bytes from
   // it on. 0 when the decoder cannot tell (iconv).
-  size_t CharacterStartBefore(const char* data, size_t size, size_t limit) const;
+  size_t CharacterStartBefore(const char* data, size_t size, size_t limit);
+  // The length of the shortest head of the Size bytes at Data, 8 bytes at
+  // most, that decodes to U+FEFF alone; 0 when none does.
+  size_t ByteOrderMarkLength(const char* data, size_t size);
 
  private:
-  enum class TMode { PassThrough, Utf16LE, Utf16BE, Table, DoubleByte, Iconv };
+  // Pending: a code page that has no byte table; its table of pairs
+  // (DoubleByte) or iconv (Iconv, when it has none) is settled by the first
+  // call that decodes.
+  enum class TMode { PassThrough, Utf16LE, Utf16BE, Table, DoubleByte, Iconv, Pending };
   struct TTableEntry {
     char Bytes[8];
     uint8_t Length;
@@ -100,6 +109,11 @@ class TTextDecoder {
   TTextDecoder() = default;
   void InitCharset(std::string_view charset, bool through_iconv = false);
   bool BuildTable(std::string_view charset);
+  void ResolvePending() {
+    if (Mode_ == TMode::Pending) [[unlikely]]
+      Resolve();
+  }
+  void Resolve();
   // Writes the text at O, which has room for MaxLength_ bytes per byte and
   // 8 more; returns the end.
   char* DecodeTable(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
@@ -121,6 +135,7 @@ class TTextDecoder {
   bool ConverterMissing_ = false;
   iconv_t Cd_ = reinterpret_cast<iconv_t>(-1);
   std::string IconvText_;  // what iconv decodes, before it goes to a buffer
+  std::string Charset_;    // the iconv name, while Mode_ is Pending
 };
 
 // How glibc's iconv decodes each byte of a single-byte character set alone,

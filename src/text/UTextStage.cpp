@@ -39,13 +39,7 @@ void TTextStage::DropByteOrderMark(std::string_view& line) {
   if (SourceBytes_ && !Decoder_->IsPassThrough()) {
     // The mark as the source encodes it: the shortest head of the line
     // that decodes to U+FEFF alone (FF FE in UTF-16LE, say).
-    TCodecBuffer buffer;
-    for (size_t length = 1; length <= std::min<size_t>(line.size(), 8); ++length) {
-      if (Decoder_->Decode(line.data(), length, buffer) == "\xEF\xBB\xBF") {
-        line.remove_prefix(length);
-        break;
-      }
-    }
+    line.remove_prefix(Decoder_->ByteOrderMarkLength(line.data(), line.size()));
     return;
   }
   // A byte-order mark, whether it survived as raw bytes or decoded to

@@ -73,3 +73,37 @@ TEST(TextDecoder, AnsiFollowsTheLocaleCharacterSet) {
   EXPECT_EQ(Decode(*TTextDecoder::ForCharset("CP1251"), "\xC6"), "Ж");
   EXPECT_TRUE(TTextDecoder::ForCharset("no-such-charset")->IsPassThrough());
 }
+
+// A byte-order mark is found before any text is decoded, where a code page's
+// table is not built yet, as after.
+TEST(TextDecoder, FindsTheByteOrderMarkAsTheSourceEncodesIt) {
+  struct Case {
+    const char* charset;
+    std::string bytes;
+    size_t length;
+  } cases[] = {
+      {"UTF-16LE",
+       "\xFF\xFE"
+       "x",
+       2},
+      {"UTF-16BE", "\xFE\xFF", 2},
+      {"GB18030", "\x84\x31\x95\x33x", 4},
+      {"CP936", "\x84\x31\x95\x33x", 0},
+      {"CP932", "\x81\x40x", 0},
+      {"CP1251", "\xEF\xBB\xBF", 0},
+      {"UTF-8", "\xEF\xBB\xBFx", 3},
+      {"CP949", "", 0},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<TTextDecoder> fresh = TTextDecoder::ForCharset(c.charset);
+    EXPECT_EQ(fresh->ByteOrderMarkLength(c.bytes.data(), c.bytes.size()), c.length) << c.charset;
+    std::unique_ptr<TTextDecoder> used = TTextDecoder::ForCharset(c.charset);
+    Decode(*used, "x");
+    EXPECT_EQ(used->ByteOrderMarkLength(c.bytes.data(), c.bytes.size()), c.length) << c.charset << " after text";
+  }
+  // A character set without a table decodes through iconv from the first call.
+  std::unique_ptr<TTextDecoder> euc = TTextDecoder::ForCharset("EUC-JP");
+  EXPECT_EQ(Decode(*euc, "\xA4\xA2\x8F\xB0\xA1\n"),
+            Decode(*TTextDecoder::ThroughIconv("EUC-JP"), "\xA4\xA2\x8F\xB0\xA1\n"));
+  EXPECT_FALSE(euc->IsDoubleByteTable());
+}
