@@ -172,13 +172,8 @@ bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t 
           return false;  // three-byte and longer characters: iconv decodes them
       }
     };
-    bool batch = true;
     for (size_t trail = 0; trail < kPairs;) {
       bool decoded = false;
-      if (!batch) {
-        if (!probe_alone(trail++, decoded)) return false;
-        continue;
-      }
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
       char* in = reinterpret_cast<char*>(&input[trail * kStride]);
       const size_t offered = (kPairs - trail) * kStride;
@@ -188,8 +183,9 @@ bool TDoubleByteTable::BuildPairs(iconv_t cd, const TEntry& replacement, size_t 
       iconv(cd, &in, &in_left, &out, &out_left);
       const size_t done = (offered - in_left) / kStride;
       if (static_cast<size_t>(std::count(output, out, '\n')) != done) {
-        batch = false;
-        continue;
+        for (; trail < kPairs; ++trail)
+          if (!probe_alone(trail, decoded)) return false;
+        break;
       }
       const char* segment = output;
       for (size_t k = 0; k < done; ++k) {

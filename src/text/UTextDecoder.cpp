@@ -215,7 +215,6 @@ bool TTextDecoder::BuildTable(std::string_view charset) {
 
 std::string_view TTextDecoder::Decode(const char* data, size_t size, TCodecBuffer& buffer) {
   if (Mode_ == TMode::PassThrough) return {data, size};
-  ResolvePending();
   size_t replaced = 0;
   const size_t end = DecodeInto(data, size, buffer, 0, replaced);
   return {buffer.Data(), end};
