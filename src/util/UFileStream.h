@@ -44,6 +44,7 @@ class TFileStream {
   // Writes all Count bytes or raises EInOutError; EOutOfRoom when there is
   // no room for them (no space, quota, file size limit).
   void WriteAll(const void* data, size_t count);
+  static constexpr size_t kLargestWrite = size_t{1} << 20;  // the most one write call is handed
   void Seek(int64_t position);
   // Cuts the file to Size bytes and moves to its end; false when it cannot.
   bool Truncate(int64_t size);
