@@ -31,6 +31,11 @@ class TFileSizeFileSplitter final : public TFileSplitter {
     }
     PlaceLine();
   }
+  // The lines after the current record that fit the open piece only join
+  // the pending text: placed as a run.
+  void ConvertRecordRun() {
+    AppendLineRun(*this, INT64_MAX, Session->Settings.MaxFileSizeBytes() - Writer().PieceSize());
+  }
 
  private:
   // True when the open piece, as it will lie on disk, stays within the

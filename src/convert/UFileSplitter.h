@@ -9,6 +9,7 @@
 // pieces. The rule (SplitOneLine) decides where pieces begin and end.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,8 @@
 #include "convert/UIterativeConverter.h"
 #include "convert/UPieceWriter.h"
 #include "text/UBlockTextReader.h"
+#include "text/simd/UKernels.h"
+#include "text/simd/ULineRun.h"
 #include "util/UErrors.h"
 #include "util/UPathUtils.h"
 #include "util/UPieceName.h"
@@ -31,6 +34,7 @@ struct TSplitterSizes {
   int64_t ReaderBlockSize = 0;  // with ReaderMemoryLimit: the reader's sizes
   int64_t ReaderMemoryLimit = 0;
   int64_t FlushThreshold = 0;
+  bool NoLineRuns = false;  // every record placed on its own, for tests to hold runs to
 };
 
 class TFileSplitter : public TIterativeConverter {
@@ -165,6 +169,32 @@ class TFileSplitter : public TIterativeConverter {
   // The open piece and the pending text, where the rule appends the
   // current record's first line (the base appends the record's others).
   TPieceWriter& Writer() { return Writer_; }
+  // After the current record: places the lines that follow it in the
+  // block, each a record appended as it is (the plain line form, records
+  // of one line), as a run at once, as long as each only joins the pending
+  // text: at most MostRecords of them, while the open piece stays within
+  // PieceRoom more bytes and the pending text within the flush threshold,
+  // the source's last line never among them. Each is counted and reported
+  // as the record loop does (PassRecords); the last becomes current. What
+  // the rule would have done with each line must be that append alone.
+  template <class TRule>
+  void AppendLineRun(TRule& rule, int64_t most_records, int64_t piece_room) {
+    if (!LineRuns_ || most_records <= 0 || !Writer_.IsOpen()) return;
+    const std::string_view text = Reader_->RunText();
+    const int64_t room = std::min(piece_room, Writer_.RunRoom());
+    if (text.size() < kLeastRunText || room <= 0) return;
+    char* out = Writer_.RunSpace();
+    const auto size = static_cast<size_t>(room);
+    TLineRun run = CopyLineRun<TKernels>(text, out, size, most_records, Writer_.LineEnd());
+    if (run.Lines == 0) return;
+    const int64_t passed = PassRecords(rule, run.Lines);
+    if (passed == 0) return;
+    // A stop cut the run short: its first lines are copied again, alone.
+    if (passed < run.Lines) run = CopyLineRun<TKernels>(text, out, size, passed, Writer_.LineEnd());
+    Writer_.TakeRun(run.Lines, run.OutBytes);
+    Reader_->TakeRun(run);
+    LineIndex_ += run.Lines;
+  }
 
  private:
   void Prepare() override;
@@ -273,6 +303,10 @@ class TFileSplitter : public TIterativeConverter {
   bool Quoted_ = false;              // Session->Settings.QuotedFields, read at the start of a run
   bool KeepEnds_ = false;            // LineEnd=Keep, read at the start of a run
   bool Converts_ = false;            // the lines are converted by Transcoder_
+  bool LineRuns_ = false;            // records may be placed in runs (AppendLineRun), read at the start of a run
+  // Below this much text after the current line a run is not tried: it
+  // would hold a line or two at best.
+  static constexpr size_t kLeastRunText = 256;
   // How AppendCurrentLine hands lines on: KeepEnds_ and Converts_ in one.
   enum : uint8_t { kPlainLines, kKeptEnds, kConvertedLines, kConvertedKept };
   uint8_t LineForm_ = kPlainLines;

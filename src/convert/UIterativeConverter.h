@@ -69,6 +69,16 @@ class TIterativeConverter {
   virtual void RecordLoop() { RunRecordLoop(*this); }
   template <class TSelf>
   void RunRecordLoop(TSelf& self);
+  // After each record: places the records that follow it which a final
+  // descendant can place all at once (none here), counting them with
+  // PassRecords.
+  void ConvertRecordRun() {}
+  // Counts up to Count records placed at once after the current one, each
+  // as the record loop counts one: the stop conditions tested before it,
+  // Converted and OnProgress after it. Returns how many were counted before
+  // a stop condition held; only those may be placed.
+  template <class TSelf>
+  int64_t PassRecords(TSelf& self, int64_t count);
 
  private:
   template <class TSelf>
@@ -118,6 +128,20 @@ void TIterativeConverter::RunRecordLoop(TSelf& self) {
     status.Converted = converted < 0 ? 0 : converted;
     status.Raise(status.OnProgress);
     self.DoAfterConvertSome();
+    self.ConvertRecordRun();
   }
   self.DoAfterConvertAll();
+}
+
+template <class TSelf>
+int64_t TIterativeConverter::PassRecords(TSelf& self, int64_t count) {
+  TConvertStatus& status = *Status_;
+  int64_t passed = 0;
+  for (; passed < count && !ShouldStopFor(self); ++passed) {
+    const int64_t converted = RecordIndex_ + 1 - status.ErrorCount;
+    status.Converted = converted < 0 ? 0 : converted;
+    status.Raise(status.OnProgress);
+    self.DoAfterConvertSome();
+  }
+  return passed;
 }

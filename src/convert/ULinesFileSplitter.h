@@ -3,6 +3,7 @@
 // every piece.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "convert/UFileSplitter.h"
@@ -34,6 +35,10 @@ class TLinesFileSplitter final : public TFileSplitter {
     else if (Writer().OverThreshold()) [[unlikely]]
       Writer().FlushHead();
   }
+
+  // The lines after the current record that neither open nor close a
+  // piece only join the pending text: placed as a run.
+  void ConvertRecordRun() { AppendLineRun(*this, NextPieceAt_ - 2 - LineIndex(), INT64_MAX); }
 
  private:
   void ReadHeader();

@@ -8,6 +8,7 @@
 
 #include "convert/UCompressingSink.h"
 #include "text/UTranscoder.h"
+#include "text/simd/ULineRun.h"
 #include "util/UErrors.h"
 #include "util/UFileStream.h"
 #include "util/UPathUtils.h"
@@ -343,6 +344,12 @@ void TPieceWriter::Grow(size_t needed) {
   const size_t used = static_cast<size_t>(PendingBytes_);
   Pending_.Reserve(Pending_.Data() + used, capacity - used);
   Capacity_ = Pending_.Capacity();
+}
+
+char* TPieceWriter::RunSpace() {
+  const size_t needed = static_cast<size_t>(FlushThreshold_) + kLineRunSlack;
+  if (needed > Capacity_) Grow(needed);
+  return Pending_.Data() + PendingBytes_;
 }
 
 void TPieceWriter::ConvertIn(std::string_view bytes) {

@@ -11,6 +11,7 @@
 
 #include "text/USourceStorage.h"
 #include "text/UTextStage.h"
+#include "text/simd/ULineRun.h"
 #include "text/simd/ULineScanner.h"
 #include "util/UByteSource.h"
 
@@ -147,6 +148,23 @@ class TBlockTextReader {
   void TrackQuotes() { Scan_.TrackQuotes(); }
   // CurrentLineQuotesOdd by a pass of its own over the line.
   bool CountCurrentLineQuotesOdd() const { return TLineScanner::CountQuotesOdd(CurrentLine_, Text_.Form()); }
+  // The text after the current line, when the lines there may be taken as a
+  // run (CopyLineRun, then TakeRun): the rest of the block in bytes (not
+  // UTF-16), where no line needs anything done on its own (no byte-order
+  // mark may open it, no quotes are counted, no mapped window is guarded).
+  // Empty otherwise.
+  std::string_view RunText() const {
+    if (Guard_ != nullptr || FirstLinePending_ || CurrentLine_.data() == nullptr || Scan_.Form() != TUnitForm::Bytes ||
+        Scan_.TracksQuotes())
+      return {};
+    return Scan_.Rest();
+  }
+  // Takes the lines of Run, copied from RunText, as Next would have taken
+  // them one by one: the last becomes current.
+  void TakeRun(const TLineRun& run) {
+    CurrentLine_ = Scan_.Rest().substr(run.LastLineStart, run.LastLineSize);
+    Scan_.Skip(run.InBytes);
+  }
   // Closes the file and releases the buffers; no line is left to read.
   void Close();
   // Raises EReadError when bytes of the current block vanished from the file

@@ -652,3 +652,87 @@ TEST(FileSplitter, LineEndLfEndsEveryLineInLfOfTheOutput) {
   EXPECT_EQ(r.Pieces,
             (TPieces{"\xFF\xFE" + std::string("a\0", 2) + lf_units, "\xFF\xFE" + std::string("b\0", 2) + lf_units}));
 }
+
+namespace {
+
+struct TRunSplit {
+  TPieces Pieces;
+  int64_t Converted = 0;
+  int64_t Errors = 0;
+  int64_t Progress = 0;  // OnProgress events
+  bool operator==(const TRunSplit&) const = default;
+};
+
+// Splits Source as Split does, with the sizes given; StopAt > 0 stops the
+// run from the progress event of that record on.
+TRunSplit SplitWith(const std::string& source, const std::string& rule,
+                    const std::function<void(TFileSplitSession&)>& settings, const TSplitterSizes& sizes,
+                    int64_t stop_at) {
+  TTempDir dir;
+  WriteFile(dir / "src.txt", source);
+  TFileSplitSession session;
+  session.SourceFile = dir / "src.txt";
+  session.DestFolder = dir / "out";
+  session.Settings.SplitByType = TNamedChoice<TSplitRule>(rule);
+  settings(session);
+  auto splitter = MakeSplitter(rule, sizes);
+  splitter->Session = &session;
+  TRunSplit result;
+  splitter->Status().OnProgress = [&](TConvertStatus& status) {
+    ++result.Progress;
+    EXPECT_EQ(status.Converted, result.Progress);
+    if (result.Progress == stop_at) splitter->Stop();
+  };
+  splitter->Run();
+  for (const auto& [name, text] : FilesIn(dir / "out")) result.Pieces.push_back(name + ":" + text);
+  result.Converted = splitter->Status().Converted;
+  result.Errors = splitter->Status().ErrorCount;
+  return result;
+}
+
+}  // namespace
+
+// Lines placed in runs give the pieces, counts and progress events that
+// placing each on its own gives: with every line end, lines longer than a
+// block or a flush, header, record end, limits and stops.
+TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
+  std::mt19937 rng(20261209);
+  const std::string tokens[] = {"a", "xyz", ",", "\xE6\x97\xA5\xE6\x9C\xAC", "\xD0\x96", "1234567890", " "};
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  for (int round = 0; round < 120; ++round) {
+    const int end_kinds = round % 3 == 0 ? 3 : 1;  // mixed, or one kind
+    const char* one_end = ends[rng() % 2];
+    std::string text;
+    const size_t size = 2000 + rng() % 60000;
+    while (text.size() < size) {
+      const size_t length = rng() % 50 == 0 ? 3000 + rng() % 3000 : rng() % 160;
+      std::string line;
+      while (line.size() < length) line += tokens[rng() % std::size(tokens)];
+      text += line + (end_kinds == 3 ? ends[rng() % 3] : one_end);
+    }
+    if (rng() % 2) text += "last line without an end";
+    const bool cp932 = round % 4 == 1;
+    const std::string source = cp932 ? ConvertEncoding(text, "utf8", "cp932") : text;
+    const bool lines_rule = round % 2 == 0;
+    const int64_t max_lines = 1 + rng() % 400, max_bytes = 200 + rng() % 6000;
+    const bool header = rng() % 3 == 0, lf = rng() % 3 == 0;
+    auto settings = [&](TFileSplitSession& s) {
+      s.Settings.SourceEncoding = cp932 ? "cp932" : "UTF-8";
+      s.Settings.MaxLines = max_lines;
+      s.Settings.KeepHeader = header;
+      s.Settings.MaxFileSize = max_bytes;
+      s.Settings.MaxFileSizeUnit = suB;
+      if (lf) s.Settings.LineEnd = leLf;
+    };
+    TSplitterSizes sizes{.ReaderBlockSize = int64_t{256} << (rng() % 8),
+                         .FlushThreshold = rng() % 2 ? 0 : 64 + static_cast<int64_t>(rng() % 4096)};
+    const int64_t stop_at = rng() % 3 == 0 ? 1 + static_cast<int64_t>(rng() % 200) : 0;
+    const std::string rule = lines_rule ? "Lines" : "File Size";
+    const TRunSplit runs = SplitWith(source, rule, settings, sizes, stop_at);
+    sizes.NoLineRuns = true;
+    const TRunSplit alone = SplitWith(source, rule, settings, sizes, stop_at);
+    ASSERT_FALSE(alone.Pieces.empty());
+    EXPECT_TRUE(runs == alone) << "round " << round << ": " << runs.Pieces.size() << " pieces, " << runs.Converted
+                               << " records against " << alone.Pieces.size() << ", " << alone.Converted;
+  }
+}

@@ -76,6 +76,16 @@ class TBasicLineScanner {
   // With TrackQuotes: the line Take handed out last holds an odd number of
   // double quotes (code units U+0022).
   bool LineQuotesOdd() const { return LineQuotesOdd_; }
+  // The text after the lines handed out: the next line begins it.
+  std::string_view Rest() const { return Text_.substr(LineStart_); }
+  // Passes over the first Count bytes of Rest, whole lines and their ends
+  // taken by other means: the next line begins after them. Not while quotes
+  // are tracked, whose count would skip them.
+  void Skip(size_t count) {
+    LineStart_ += count;
+    ScanNext_ = LineStart_;
+    EndMask_ = 0;
+  }
 
   // The offset just after the last line end in Window[From, Size) whose
   // meaning the window settles (an LF, or a CR followed by a code unit other

@@ -1,0 +1,78 @@
+// Copying a run of whole lines in one pass, for splits that write each line
+// as it is, its line end replaced by the record end: the line ends found 64
+// bytes at a time as the line scan finds them, each line copied in strides
+// of 64 bytes. What a record loop spends on a line, run by run instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+// What CopyLineRun copied.
+struct TLineRun {
+  int64_t Lines = 0;         // whole lines copied
+  size_t InBytes = 0;        // of the text: those lines and their line ends
+  size_t OutBytes = 0;       // written: the lines, each with its record end
+  size_t LastLineStart = 0;  // in the text, of the last line copied; with Lines > 0
+  size_t LastLineSize = 0;   // its size, line end not included
+};
+
+// The bytes the output needs beyond the room it is given: copies run in
+// strides of 64 bytes, two at least.
+inline constexpr size_t kLineRunSlack = 128;
+
+// Copies the lines of Text, from its start (where a line begins), into Out,
+// each followed by End (1 or 2 bytes) in place of its own line end (LF, CR LF
+// or CR): as many as come before the first of these holds:
+// - MostLines lines are copied;
+// - the next line and End would take the output past OutRoom bytes;
+// - the next line's end lies within the last 192 bytes of Text (so a line
+//   follows every line copied, and no stride reads past Text).
+// Writes at most OutRoom + kLineRunSlack bytes of Out. The lines are those
+// TBasicLineScanner cuts, in the text's bytes (not UTF-16).
+template <class TKernelSet>
+TLineRun CopyLineRun(std::string_view text, char* out, size_t out_room, int64_t most_lines, std::string_view end) {
+  if (most_lines <= 0) return {};
+  const char* in = text.data();
+  const size_t size = text.size();
+  const size_t end_size = end.size();
+  char end_bytes[2] = {end[0], end_size > 1 ? end[1] : '\0'};  // stored whole; End_size of them count
+  // Kept in locals: stores through Out could alias the result's fields.
+  int64_t lines = 0;
+  size_t line_start = 0, written = 0, last_start = 0, last_size = 0;
+  uint64_t skip = 0;  // the LF of a CR LF whose CR ended the previous chunk
+  for (size_t chunk = 0; chunk + 192 <= size; chunk += 64) {
+    uint64_t mask = TKernelSet::LineEndMask64(in + chunk) & ~skip;
+    skip = 0;
+    while (mask != 0) {
+      const size_t at = static_cast<size_t>(__builtin_ctzll(mask));
+      mask &= mask - 1;
+      const size_t line_end = chunk + at;
+      size_t next = line_end + 1;
+      if (in[line_end] == '\r' && in[line_end + 1] == '\n') {
+        ++next;
+        if (at == 63)
+          skip = 1;
+        else
+          mask &= ~(uint64_t{2} << at);
+      }
+      const size_t line_size = line_end - line_start;
+      if (written + line_size + end_size > out_room) goto done;
+      // Strides may copy bytes past the line: the next line or the record
+      // end overwrites them, or they lie in the slack. Two at once, so that
+      // lines of up to 128 bytes take no branch on their size.
+      std::memcpy(out + written, in + line_start, 64);
+      std::memcpy(out + written + 64, in + line_start + 64, 64);
+      for (size_t k = 128; k < line_size; k += 64) std::memcpy(out + written + k, in + line_start + k, 64);
+      std::memcpy(out + written + line_size, end_bytes, 2);
+      written += line_size + end_size;
+      last_start = line_start;
+      last_size = line_size;
+      line_start = next;
+      if (++lines == most_lines) goto done;
+    }
+  }
+done:
+  return {lines, line_start, written, last_start, last_size};
+}

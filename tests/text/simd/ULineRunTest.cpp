@@ -1,0 +1,82 @@
+// Runs of lines copied at once, with every kernel set, against the lines the
+// line scan hands out one by one, each copied with its record end.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "text/simd/ULineRun.h"
+#include "text/simd/ULineScanner.h"
+#include "text/simd/UPlainKernels.h"
+#include "text/simd/USse2Kernels.h"
+
+namespace {
+
+struct TCopied {
+  TLineRun Run;
+  std::string Out;
+  bool operator==(const TCopied& other) const {
+    return Run.Lines == other.Run.Lines && Run.InBytes == other.Run.InBytes && Run.OutBytes == other.Run.OutBytes &&
+           (Run.Lines == 0 ||
+            (Run.LastLineStart == other.Run.LastLineStart && Run.LastLineSize == other.Run.LastLineSize)) &&
+           Out == other.Out;
+  }
+};
+
+// The lines one by one, as far as CopyLineRun may go: those whose line end
+// lies before the last 192 bytes, give or take the chunk it falls in.
+TCopied Reference(const std::vector<char>& text, size_t room, int64_t most, const std::string& end) {
+  const size_t scanned = text.size() >= 192 ? ((text.size() - 192) / 64 + 1) * 64 : 0;
+  TBasicLineScanner<TPlainKernels> scanner;
+  scanner.Reset({text.data(), text.size()}, TUnitForm::Bytes);
+  TCopied copied;
+  for (std::string_view line; copied.Run.Lines < most && scanner.Take(line);) {
+    const size_t start = static_cast<size_t>(line.data() - text.data());
+    if (start + line.size() >= scanned || copied.Out.size() + line.size() + end.size() > room) break;
+    copied.Out += std::string(line) + end;
+    copied.Run = {copied.Run.Lines + 1, start + line.size() + scanner.LineEndAfter(line).size(), copied.Out.size(),
+                  start, line.size()};
+  }
+  return copied;
+}
+
+template <class TKernelSet>
+TCopied Copy(const std::vector<char>& text, size_t room, int64_t most, const std::string& end) {
+  // Exactly the room and slack, so that a sanitizer sees a byte written
+  // past them (or read past the text).
+  std::vector<char> out(room + kLineRunSlack);
+  TCopied copied;
+  copied.Run = CopyLineRun<TKernelSet>({text.data(), text.size()}, out.data(), room, most, end);
+  copied.Out.assign(out.data(), copied.Run.OutBytes);
+  return copied;
+}
+
+}  // namespace
+
+TEST(LineRun, EveryKernelSetCopiesTheLinesTheScanHandsOut) {
+  std::mt19937 rng(20261209);
+  const std::string pieces[] = {"\n", "\r", "\r\n", "\r\n", "a", "xyz", "\xE6\x97\xA5", std::string(1, '\0')};
+  for (int round = 0; round < 3000; ++round) {
+    std::string source;
+    const size_t size = rng() % 1200;
+    const bool crlf_only = round % 3 == 0;
+    while (source.size() < size) {
+      if (crlf_only) {
+        source += std::string(rng() % 140, 'w') + "\r\n";
+        continue;
+      }
+      source += pieces[rng() % std::size(pieces)];
+      if (rng() % 8 == 0) source += std::string(rng() % 200, 'w');
+    }
+    const std::vector<char> text(source.begin(), source.end());
+    const size_t room = rng() % 4 == 0 ? 1 << 20 : rng() % 1500;
+    const int64_t most = rng() % 4 == 0 ? INT64_MAX : static_cast<int64_t>(rng() % 30);
+    const std::string end = rng() % 2 ? "\r\n" : "\n";
+    const TCopied expected = Reference(text, room, most, end);
+    EXPECT_TRUE(Copy<TPlainKernels>(text, room, most, end) == expected) << "plain, round " << round;
+#ifdef __SSE2__
+    EXPECT_TRUE(Copy<TSse2Kernels>(text, room, most, end) == expected) << "SSE2, round " << round;
+#endif
+  }
+}
