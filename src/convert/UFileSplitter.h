@@ -185,12 +185,13 @@ class TFileSplitter : public TIterativeConverter {
     if (text.size() < kLeastRunText || room <= 0) return;
     char* out = Writer_.RunSpace();
     const auto size = static_cast<size_t>(room);
-    TLineRun run = CopyLineRun<TKernels>(text, out, size, most_records, Writer_.LineEnd());
+    const TUnitForm form = Reader_->RunForm();
+    TLineRun run = CopyRun(form, text, out, size, most_records);
     if (run.Lines == 0) return;
     const int64_t passed = PassRecords(rule, run.Lines);
     if (passed == 0) return;
     // A stop cut the run short: its first lines are copied again, alone.
-    if (passed < run.Lines) run = CopyLineRun<TKernels>(text, out, size, passed, Writer_.LineEnd());
+    if (passed < run.Lines) run = CopyRun(form, text, out, size, passed);
     Writer_.TakeRun(run.Lines, run.OutBytes);
     Reader_->TakeRun(run);
     LineIndex_ += run.Lines;
@@ -290,6 +291,14 @@ class TFileSplitter : public TIterativeConverter {
   // whether the lines are converted.
   bool ChooseOutputEncoding();
   [[gnu::noinline]] int64_t ConvertedLineBytes();
+  // CopyLineRun for a text of Form, ending each line in the record end.
+  TLineRun CopyRun(TUnitForm form, std::string_view text, char* out, size_t room, int64_t most_lines) const {
+    if (form == TUnitForm::Bytes) [[likely]]
+      return CopyLineRun<TKernels>(text, out, room, most_lines, Writer_.LineEnd());
+    if (form == TUnitForm::Utf16LE)
+      return CopyLineRun<TKernels, TUnitForm::Utf16LE>(text, out, room, most_lines, Writer_.LineEnd());
+    return CopyLineRun<TKernels, TUnitForm::Utf16BE>(text, out, room, most_lines, Writer_.LineEnd());
+  }
 
   std::string Extension_;            // of the source's name (less a compression suffix), dot included
   std::string SourceEncoding_;       // the name the run reads and writes in: the task's, or the mark's

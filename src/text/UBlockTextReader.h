@@ -149,16 +149,14 @@ class TBlockTextReader {
   // CurrentLineQuotesOdd by a pass of its own over the line.
   bool CountCurrentLineQuotesOdd() const { return TLineScanner::CountQuotesOdd(CurrentLine_, Text_.Form()); }
   // The text after the current line, when the lines there may be taken as a
-  // run (CopyLineRun, then TakeRun): the rest of the block in bytes (not
-  // UTF-16), where no line needs anything done on its own (no byte-order
-  // mark may open it, no quotes are counted, no mapped window is guarded).
-  // Empty otherwise.
+  // run (CopyLineRun in RunForm, then TakeRun): the rest of the block, where
+  // no line needs anything done on its own (no byte-order mark may open it,
+  // no quotes are counted, no mapped window is guarded). Empty otherwise.
   std::string_view RunText() const {
-    if (Guard_ != nullptr || FirstLinePending_ || CurrentLine_.data() == nullptr || Scan_.Form() != TUnitForm::Bytes ||
-        Scan_.TracksQuotes())
-      return {};
+    if (Guard_ != nullptr || FirstLinePending_ || CurrentLine_.data() == nullptr || Scan_.TracksQuotes()) return {};
     return Scan_.Rest();
   }
+  TUnitForm RunForm() const { return Scan_.Form(); }
   // Takes the lines of Run, copied from RunText, as Next would have taken
   // them one by one: the last becomes current.
   void TakeRun(const TLineRun& run) {

@@ -693,8 +693,9 @@ TRunSplit SplitWith(const std::string& source, const std::string& rule,
 }  // namespace
 
 // Lines placed in runs give the pieces, counts and progress events that
-// placing each on its own gives: with every line end, lines longer than a
-// block or a flush, header, record end, limits and stops.
+// placing each on its own gives: with every line end, in every form of code
+// units, lines longer than a block or a flush, header, record end, limits
+// and stops.
 TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
   std::mt19937 rng(20261209);
   const std::string tokens[] = {"a", "xyz", ",", "\xE6\x97\xA5\xE6\x9C\xAC", "\xD0\x96", "1234567890", " "};
@@ -711,13 +712,15 @@ TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
       text += line + (end_kinds == 3 ? ends[rng() % 3] : one_end);
     }
     if (rng() % 2) text += "last line without an end";
-    const bool cp932 = round % 4 == 1;
-    const std::string source = cp932 ? ConvertEncoding(text, "utf8", "cp932") : text;
+    // UTF-8, CP932, UCS-2LE or UCS-2BE.
+    const char* const encodings[] = {"UTF-8", "cp932", "ucs2le", "ucs2be"};
+    const char* encoding = encodings[round / 2 % 4];
+    const std::string source = round / 2 % 4 == 0 ? text : ConvertEncoding(text, "utf8", encoding);
     const bool lines_rule = round % 2 == 0;
     const int64_t max_lines = 1 + rng() % 400, max_bytes = 200 + rng() % 6000;
     const bool header = rng() % 3 == 0, lf = rng() % 3 == 0;
     auto settings = [&](TFileSplitSession& s) {
-      s.Settings.SourceEncoding = cp932 ? "cp932" : "UTF-8";
+      s.Settings.SourceEncoding = encoding;
       s.Settings.MaxLines = max_lines;
       s.Settings.KeepHeader = header;
       s.Settings.MaxFileSize = max_bytes;

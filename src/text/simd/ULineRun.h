@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "text/simd/ULineScanner.h"
+
 // What CopyLineRun copied.
 struct TLineRun {
   int64_t Lines = 0;         // whole lines copied
@@ -23,39 +25,56 @@ struct TLineRun {
 inline constexpr size_t kLineRunSlack = 128;
 
 // Copies the lines of Text, from its start (where a line begins), into Out,
-// each followed by End (1 or 2 bytes) in place of its own line end (LF, CR LF
-// or CR): as many as come before the first of these holds:
+// each followed by End (at most 4 bytes, in the text's form) in place of its
+// own line end (LF, CR LF or CR): as many as come before the first of these
+// holds:
 // - MostLines lines are copied;
 // - the next line and End would take the output past OutRoom bytes;
 // - the next line's end lies within the last 192 bytes of Text (so a line
 //   follows every line copied, and no stride reads past Text).
 // Writes at most OutRoom + kLineRunSlack bytes of Out. The lines are those
-// TBasicLineScanner cuts, in the text's bytes (not UTF-16).
-template <class TKernelSet>
+// TBasicLineScanner cuts in a text of Form.
+template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes>
 TLineRun CopyLineRun(std::string_view text, char* out, size_t out_room, int64_t most_lines, std::string_view end) {
   if (most_lines <= 0) return {};
+  constexpr size_t kUnit = Form == TUnitForm::Bytes ? 1 : 2;
   const char* in = text.data();
   const size_t size = text.size();
   const size_t end_size = end.size();
-  char end_bytes[2] = {end[0], end_size > 1 ? end[1] : '\0'};  // stored whole; End_size of them count
+  char end_bytes[4] = {};  // stored whole; End_size of them count
+  std::memcpy(end_bytes, end.data(), end_size);
+  // The code unit at At is C.
+  auto unit_is = [in](size_t at, char c) {
+    if constexpr (Form == TUnitForm::Bytes) return in[at] == c;
+    if constexpr (Form == TUnitForm::Utf16LE) return in[at] == c && in[at + 1] == '\0';
+    return in[at] == '\0' && in[at + 1] == c;
+  };
   // Kept in locals: stores through Out could alias the result's fields.
   int64_t lines = 0;
   size_t line_start = 0, written = 0, last_start = 0, last_size = 0;
   uint64_t skip = 0;  // the LF of a CR LF whose CR ended the previous chunk
   for (size_t chunk = 0; chunk + 192 <= size; chunk += 64) {
-    uint64_t mask = TKernelSet::LineEndMask64(in + chunk) & ~skip;
+    uint64_t mask = TKernelSet::LineEndMask64(in + chunk);
+    if constexpr (Form != TUnitForm::Bytes) {
+      // As the line scan takes them: a CR or LF byte with a zero byte beside
+      // it, in a unit on an even offset.
+      constexpr uint64_t kUnitStarts = 0x5555555555555555;
+      const uint64_t zeros = TKernelSet::ByteMask64(in + chunk, '\0');
+      mask = Form == TUnitForm::Utf16BE ? (mask >> 1) & zeros & kUnitStarts : mask & (zeros >> 1) & kUnitStarts;
+    }
+    mask &= ~skip;
     skip = 0;
     while (mask != 0) {
       const size_t at = static_cast<size_t>(__builtin_ctzll(mask));
       mask &= mask - 1;
       const size_t line_end = chunk + at;
-      size_t next = line_end + 1;
-      if (in[line_end] == '\r' && in[line_end + 1] == '\n') {
-        ++next;
-        if (at == 63)
+      size_t next = line_end + kUnit;
+      if (unit_is(line_end, '\r') && unit_is(line_end + kUnit, '\n')) {
+        next += kUnit;
+        if (at + kUnit == 64)
           skip = 1;
         else
-          mask &= ~(uint64_t{2} << at);
+          mask &= ~(uint64_t{1} << (at + kUnit));
       }
       const size_t line_size = line_end - line_start;
       if (written + line_size + end_size > out_room) goto done;
@@ -65,7 +84,7 @@ TLineRun CopyLineRun(std::string_view text, char* out, size_t out_room, int64_t 
       std::memcpy(out + written, in + line_start, 64);
       std::memcpy(out + written + 64, in + line_start + 64, 64);
       for (size_t k = 128; k < line_size; k += 64) std::memcpy(out + written + k, in + line_start + k, 64);
-      std::memcpy(out + written + line_size, end_bytes, 2);
+      std::memcpy(out + written + line_size, end_bytes, 4);
       written += line_size + end_size;
       last_start = line_start;
       last_size = line_size;
