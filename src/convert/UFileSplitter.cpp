@@ -140,7 +140,7 @@ void TFileSplitter::InitSplit() {
                  .Lost = [this](int64_t n) { CountFailed(n); },
                  .Closed = manifest ? [this](const TPieceWriter::TClosedPiece& piece) { Closed_.push_back(piece); }
                                     : std::function<void(const TPieceWriter::TClosedPiece&)>()});
-  LineRuns_ = !Sizes_.NoLineRuns && LineForm_ == kPlainLines && !Quoted_ && Writer_.LineEnd().size() <= 4;
+  LineRuns_ = !Sizes_.NoLineRuns && LineForm_ == kPlainLines && !Quoted_;
   ReportUnconvertedEncoding();
   PrepareDestination();
 }

@@ -182,7 +182,7 @@ class TFileSplitter : public TIterativeConverter {
     if (!LineRuns_ || most_records <= 0 || !Writer_.IsOpen()) return;
     const std::string_view text = Reader_->RunText();
     const int64_t room = std::min(piece_room, Writer_.RunRoom());
-    if (text.size() < kLeastRunText || room <= 0) return;
+    if (room <= 0) return;
     char* out = Writer_.RunSpace();
     const auto size = static_cast<size_t>(room);
     const TUnitForm form = Reader_->RunForm();
@@ -313,9 +313,6 @@ class TFileSplitter : public TIterativeConverter {
   bool KeepEnds_ = false;            // LineEnd=Keep, read at the start of a run
   bool Converts_ = false;            // the lines are converted by Transcoder_
   bool LineRuns_ = false;            // records may be placed in runs (AppendLineRun), read at the start of a run
-  // Below this much text after the current line a run is not tried: it
-  // would hold a line or two at best.
-  static constexpr size_t kLeastRunText = 256;
   // How AppendCurrentLine hands lines on: KeepEnds_ and Converts_ in one.
   enum : uint8_t { kPlainLines, kKeptEnds, kConvertedLines, kConvertedKept };
   uint8_t LineForm_ = kPlainLines;

@@ -83,6 +83,10 @@ class TIterativeConverter {
  private:
   template <class TSelf>
   bool ShouldStopFor(TSelf& self);
+  // After a record is converted: Converted and OnProgress, then
+  // DoAfterConvertSome.
+  template <class TSelf>
+  void RecordDone(TSelf& self);
   // Posts the error-limit message; true when the limit is exceeded.
   bool ErrorLimitExceeded();
 
@@ -117,31 +121,30 @@ void TIterativeConverter::RunRecordLoop(TSelf& self) {
   RecordIndex_ = 0;
   StartTick_ = NowMs();
   CurrentStep_ = "HasNext";
-  TConvertStatus& status = *Status_;
   while (self.HasNext() && !ShouldStopFor(self)) {
     CurrentStep_ = "Next";
     self.Next();
     CurrentStep_ = "ConvertOneRecord";
     self.ConvertOneRecord();
     CurrentStep_ = "DoAfterConvertSome";
-    int64_t converted = RecordIndex_ + 1 - status.ErrorCount;
-    status.Converted = converted < 0 ? 0 : converted;
-    status.Raise(status.OnProgress);
-    self.DoAfterConvertSome();
+    RecordDone(self);
     self.ConvertRecordRun();
   }
   self.DoAfterConvertAll();
 }
 
 template <class TSelf>
-int64_t TIterativeConverter::PassRecords(TSelf& self, int64_t count) {
+void TIterativeConverter::RecordDone(TSelf& self) {
   TConvertStatus& status = *Status_;
+  const int64_t converted = RecordIndex_ + 1 - status.ErrorCount;
+  status.Converted = converted < 0 ? 0 : converted;
+  status.Raise(status.OnProgress);
+  self.DoAfterConvertSome();
+}
+
+template <class TSelf>
+int64_t TIterativeConverter::PassRecords(TSelf& self, int64_t count) {
   int64_t passed = 0;
-  for (; passed < count && !ShouldStopFor(self); ++passed) {
-    const int64_t converted = RecordIndex_ + 1 - status.ErrorCount;
-    status.Converted = converted < 0 ? 0 : converted;
-    status.Raise(status.OnProgress);
-    self.DoAfterConvertSome();
-  }
+  for (; passed < count && !ShouldStopFor(self); ++passed) RecordDone(self);
   return passed;
 }
