@@ -140,7 +140,8 @@ class TPieceWriter {
   void SetTakenPaths(std::set<std::string> paths) { Taken_ = std::move(paths); }
 
   // Closes the open piece (as Close), then creates the piece Path: it is
-  // written as PartPath(Path) and takes the name Path when closed whole,
+  // written without a name (as PartPath(Path) where the file system has no
+  // unnamed files) and takes the name Path when closed whole,
   // replacing a file or symbolic link there, never writing through it;
   // compressed, with TFormat::Compress (Path names the compressed file).
   // Writes ByteOrderMark. Pending text stays pending, for the new piece.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -78,6 +79,34 @@ TFileStream TFileStream::Replace(const std::string& path, const std::string& sho
   const std::string& name = shown.empty() ? path : shown;
   if (fd < 0) throw EInOutError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
   return TFileStream(fd, name);
+}
+
+TFileStream TFileStream::CreateUnnamed(const std::string& path) {
+  // The file is named through its descriptor's entry in /proc.
+  static const bool kNamedByDescriptor = ::access("/proc/self/fd", X_OK) == 0;
+  if (!UnnamedFiles || !kNamedByDescriptor || !IsSystemPath(path)) return {};
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0) return TFileStream(fd, path);
+  // File systems without unnamed files answer in one of these ways.
+  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return {};
+  throw EInOutError("Cannot create file \"" + path + "\". " + SysErrorMessage(errno));
+}
+
+bool TFileStream::Link(const std::string& path) const {
+  // Linking the descriptor itself spares the walk through /proc; kernels
+  // before 6.10 allow it only to privileged callers, and the first refusal
+  // is the last try.
+  static bool by_descriptor = true;
+  if (by_descriptor) {
+    if (::linkat(Fd_, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno != ENOENT && errno != EPERM && errno != EINVAL) return false;
+    by_descriptor = false;
+  }
+  char self[32];
+  std::snprintf(self, sizeof(self), "/proc/self/fd/%d", Fd_);
+  return ::linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 TFileStream TFileStream::OpenAppend(const std::string& path) {

@@ -27,6 +27,13 @@ class TFileStream {
   // Shown instead of Path, when given: a file written under a temporary name
   // is reported under the one it is meant to have.
   static TFileStream Replace(const std::string& path, const std::string& shown = {});
+  // A new file without a name in the folder of Path, to be named Path by
+  // Link once whole; reported as Path. Not open where the file system or
+  // the system cannot make one (or link it later); other failures raise as
+  // Create's do.
+  static TFileStream CreateUnnamed(const std::string& path);
+  // False: CreateUnnamed never makes one (tests take the named way with it).
+  static inline bool UnnamedFiles = true;
   // Opens for appending at the end, creating the file when missing; raises EInOutError.
   static TFileStream OpenAppend(const std::string& path);
 
@@ -48,6 +55,9 @@ class TFileStream {
   void Seek(int64_t position);
   // Cuts the file to Size bytes and moves to its end; false when it cannot.
   bool Truncate(int64_t size);
+  // Gives a file made by CreateUnnamed the name Path; false with errno set
+  // when it cannot (EEXIST: something has that name already).
+  bool Link(const std::string& path) const;
   // Closes the file; a failing close raises EInOutError.
   void Close();
 

@@ -2,12 +2,16 @@
 // way through a write, as a full disk does.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "convert/UPieceWriter.h"
 #include "support/MemoryPiece.h"
+#include "support/TestSupport.h"
 #include "util/UErrors.h"
+#include "util/UFileStream.h"
 #include "util/USha256.h"
 
 namespace {
@@ -20,6 +24,12 @@ std::string Units(const std::string& text, bool wide) {
   std::string out;
   for (char c : text) out += std::string{c, '\0'};
   return out;
+}
+
+std::set<std::string> NamesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+  return names;
 }
 
 }  // namespace
@@ -258,4 +268,49 @@ TEST(PieceWriter, TellsOfEachPieceClosedWithItsRecordsSizeAndChecksum) {
   EXPECT_THROW(writer.Close(), EInOutError);
   EXPECT_EQ(lost, 2);  // the current record is the caller's
   EXPECT_EQ(closed.size(), 1u);
+}
+
+// A piece file has its name only once it is closed whole, unnamed or under
+// its temporary name until then, whatever held the name before: a file is
+// replaced, a link too (never written through), and a piece never closed
+// leaves nothing behind.
+TEST(PieceWriter, PieceFileTakesItsNameOnlyWhenClosed) {
+  struct Restore {
+    ~Restore() { TFileStream::UnnamedFiles = true; }
+  } restore;
+  for (const bool unnamed : {true, false}) {
+    for (const char* before : {"", "file", "link"}) {
+      SCOPED_TRACE(std::string(unnamed ? "unnamed, " : "named, ") + "before: " + before);
+      TFileStream::UnnamedFiles = unnamed;
+      TTempDir dir;
+      const std::string out = dir / "out", piece = out + "/1.csv";
+      WriteFile(dir / "elsewhere", "theirs");
+      std::filesystem::create_directory(out);
+      if (before == std::string("file")) WriteFile(piece, "old");
+      if (before == std::string("link")) std::filesystem::create_symlink(dir / "elsewhere", piece);
+      const std::set<std::string> names_before = NamesIn(out);
+      {
+        TPieceWriter writer(4);
+        writer.Start({.CrLf = "\r\n"}, {});
+        writer.Open(piece, "");
+        EXPECT_EQ(AppendAll(writer, {"ab", "cd"}), 0);
+        if (unnamed) {
+          EXPECT_EQ(NamesIn(out), names_before);
+        }
+        EXPECT_EQ(NamesIn(out).size(), names_before.size() + !unnamed);
+        writer.Close();
+      }
+      EXPECT_EQ(NamesIn(out), std::set<std::string>{"1.csv"});
+      EXPECT_FALSE(std::filesystem::is_symlink(piece));
+      EXPECT_EQ(ReadFile(piece), "ab\r\ncd\r\n");
+      EXPECT_EQ(ReadFile(dir / "elsewhere"), "theirs");
+      {
+        TPieceWriter writer(4);
+        writer.Start({.CrLf = "\r\n"}, {});
+        writer.Open(out + "/2.csv", "");
+        AppendAll(writer, {"ef"});
+      }
+      EXPECT_EQ(NamesIn(out), std::set<std::string>{"1.csv"});
+    }
+  }
 }
