@@ -19,6 +19,7 @@
 #include "convert/UIterativeConverter.h"
 #include "convert/UPieceWriter.h"
 #include "text/UBlockTextReader.h"
+#include "text/simd/UAvx512Kernels.h"
 #include "text/simd/UKernels.h"
 #include "text/simd/ULineRun.h"
 #include "util/UErrors.h"
@@ -293,6 +294,9 @@ class TFileSplitter : public TIterativeConverter {
   [[gnu::noinline]] int64_t ConvertedLineBytes();
   // CopyLineRun for a text of Form, ending each line in the record end.
   TLineRun CopyRun(TUnitForm form, std::string_view text, char* out, size_t room, int64_t most_lines) const {
+#ifdef __SSE2__
+    if (ZmmRuns_) return TAvx512Kernels::CopyLineRun(form, text, out, room, most_lines, Writer_.LineEnd());
+#endif
     if (form == TUnitForm::Bytes) [[likely]]
       return CopyLineRun<TKernels>(text, out, room, most_lines, Writer_.LineEnd());
     if (form == TUnitForm::Utf16LE)
@@ -313,6 +317,9 @@ class TFileSplitter : public TIterativeConverter {
   bool KeepEnds_ = false;            // LineEnd=Keep, read at the start of a run
   bool Converts_ = false;            // the lines are converted by Transcoder_
   bool LineRuns_ = false;            // records may be placed in runs (AppendLineRun), read at the start of a run
+#ifdef __SSE2__
+  const bool ZmmRuns_ = TAvx512Kernels::Supported();  // runs take the AVX-512 kernel
+#endif
   // How AppendCurrentLine hands lines on: KeepEnds_ and Converts_ in one.
   enum : uint8_t { kPlainLines, kKeptEnds, kConvertedLines, kConvertedKept };
   uint8_t LineForm_ = kPlainLines;

@@ -10,6 +10,25 @@
 
 namespace {
 
+// The line scan's masks, a 64-byte chunk per compare.
+struct TZmmLineKernels {
+  QM_AVX512 static uint64_t LineEndMask64(const char* chunk) {
+    const __m512i bytes = _mm512_loadu_si512(chunk);
+    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('\n')) |
+           _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('\r'));
+  }
+  QM_AVX512 static uint64_t ByteMask64(const char* chunk, char byte) {
+    return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(chunk), _mm512_set1_epi8(byte));
+  }
+};
+
+template <TUnitForm Form>
+QM_AVX512 TLineRun CopyZmmLineRun(std::string_view text, char* out, size_t out_room, int64_t most_lines,
+                                  std::string_view end) {
+  // Inlined here, the run's 64-byte copies are compiled for AVX-512 too.
+  return CopyLineRun<TZmmLineKernels, Form>(text, out, out_room, most_lines, end);
+}
+
 // Each code unit's two bytes the other way round.
 QM_AVX512 inline __m512i SwapUnitBytes(__m512i units) {
   return _mm512_shuffle_epi8(
@@ -148,6 +167,13 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
 }
 
 }  // namespace
+
+TLineRun TAvx512Kernels::CopyLineRun(TUnitForm form, std::string_view text, char* out, size_t out_room,
+                                     int64_t most_lines, std::string_view end) {
+  if (form == TUnitForm::Bytes) return CopyZmmLineRun<TUnitForm::Bytes>(text, out, out_room, most_lines, end);
+  if (form == TUnitForm::Utf16LE) return CopyZmmLineRun<TUnitForm::Utf16LE>(text, out, out_room, most_lines, end);
+  return CopyZmmLineRun<TUnitForm::Utf16BE>(text, out, out_room, most_lines, end);
+}
 
 bool TAvx512Kernels::Supported() {
   static const bool supported = Avx512Supported() && __builtin_cpu_supports("ssse3");

@@ -9,6 +9,10 @@
 #ifdef __SSE2__
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "text/simd/ULineRun.h"
 
 class TAvx512Kernels {
  public:
@@ -23,6 +27,11 @@ class TAvx512Kernels {
   // As TUtf16Kernels::EncodeUtf16, within the same room.
   template <bool BigEndian>
   static char* EncodeUtf16(const unsigned char* text, size_t size, char* o, bool replacing, size_t& replaced);
+
+  // CopyLineRun for a text of Form, its line ends found and its strides
+  // copied 64 bytes per instruction: the same lines, bytes and counts.
+  static TLineRun CopyLineRun(TUnitForm form, std::string_view text, char* out, size_t out_room, int64_t most_lines,
+                              std::string_view end);
 };
 
 #endif

@@ -34,8 +34,11 @@ inline constexpr size_t kLineRunSlack = 128;
 //   follows every line copied, and no stride reads past Text).
 // Writes at most OutRoom + kLineRunSlack bytes of Out. The lines are those
 // TBasicLineScanner cuts in a text of Form.
+// Always inlined, so that a caller compiled for wider vectors copies and
+// scans with them.
 template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes>
-TLineRun CopyLineRun(std::string_view text, char* out, size_t out_room, int64_t most_lines, std::string_view end) {
+[[gnu::always_inline]] inline TLineRun CopyLineRun(std::string_view text, char* out, size_t out_room,
+                                                   int64_t most_lines, std::string_view end) {
   if (most_lines <= 0) return {};
   constexpr size_t kUnit = Form == TUnitForm::Bytes ? 1 : 2;
   const char* in = text.data();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "text/simd/UAvx512Kernels.h"
 #include "text/simd/ULineRun.h"
 #include "text/simd/ULineScanner.h"
 #include "text/simd/UPlainKernels.h"
@@ -51,6 +52,16 @@ TCopied CopyAs(const std::vector<char>& text, size_t room, int64_t most, const s
   copied.Out.assign(out.data(), copied.Run.OutBytes);
   return copied;
 }
+
+#ifdef __SSE2__
+TCopied CopyZmm(const std::vector<char>& text, TUnitForm form, size_t room, int64_t most, const std::string& end) {
+  std::vector<char> out(room + kLineRunSlack);
+  TCopied copied;
+  copied.Run = TAvx512Kernels::CopyLineRun(form, {text.data(), text.size()}, out.data(), room, most, end);
+  copied.Out.assign(out.data(), copied.Run.OutBytes);
+  return copied;
+}
+#endif
 
 template <class TKernelSet>
 TCopied Copy(const std::vector<char>& text, TUnitForm form, size_t room, int64_t most, const std::string& end) {
@@ -101,6 +112,9 @@ TEST(LineRun, EveryKernelSetCopiesTheLinesTheScanHandsOut) {
     EXPECT_TRUE(Copy<TPlainKernels>(text, form, room, most, end) == expected) << "plain, round " << round;
 #ifdef __SSE2__
     EXPECT_TRUE(Copy<TSse2Kernels>(text, form, room, most, end) == expected) << "SSE2, round " << round;
+    if (TAvx512Kernels::Supported()) {
+      EXPECT_TRUE(CopyZmm(text, form, room, most, end) == expected) << "AVX-512, round " << round;
+    }
 #endif
   }
 }
