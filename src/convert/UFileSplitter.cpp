@@ -201,6 +201,16 @@ int64_t TFileSplitter::ConvertedLineBytes() {
   return static_cast<int64_t>(Transcoder_->ConvertedSize(line) + end);
 }
 
+TLineRun TFileSplitter::CopyMarkedRun(TUnitForm form, std::string_view text, char* out, size_t room, int64_t most_lines,
+                                      const TRunMarker& marker) const {
+  const std::string_view end = Writer_.LineEnd();
+  if (form == TUnitForm::Bytes)
+    return CopyLineRun<TKernels, TUnitForm::Bytes, true>(text, out, room, most_lines, end, marker);
+  if (form == TUnitForm::Utf16LE)
+    return CopyLineRun<TKernels, TUnitForm::Utf16LE, true>(text, out, room, most_lines, end, marker);
+  return CopyLineRun<TKernels, TUnitForm::Utf16BE, true>(text, out, room, most_lines, end, marker);
+}
+
 int64_t TFileSplitter::CharactersReplaced() const { return Transcoder_ ? Transcoder_->Replaced() : 0; }
 
 void TFileSplitter::EndConvert() {

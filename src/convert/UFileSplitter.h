@@ -177,9 +177,10 @@ class TFileSplitter : public TIterativeConverter {
   // PieceRoom more bytes and the pending text within the flush threshold,
   // the source's last line never among them. Each is counted and reported
   // as the record loop does (PassRecords); the last becomes current. What
-  // the rule would have done with each line must be that append alone.
+  // the rule would have done with each line must be that append alone,
+  // for every line but those a Marker stops the run before.
   template <class TRule>
-  void AppendLineRun(TRule& rule, int64_t most_records, int64_t piece_room) {
+  void AppendLineRun(TRule& rule, int64_t most_records, int64_t piece_room, const TRunMarker* marker = nullptr) {
     if (!LineRuns_ || most_records <= 0 || !Writer_.IsOpen()) return;
     const std::string_view text = Reader_->RunText();
     const int64_t room = std::min(piece_room, Writer_.RunRoom());
@@ -187,12 +188,12 @@ class TFileSplitter : public TIterativeConverter {
     char* out = Writer_.RunSpace();
     const auto size = static_cast<size_t>(room);
     const TUnitForm form = Reader_->RunForm();
-    TLineRun run = CopyRun(form, text, out, size, most_records);
+    TLineRun run = CopyRun(form, text, out, size, most_records, marker);
     if (run.Lines == 0) return;
     const int64_t passed = PassRecords(rule, run.Lines);
     if (passed == 0) return;
     // A stop cut the run short: its first lines are copied again, alone.
-    if (passed < run.Lines) run = CopyRun(form, text, out, size, passed);
+    if (passed < run.Lines) run = CopyRun(form, text, out, size, passed, marker);
     Writer_.TakeRun(run.Lines, run.OutBytes);
     Reader_->TakeRun(run);
     LineIndex_ += run.Lines;
@@ -293,16 +294,20 @@ class TFileSplitter : public TIterativeConverter {
   bool ChooseOutputEncoding();
   [[gnu::noinline]] int64_t ConvertedLineBytes();
   // CopyLineRun for a text of Form, ending each line in the record end.
-  TLineRun CopyRun(TUnitForm form, std::string_view text, char* out, size_t room, int64_t most_lines) const {
+  TLineRun CopyRun(TUnitForm form, std::string_view text, char* out, size_t room, int64_t most_lines,
+                   const TRunMarker* marker) const {
 #ifdef __SSE2__
-    if (ZmmRuns_) return TAvx512Kernels::CopyLineRun(form, text, out, room, most_lines, Writer_.LineEnd());
+    if (ZmmRuns_) return TAvx512Kernels::CopyLineRun(form, text, out, room, most_lines, Writer_.LineEnd(), marker);
 #endif
+    if (marker != nullptr) return CopyMarkedRun(form, text, out, room, most_lines, *marker);
     if (form == TUnitForm::Bytes) [[likely]]
       return CopyLineRun<TKernels>(text, out, room, most_lines, Writer_.LineEnd());
     if (form == TUnitForm::Utf16LE)
       return CopyLineRun<TKernels, TUnitForm::Utf16LE>(text, out, room, most_lines, Writer_.LineEnd());
     return CopyLineRun<TKernels, TUnitForm::Utf16BE>(text, out, room, most_lines, Writer_.LineEnd());
   }
+  [[gnu::noinline]] TLineRun CopyMarkedRun(TUnitForm form, std::string_view text, char* out, size_t room,
+                                           int64_t most_lines, const TRunMarker& marker) const;
 
   std::string Extension_;            // of the source's name (less a compression suffix), dot included
   std::string SourceEncoding_;       // the name the run reads and writes in: the task's, or the mark's

@@ -15,6 +15,15 @@ void TSymbolFileSplitter::InitSplit() {
           : type == stStartWith ? TKind::StartWith
           : type == stEndWith   ? TKind::EndWith
                                 : TKind::None;
+  // A unit of the source below 0x80 stands for its ASCII character, so the
+  // edge unit of a line tells what MayMatch would of its text's edge byte.
+  const char edge = Symbol_.empty() ? '\0' : Kind_ == TKind::EndWith ? Symbol_.back() : Symbol_.front();
+  const auto unit = static_cast<unsigned char>(edge);
+  MarkedRuns_ = Kind_ != TKind::None && unit > 0 && unit < 0x80 && edge != '\r' && edge != '\n';
+  Marker_ = {};
+  Marker_.AtEnd = Kind_ == TKind::EndWith;
+  Marker_.Units[0] = unit;
+  Marker_.Units[1] = IgnoreCase_ && edge >= 'A' && edge <= 'Z' ? unit - 'A' + 'a' : unit;
   TFileSplitter::InitSplit();
 }
 

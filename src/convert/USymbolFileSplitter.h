@@ -41,6 +41,15 @@ class TSymbolFileSplitter final : public TFileSplitter {
     }
     PlaceLine(Reader().CurrentText());
   }
+  // The lines after the current record that cannot match (their first, or
+  // for end lines last, code unit is not the symbol's edge character) only
+  // join the pending text: placed as a run.
+  void ConvertRecordRun() {
+    if (!MarkedRuns_) return;
+    Marker_.Above = Reader().RunAsciiUnitLimit();
+    if (Marker_.Above == 0) return;
+    AppendLineRun(*this, INT64_MAX, INT64_MAX, &Marker_);
+  }
 
  private:
   // Compares Line with the symbol byte for byte, ASCII-folded with IgnoreCase.
@@ -66,4 +75,8 @@ class TSymbolFileSplitter final : public TFileSplitter {
   std::string Symbol_;        // SymbolValue, upper-cased with IgnoreCase
   TKind Kind_ = TKind::None;  // SymbolType, compared once per run
   bool IgnoreCase_ = false;
+  // Lines are placed in runs that stop before every line MayMatch lets
+  // through: the symbol's edge character is ASCII.
+  bool MarkedRuns_ = false;
+  TRunMarker Marker_;
 };

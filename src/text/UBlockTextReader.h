@@ -157,6 +157,8 @@ class TBlockTextReader {
     return Scan_.Rest();
   }
   TUnitForm RunForm() const { return Scan_.Form(); }
+  // See TTextStage::AsciiUnitLimit: for the units of RunText.
+  uint32_t RunAsciiUnitLimit() const { return Text_.AsciiUnitLimit(); }
   // Takes the lines of Run, copied from RunText, as Next would have taken
   // them one by one: the last becomes current.
   void TakeRun(const TLineRun& run) {

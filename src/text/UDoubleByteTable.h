@@ -36,6 +36,8 @@ class TDoubleByteTable {
   // Writes the UTF-8 of the Size bytes at Data at O; returns its end. Adds
   // the U+FFFD that stand for undecodable input to Replaced.
   char* Decode(const unsigned char* data, size_t size, char* o, size_t& replaced) const;
+  // Bytes below 0x80 decode to themselves.
+  bool AsciiIdentity() const { return AsciiIdentity_; }
   // Decodes whole characters from the start of the Size bytes at Data until
   // at least Count bytes are written or the input ends; returns the end.
   char* DecodeHead(const unsigned char* data, size_t size, size_t count, char* o) const;

@@ -238,6 +238,22 @@ size_t TTextDecoder::MaxDecoded(size_t size) const {
   }
 }
 
+bool TTextDecoder::KeepsAscii() {
+  ResolvePending();
+  switch (Mode_) {
+    case TMode::PassThrough:
+    case TMode::Utf16LE:
+    case TMode::Utf16BE:
+      return true;
+    case TMode::Table:
+      return AsciiIdentity_;
+    case TMode::DoubleByte:
+      return DoubleByte_->AsciiIdentity();
+    default:
+      return false;
+  }
+}
+
 size_t TTextDecoder::DecodeInto(const char* data, size_t size, TCodecBuffer& buffer, size_t at, size_t& replaced) {
   ResolvePending();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);

@@ -62,6 +62,10 @@ class TTextDecoder {
     ResolvePending();
     return Mode_ == TMode::DoubleByte;
   }
+  // True when every code unit below 0x80 that starts a character decodes to
+  // that ASCII character (for UTF-16, the unit's value). Builds the table if
+  // it is not yet built.
+  bool KeepsAscii();
   // Bytes per code unit of the source: 2 for UTF-16, else 1.
   size_t CodeUnitSize() const { return IsUtf16() ? 2 : 1; }
   bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }

@@ -28,6 +28,11 @@ TUnitForm TTextStage::SourceForm() const {
   return Decoder_->IsBigEndian() ? TUnitForm::Utf16BE : TUnitForm::Utf16LE;
 }
 
+uint32_t TTextStage::AsciiUnitLimit() const {
+  if (!DecodeLines_ || Form_ != TUnitForm::Bytes) return 0x10000;
+  return Decoder_->KeepsAscii() ? 0x80 : 0;
+}
+
 bool TTextStage::TextIsSource() const { return SourceBytes_ || Decoder_->IsPassThrough(); }
 
 std::string_view TTextStage::BlockText(const char* data, size_t size) {

@@ -39,6 +39,13 @@ class TTextStage {
   TUnitForm Form() const { return Form_; }
   size_t CodeUnitSize() const { return SourceForm() == TUnitForm::Bytes ? 1 : 2; }
 
+  // The code unit values of the texts below which a unit that starts or
+  // ends a character is that ASCII character, and whose units at or above
+  // it may decode to anything: 0x80 for a code page whose lines are decoded
+  // on request, 0 where its bytes below 0x80 are not ASCII, 0x10000 (none)
+  // where the texts are UTF-8 or UTF-16 (every other unit is part of a
+  // character that is not ASCII).
+  uint32_t AsciiUnitLimit() const;
   // The text of the Size bytes of a block at Data, valid until the next
   // block: the bytes themselves where they are kept or pass through (a last
   // odd byte of UTF-16 holds no character), else their UTF-8.

@@ -695,12 +695,14 @@ TRunSplit SplitWith(const std::string& source, const std::string& rule,
 // Lines placed in runs give the pieces, counts and progress events that
 // placing each on its own gives: with every line end, in every form of code
 // units, lines longer than a block or a flush, header, record end, limits
-// and stops.
+// and stops; for Symbol, marker lines of every kind, in either letter case.
 TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
   std::mt19937 rng(20261209);
   const std::string tokens[] = {"a", "xyz", ",", "\xE6\x97\xA5\xE6\x9C\xAC", "\xD0\x96", "1234567890", " "};
   const char* const ends[] = {"\n", "\r\n", "\r"};
-  for (int round = 0; round < 120; ++round) {
+  const char* const rules[] = {"Lines", "File Size", "Symbol"};
+  const TSymbolType symbol_types[] = {stStartWith, stSeparator, stEndWith};
+  for (int round = 0; round < 180; ++round) {
     const int end_kinds = round % 3 == 0 ? 3 : 1;  // mixed, or one kind
     const char* one_end = ends[rng() % 2];
     std::string text;
@@ -709,14 +711,18 @@ TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
       const size_t length = rng() % 50 == 0 ? 3000 + rng() % 3000 : rng() % 160;
       std::string line;
       while (line.size() < length) line += tokens[rng() % std::size(tokens)];
+      // Lines the symbol "mk" marks, and lines that only look alike.
+      const char* const marks[] = {"mk", "MK", "m", "k"};
+      if (rng() % 16 == 0) line = rng() % 3 == 0 ? marks[rng() % 4] : marks[rng() % 4] + line;
+      if (rng() % 16 == 0) line += marks[rng() % 4];
       text += line + (end_kinds == 3 ? ends[rng() % 3] : one_end);
     }
     if (rng() % 2) text += "last line without an end";
     // UTF-8, CP932, UCS-2LE or UCS-2BE.
     const char* const encodings[] = {"UTF-8", "cp932", "ucs2le", "ucs2be"};
-    const char* encoding = encodings[round / 2 % 4];
-    const std::string source = round / 2 % 4 == 0 ? text : ConvertEncoding(text, "utf8", encoding);
-    const bool lines_rule = round % 2 == 0;
+    const char* encoding = encodings[round / 3 % 4];
+    const std::string source = round / 3 % 4 == 0 ? text : ConvertEncoding(text, "utf8", encoding);
+    const std::string rule = rules[round % 3];
     const int64_t max_lines = 1 + rng() % 400, max_bytes = 200 + rng() % 6000;
     const bool header = rng() % 3 == 0, lf = rng() % 3 == 0;
     auto settings = [&](TFileSplitSession& s) {
@@ -726,11 +732,13 @@ TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
       s.Settings.MaxFileSize = max_bytes;
       s.Settings.MaxFileSizeUnit = suB;
       if (lf) s.Settings.LineEnd = leLf;
+      s.Settings.SymbolType = symbol_types[round / 12 % 3];
+      s.Settings.SymbolValue = "mk";
+      s.Settings.IgnoreCase = round / 36 % 2 == 1;
     };
     TSplitterSizes sizes{.ReaderBlockSize = int64_t{256} << (rng() % 8),
                          .FlushThreshold = rng() % 2 ? 0 : 64 + static_cast<int64_t>(rng() % 4096)};
     const int64_t stop_at = rng() % 3 == 0 ? 1 + static_cast<int64_t>(rng() % 200) : 0;
-    const std::string rule = lines_rule ? "Lines" : "File Size";
     const TRunSplit runs = SplitWith(source, rule, settings, sizes, stop_at);
     sizes.NoLineRuns = true;
     const TRunSplit alone = SplitWith(source, rule, settings, sizes, stop_at);

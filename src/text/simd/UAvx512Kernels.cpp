@@ -22,11 +22,11 @@ struct TZmmLineKernels {
   }
 };
 
-template <TUnitForm Form>
+template <TUnitForm Form, bool Marked = false>
 QM_AVX512 TLineRun CopyZmmLineRun(std::string_view text, char* out, size_t out_room, int64_t most_lines,
-                                  std::string_view end) {
+                                  std::string_view end, const TRunMarker& marker = {}) {
   // Inlined here, the run's 64-byte copies are compiled for AVX-512 too.
-  return CopyLineRun<TZmmLineKernels, Form>(text, out, out_room, most_lines, end);
+  return CopyLineRun<TZmmLineKernels, Form, Marked>(text, out, out_room, most_lines, end, marker);
 }
 
 // Each code unit's two bytes the other way round.
@@ -169,7 +169,14 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
 }  // namespace
 
 TLineRun TAvx512Kernels::CopyLineRun(TUnitForm form, std::string_view text, char* out, size_t out_room,
-                                     int64_t most_lines, std::string_view end) {
+                                     int64_t most_lines, std::string_view end, const TRunMarker* marker) {
+  if (marker != nullptr) {
+    if (form == TUnitForm::Bytes)
+      return CopyZmmLineRun<TUnitForm::Bytes, true>(text, out, out_room, most_lines, end, *marker);
+    if (form == TUnitForm::Utf16LE)
+      return CopyZmmLineRun<TUnitForm::Utf16LE, true>(text, out, out_room, most_lines, end, *marker);
+    return CopyZmmLineRun<TUnitForm::Utf16BE, true>(text, out, out_room, most_lines, end, *marker);
+  }
   if (form == TUnitForm::Bytes) return CopyZmmLineRun<TUnitForm::Bytes>(text, out, out_room, most_lines, end);
   if (form == TUnitForm::Utf16LE) return CopyZmmLineRun<TUnitForm::Utf16LE>(text, out, out_room, most_lines, end);
   return CopyZmmLineRun<TUnitForm::Utf16BE>(text, out, out_room, most_lines, end);

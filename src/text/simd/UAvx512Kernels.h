@@ -30,8 +30,9 @@ class TAvx512Kernels {
 
   // CopyLineRun for a text of Form, its line ends found and its strides
   // copied 64 bytes per instruction: the same lines, bytes and counts.
+  // With a Marker, the run stops before the lines it names.
   static TLineRun CopyLineRun(TUnitForm form, std::string_view text, char* out, size_t out_room, int64_t most_lines,
-                              std::string_view end);
+                              std::string_view end, const TRunMarker* marker = nullptr);
 };
 
 #endif

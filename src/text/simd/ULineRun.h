@@ -20,6 +20,16 @@ struct TLineRun {
   size_t LastLineSize = 0;   // its size, line end not included
 };
 
+// The lines a run stops before, for a split that acts on some lines and only
+// appends the others: those whose first code unit (with AtEnd, the last one
+// before the line end; an empty line has none) is one of Units or at least
+// Above. Units are code unit values (bytes, or UTF-16 units as numbers).
+struct TRunMarker {
+  uint32_t Units[2] = {0x10000, 0x10000};
+  uint32_t Above = 0x10000;
+  bool AtEnd = false;
+};
+
 // The bytes the output needs beyond the room it is given: copies run in
 // strides of 64 bytes, two at least.
 inline constexpr size_t kLineRunSlack = 128;
@@ -31,14 +41,16 @@ inline constexpr size_t kLineRunSlack = 128;
 // - MostLines lines are copied;
 // - the next line and End would take the output past OutRoom bytes;
 // - the next line's end lies within the last 192 bytes of Text (so a line
-//   follows every line copied, and no stride reads past Text).
+//   follows every line copied, and no stride reads past Text);
+// - with Marked, the next line is one that Marker stops before.
 // Writes at most OutRoom + kLineRunSlack bytes of Out. The lines are those
 // TBasicLineScanner cuts in a text of Form.
 // Always inlined, so that a caller compiled for wider vectors copies and
 // scans with them.
-template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes>
+template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes, bool Marked = false>
 [[gnu::always_inline]] inline TLineRun CopyLineRun(std::string_view text, char* out, size_t out_room,
-                                                   int64_t most_lines, std::string_view end) {
+                                                   int64_t most_lines, std::string_view end,
+                                                   const TRunMarker& marker = {}) {
   if (most_lines <= 0) return {};
   constexpr size_t kUnit = Form == TUnitForm::Bytes ? 1 : 2;
   const char* in = text.data();
@@ -51,6 +63,12 @@ template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes>
     if constexpr (Form == TUnitForm::Bytes) return in[at] == c;
     if constexpr (Form == TUnitForm::Utf16LE) return in[at] == c && in[at + 1] == '\0';
     return in[at] == '\0' && in[at + 1] == c;
+  };
+  auto unit_at = [in](size_t at) -> uint32_t {
+    const auto* u = reinterpret_cast<const unsigned char*>(in + at);
+    if constexpr (Form == TUnitForm::Bytes) return u[0];
+    if constexpr (Form == TUnitForm::Utf16LE) return u[0] | uint32_t{u[1]} << 8;
+    return uint32_t{u[0]} << 8 | u[1];
   };
   // Kept in locals: stores through Out could alias the result's fields.
   int64_t lines = 0;
@@ -80,6 +98,12 @@ template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes>
           mask &= ~(uint64_t{1} << (at + kUnit));
       }
       const size_t line_size = line_end - line_start;
+      if constexpr (Marked) {
+        if (!marker.AtEnd || line_size > 0) {
+          const uint32_t unit = unit_at(marker.AtEnd ? line_end - kUnit : line_start);
+          if (unit == marker.Units[0] || unit == marker.Units[1] || unit >= marker.Above) goto done;
+        }
+      }
       if (written + line_size + end_size > out_room) goto done;
       // Strides may copy bytes past the line: the next line or the record
       // end overwrites them, or they lie in the slack. Two at once, so that
