@@ -9,7 +9,10 @@ void TConvertOutputer::Attach() {
   Status->OnMessage = [this](TConvertStatus& s) { DoMessage(s); };
   Status->OnStart = [this](TConvertStatus& s) { DoStart(s); };
   Status->OnFinish = [this](TConvertStatus& s) { DoFinish(s); };
-  Status->OnProgress = [this](TConvertStatus& s) { DoProgress(s); };
+  if (WantsProgress())
+    Status->OnProgress = [this](TConvertStatus& s) { DoProgress(s); };
+  else
+    Status->OnProgress = nullptr;
   Status->OnBeforePrepare = [this](TConvertStatus& s) { DoBeforePrepare(s); };
   Status->OnAfterPrepare = [this](TConvertStatus& s) { DoAfterPrepare(s); };
 }

@@ -10,8 +10,12 @@ class TConvertStatus;
 class TConvertOutputer : public TOutputer {
  public:
   // Sets the status's UnitName ("records" unless set) and binds its seven
-  // events to this object's handlers. Attaching again only re-binds.
+  // events to this object's handlers (OnProgress only when WantsProgress).
+  // Attaching again only re-binds.
   void Attach() override;
+  // False for an outputer whose DoProgress does nothing: the status then
+  // raises nothing per record.
+  virtual bool WantsProgress() const { return true; }
 
   virtual void DoRecordError(TConvertStatus& sender) = 0;
   virtual void DoMessage(TConvertStatus& sender) = 0;

@@ -11,6 +11,8 @@ class TLogConvertOutputer : public TConvertOutputer {
   void DoStart(TConvertStatus&) override {}
   void DoFinish(TConvertStatus& sender) override;
   void DoProgress(TConvertStatus&) override {}
+  // The log shows no progress.
+  bool WantsProgress() const override { return false; }
   void DoBeforePrepare(TConvertStatus&) override {}
   void DoAfterPrepare(TConvertStatus&) override {}
 

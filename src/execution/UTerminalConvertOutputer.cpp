@@ -31,11 +31,6 @@ std::string FormatBytes(double bytes) {
 
 }  // namespace
 
-void TTerminalConvertOutputer::Attach() {
-  TLogConvertOutputer::Attach();
-  if (!ShowProgress) Status->OnProgress = nullptr;
-}
-
 void TTerminalConvertOutputer::WriteError(const std::string& text) {
   TLogConvertOutputer::WriteError(text);
   if (UIAgent != nullptr) UIAgent->ShowError(text);

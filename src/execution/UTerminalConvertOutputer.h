@@ -10,9 +10,8 @@
 
 class TTerminalConvertOutputer final : public TLogConvertOutputer {
  public:
-  // Binds the events as the log outputer does; without ShowProgress the
-  // status raises nothing per record.
-  void Attach() override;
+  // Without ShowProgress the status raises nothing per record.
+  bool WantsProgress() const override { return ShowProgress; }
   // The log file's line, and the same text as an error on the terminal.
   void WriteError(const std::string& text) override;
   void DoRecordError(TConvertStatus& sender) override;

@@ -23,6 +23,7 @@ namespace {
 // The log outputer, plus an action run once after a given record.
 class THookedOutputer : public TLogConvertOutputer {
  public:
+  bool WantsProgress() const override { return true; }
   void DoProgress(TConvertStatus& sender) override {
     if (Action && sender.Converted == AfterRecord) std::exchange(Action, nullptr)();
   }

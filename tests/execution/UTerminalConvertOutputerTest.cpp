@@ -49,6 +49,24 @@ TEST(TerminalConvertOutputer, FailuresReachTheLogFileAndTheTerminal) {
   EXPECT_EQ(log[1].Text, "Serial: 3\r\nCannot write");
 }
 
+// Progress that nothing shows costs no call per record: the event stays
+// unbound, also when a status is attached again.
+TEST(TerminalConvertOutputer, ProgressIsBoundOnlyWhereItIsShown) {
+  TConvertStatus status;
+  TLogConvertOutputer log;
+  log.Status = &status;
+  TTerminalConvertOutputer terminal;
+  terminal.Status = &status;
+  for (const bool show : {true, false}) {
+    terminal.ShowProgress = show;
+    terminal.Attach();
+    EXPECT_EQ(static_cast<bool>(status.OnProgress), show);
+    log.Attach();
+    EXPECT_FALSE(status.OnProgress);
+    EXPECT_TRUE(status.OnFinish);
+  }
+}
+
 TEST(TerminalConvertOutputer, ProgressLineWithAndWithoutATotal) {
   TRecordingAgent agent;
   TConvertStatus status;
