@@ -141,6 +141,7 @@ void TFileSplitter::InitSplit() {
                  .Closed = manifest ? [this](const TPieceWriter::TClosedPiece& piece) { Closed_.push_back(piece); }
                                     : std::function<void(const TPieceWriter::TClosedPiece&)>()});
   LineRuns_ = !Sizes_.NoLineRuns && LineForm_ == kPlainLines && !Quoted_;
+  ConvertedRuns_ = !Sizes_.NoLineRuns && LineForm_ == kConvertedLines && !Quoted_ && Transcoder_->ConvertsLineRuns();
   ReportUnconvertedEncoding();
   PrepareDestination();
 }
@@ -210,6 +211,23 @@ TLineRun TFileSplitter::CopyMarkedRun(TUnitForm form, std::string_view text, cha
     return CopyLineRun<TKernels, TUnitForm::Utf16LE, true>(text, out, room, most_lines, end, marker);
   return CopyLineRun<TKernels, TUnitForm::Utf16BE, true>(text, out, room, most_lines, end, marker);
 }
+
+TLineRun TFileSplitter::FindRunLines(TUnitForm form, std::string_view text, int64_t most_lines) {
+  // Each line takes its own bytes and a record end of at most four.
+  const size_t room = 3 * text.size();
+  char* scratch = RunScratch_.Reserve(room + kLineRunSlack);
+  return CopyRun(form, text, scratch, room, most_lines, nullptr);
+}
+
+std::string_view TFileSplitter::ConvertRunLines(std::string_view lines, size_t& replaced) {
+  // CopyLineRun leaves the lines that end in its text's last 192 bytes.
+  constexpr size_t kTail = 256;
+  const size_t size = Transcoder_->ConvertRun(lines, RunUtf8_, replaced);
+  std::memset(RunUtf8_.Reserve(RunUtf8_.Data() + size, kTail), 'x', kTail);
+  return {RunUtf8_.Data(), size + kTail};
+}
+
+void TFileSplitter::CountRunReplaced(size_t replaced) { Transcoder_->CountReplaced(replaced); }
 
 int64_t TFileSplitter::CharactersReplaced() const { return Transcoder_ ? Transcoder_->Replaced() : 0; }
 

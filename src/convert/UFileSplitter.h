@@ -181,7 +181,11 @@ class TFileSplitter : public TIterativeConverter {
   // for every line but those a Marker stops the run before.
   template <class TRule>
   void AppendLineRun(TRule& rule, int64_t most_records, int64_t piece_room, const TRunMarker* marker = nullptr) {
-    if (!LineRuns_ || most_records <= 0 || !Writer_.IsOpen()) return;
+    if (!LineRuns_) {
+      if (ConvertedRuns_ && marker == nullptr) AppendConvertedRun(rule, most_records, piece_room);
+      return;
+    }
+    if (most_records <= 0 || !Writer_.IsOpen()) return;
     const std::string_view text = Reader_->RunText();
     const int64_t room = std::min(piece_room, Writer_.RunRoom());
     if (room <= 0) return;
@@ -200,6 +204,51 @@ class TFileSplitter : public TIterativeConverter {
   }
 
  private:
+  // AppendLineRun where the lines are converted (ConvertsLineRuns): the
+  // lines are found in the source, converted at once, and copied from the
+  // UTF-8 with their record ends, as a run in the source's encoding is.
+  template <class TRule>
+  [[gnu::noinline]] void AppendConvertedRun(TRule& rule, int64_t most_records, int64_t piece_room) {
+    if (most_records <= 0 || !Writer_.IsOpen()) return;
+    const int64_t room = std::min(piece_room, Writer_.RunRoom());
+    if (room <= 0) return;
+    // Converted a part at a time, so that the UTF-8 stays in the caches.
+    constexpr size_t kPart = 16 * 1024;
+    const std::string_view source = Reader_->RunText();
+    const std::string_view text = source.substr(0, std::min(source.size(), kPart));
+    const TUnitForm form = Reader_->RunForm();
+    TLineRun lines = FindRunLines(form, text, most_records);
+    if (lines.Lines == 0) return;
+    size_t replaced = 0;
+    const std::string_view utf8 = ConvertRunLines(text.substr(0, lines.InBytes), replaced);
+    char* out = Writer_.RunSpace();
+    const auto size = static_cast<size_t>(room);
+    TLineRun run = CopyRun(TUnitForm::Bytes, utf8, out, size, lines.Lines, nullptr);
+    if (run.Lines == 0) return;
+    const int64_t passed = PassRecords(rule, run.Lines);
+    if (passed == 0) return;
+    if (passed < run.Lines) run = CopyRun(TUnitForm::Bytes, utf8, out, size, passed, nullptr);
+    // Fewer lines fitted or passed: only theirs are taken, and counted.
+    if (run.Lines < lines.Lines) {
+      lines = FindRunLines(form, text, run.Lines);
+      if (replaced > 0) {
+        replaced = 0;
+        ConvertRunLines(text.substr(0, lines.InBytes), replaced);
+      }
+    }
+    CountRunReplaced(replaced);
+    Writer_.TakeRun(run.Lines, run.OutBytes);
+    Reader_->TakeRun(lines);
+    LineIndex_ += run.Lines;
+  }
+  // The lines of a run in Text, at most MostLines, found as CopyRun finds
+  // them (copied into scratch room).
+  TLineRun FindRunLines(TUnitForm form, std::string_view text, int64_t most_lines);
+  // The UTF-8 of Lines (whole lines), followed by bytes that end no line
+  // so that a run copied from it takes every line.
+  std::string_view ConvertRunLines(std::string_view lines, size_t& replaced);
+  void CountRunReplaced(size_t replaced);
+
   void Prepare() override;
   void CleanUp() override;
   bool HasNext() override { return Reader_->HasNext(); }
@@ -322,6 +371,9 @@ class TFileSplitter : public TIterativeConverter {
   bool KeepEnds_ = false;            // LineEnd=Keep, read at the start of a run
   bool Converts_ = false;            // the lines are converted by Transcoder_
   bool LineRuns_ = false;            // records may be placed in runs (AppendLineRun), read at the start of a run
+  bool ConvertedRuns_ = false;       // converted records may be (AppendConvertedRun), as LineRuns_ is
+  TCodecBuffer RunScratch_;          // where FindRunLines copies
+  TCodecBuffer RunUtf8_;             // ConvertRunLines's UTF-8
 #ifdef __SSE2__
   const bool ZmmRuns_ = TAvx512Kernels::Supported();  // runs take the AVX-512 kernel
 #endif

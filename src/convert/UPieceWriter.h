@@ -214,15 +214,16 @@ class TPieceWriter {
 
   bool OverThreshold() const { return PendingBytes_ > FlushThreshold_; }
   // A run of lines appended at once, each a record of one line ending in
-  // the record end (CopyLineRun; neither records that span lines, line ends
-  // handed in nor a converter): RunRoom is what the pending text may still
-  // take without going over the flush threshold; RunSpace is where the run
-  // goes, with RunRoom bytes of room and kLineRunSlack more; TakeRun makes
-  // the Records written there (Bytes in all) pending, the last one current.
+  // the record end (CopyLineRun; neither records that span lines nor line
+  // ends handed in; converted already where there is a converter): RunRoom
+  // is what the pending text may still take without going over the flush
+  // threshold; RunSpace is where the run goes, with RunRoom bytes of room
+  // and kLineRunSlack more; TakeRun makes the Records written there (Bytes
+  // in all) pending, the last one current.
   int64_t RunRoom() const { return FlushThreshold_ - PendingBytes_; }
   char* RunSpace();
   void TakeRun(int64_t records, size_t bytes) {
-    assert(!RecordsSpanLines_ && !KeepEnds_ && Converter_ == nullptr);
+    assert(!RecordsSpanLines_ && !KeepEnds_);
     PendingBytes_ += static_cast<int64_t>(bytes);
     PendingRecords_ += records;
     Current_ = kCurrentPending;

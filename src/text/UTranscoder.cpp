@@ -15,6 +15,15 @@ TTranscoder::TTranscoder(std::string_view source, std::string_view output)
   else
     Path_ = TPath::DecodeEncode;
   CountDecoded_ = Path_ != TPath::Encode && Encoder_->HasReplacementCharacter();
+  // iconv may keep a shift state from one line to the next; the tables of
+  // pairs and UTF-16 decode each character alone, and a line end as
+  // itself. A table of single bytes decodes a line faster than a run takes
+  // to find its lines again (measured).
+  LineRuns_ = Path_ == TPath::Decode && (Decoder_->IsDoubleByteTable() || Decoder_->IsUtf16());
+}
+
+size_t TTranscoder::ConvertRun(std::string_view text, TCodecBuffer& buffer, size_t& replaced) {
+  return Decoder_->DecodeInto(text.data(), text.size(), buffer, 0, replaced);
 }
 
 TTranscoder::~TTranscoder() = default;

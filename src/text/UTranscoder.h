@@ -58,6 +58,18 @@ class TTranscoder {
   // The replacements written so far.
   int64_t Replaced() const { return static_cast<int64_t>(Replaced_); }
 
+  // True when a text of whole lines converts as each of its lines and line
+  // ends converts alone, into UTF-8 whose line ends are the source's own
+  // (LF, CR LF, CR; no other byte becomes one): a stateless decoder that
+  // writes the output, with a table of pairs or for UTF-16. Such a text may
+  // then be converted as a run and its lines found in the UTF-8.
+  bool ConvertsLineRuns() const { return LineRuns_; }
+  // With ConvertsLineRuns: writes the conversion of Text, whole lines, into
+  // Buffer from its start; returns its size and adds its replacements to
+  // Replaced, leaving them uncounted until CountReplaced.
+  size_t ConvertRun(std::string_view text, TCodecBuffer& buffer, size_t& replaced);
+  void CountReplaced(size_t replaced) { Replaced_ += replaced; }
+
  private:
   enum class TPath : uint8_t {
     Decode,        // the decoder writes the output (UTF-8)
@@ -72,6 +84,7 @@ class TTranscoder {
   // counted where they are made. Otherwise the encoder writes them as "?"
   // and counts them.
   bool CountDecoded_ = false;
+  bool LineRuns_ = false;  // see ConvertsLineRuns
   size_t Replaced_ = 0;
   TCodecBuffer Utf8_;     // a text's UTF-8 on the way through
   TCodecBuffer Scratch_;  // ConvertedSize's and the string form's output
