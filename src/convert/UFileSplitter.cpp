@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -212,20 +213,27 @@ TLineRun TFileSplitter::CopyMarkedRun(TUnitForm form, std::string_view text, cha
   return CopyLineRun<TKernels, TUnitForm::Utf16BE, true>(text, out, room, most_lines, end, marker);
 }
 
-TLineRun TFileSplitter::FindRunLines(TUnitForm form, std::string_view text, int64_t most_lines) {
-  // Each line takes its own bytes and a record end of at most four.
-  const size_t room = 3 * text.size();
-  char* scratch = RunScratch_.Reserve(room + kLineRunSlack);
-  return CopyRun(form, text, scratch, room, most_lines, nullptr);
+TLineRun TFileSplitter::FindRunLines(TUnitForm form, std::string_view text, int64_t most_lines) const {
+#ifdef __SSE2__
+  if (ZmmRuns_) return TAvx512Kernels::FindLineRun(form, text, most_lines);
+#endif
+  constexpr size_t kAny = SIZE_MAX / 2;
+  if (form == TUnitForm::Bytes)
+    return CopyLineRun<TKernels, TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, {});
+  if (form == TUnitForm::Utf16LE)
+    return CopyLineRun<TKernels, TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, {});
+  return CopyLineRun<TKernels, TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, {});
 }
 
 std::string_view TFileSplitter::ConvertRunLines(std::string_view lines, size_t& replaced) {
   // CopyLineRun leaves the lines that end in its text's last 192 bytes.
   constexpr size_t kTail = 256;
-  const size_t size = Transcoder_->ConvertRun(lines, RunUtf8_, replaced);
-  std::memset(RunUtf8_.Reserve(RunUtf8_.Data() + size, kTail), 'x', kTail);
-  return {RunUtf8_.Data(), size + kTail};
+  const size_t size = Transcoder_->ConvertRun(lines, RunOutput_, replaced);
+  std::memset(RunOutput_.Reserve(RunOutput_.Data() + size, kTail), 'x', kTail);
+  return {RunOutput_.Data(), size + kTail};
 }
+
+TUnitForm TFileSplitter::RunOutputForm() const { return Transcoder_->RunForm(); }
 
 void TFileSplitter::CountRunReplaced(size_t replaced) { Transcoder_->CountReplaced(replaced); }
 

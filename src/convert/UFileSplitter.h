@@ -206,7 +206,7 @@ class TFileSplitter : public TIterativeConverter {
  private:
   // AppendLineRun where the lines are converted (ConvertsLineRuns): the
   // lines are found in the source, converted at once, and copied from the
-  // UTF-8 with their record ends, as a run in the source's encoding is.
+  // output with their record ends, as a run in the source's encoding is.
   template <class TRule>
   [[gnu::noinline]] void AppendConvertedRun(TRule& rule, int64_t most_records, int64_t piece_room) {
     if (most_records <= 0 || !Writer_.IsOpen()) return;
@@ -220,14 +220,15 @@ class TFileSplitter : public TIterativeConverter {
     TLineRun lines = FindRunLines(form, text, most_records);
     if (lines.Lines == 0) return;
     size_t replaced = 0;
-    const std::string_view utf8 = ConvertRunLines(text.substr(0, lines.InBytes), replaced);
+    const std::string_view converted = ConvertRunLines(text.substr(0, lines.InBytes), replaced);
+    const TUnitForm converted_form = RunOutputForm();
     char* out = Writer_.RunSpace();
     const auto size = static_cast<size_t>(room);
-    TLineRun run = CopyRun(TUnitForm::Bytes, utf8, out, size, lines.Lines, nullptr);
+    TLineRun run = CopyRun(converted_form, converted, out, size, lines.Lines, nullptr);
     if (run.Lines == 0) return;
     const int64_t passed = PassRecords(rule, run.Lines);
     if (passed == 0) return;
-    if (passed < run.Lines) run = CopyRun(TUnitForm::Bytes, utf8, out, size, passed, nullptr);
+    if (passed < run.Lines) run = CopyRun(converted_form, converted, out, size, passed, nullptr);
     // Fewer lines fitted or passed: only theirs are taken, and counted.
     if (run.Lines < lines.Lines) {
       lines = FindRunLines(form, text, run.Lines);
@@ -242,11 +243,13 @@ class TFileSplitter : public TIterativeConverter {
     LineIndex_ += run.Lines;
   }
   // The lines of a run in Text, at most MostLines, found as CopyRun finds
-  // them (copied into scratch room).
-  TLineRun FindRunLines(TUnitForm form, std::string_view text, int64_t most_lines);
-  // The UTF-8 of Lines (whole lines), followed by bytes that end no line
-  // so that a run copied from it takes every line.
+  // them where room does not end it.
+  TLineRun FindRunLines(TUnitForm form, std::string_view text, int64_t most_lines) const;
+  // The conversion of Lines (whole lines), followed by bytes that end no
+  // line so that a run copied from it takes every line.
   std::string_view ConvertRunLines(std::string_view lines, size_t& replaced);
+  // The form of the code units ConvertRunLines writes.
+  TUnitForm RunOutputForm() const;
   void CountRunReplaced(size_t replaced);
 
   void Prepare() override;
@@ -372,8 +375,7 @@ class TFileSplitter : public TIterativeConverter {
   bool Converts_ = false;            // the lines are converted by Transcoder_
   bool LineRuns_ = false;            // records may be placed in runs (AppendLineRun), read at the start of a run
   bool ConvertedRuns_ = false;       // converted records may be (AppendConvertedRun), as LineRuns_ is
-  TCodecBuffer RunScratch_;          // where FindRunLines copies
-  TCodecBuffer RunUtf8_;             // ConvertRunLines's UTF-8
+  TCodecBuffer RunOutput_;           // what ConvertRunLines writes
 #ifdef __SSE2__
   const bool ZmmRuns_ = TAvx512Kernels::Supported();  // runs take the AVX-512 kernel
 #endif

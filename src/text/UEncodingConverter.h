@@ -67,6 +67,9 @@ class TTextEncoder {
   bool IsDoubleByteTable() const { return Mode_ == TMode::DoubleByte; }
   // True when the output is UTF-8 that a replacing encoder only checks.
   bool ChecksUtf8() const { return Mode_ == TMode::Utf8; }
+  // True for UCS-2LE and UCS-2BE, which encode each character on its own.
+  bool IsUtf16() const { return Mode_ == TMode::Utf16LE || Mode_ == TMode::Utf16BE; }
+  bool IsBigEndian() const { return Mode_ == TMode::Utf16BE; }
   // True when the encoding has U+FFFD (a Unicode one), which a replacing
   // encoder then writes for invalid UTF-8.
   bool HasReplacementCharacter() const { return HasReplacement_; }

@@ -17,12 +17,19 @@ TTranscoder::TTranscoder(std::string_view source, std::string_view output)
   CountDecoded_ = Path_ != TPath::Encode && Encoder_->HasReplacementCharacter();
   // iconv may keep a shift state from one line to the next; the tables of
   // pairs and UTF-16 decode each character alone, and a line end as
-  // itself. A table of single bytes decodes a line faster than a run takes
-  // to find its lines again (measured).
-  LineRuns_ = Path_ == TPath::Decode && (Decoder_->IsDoubleByteTable() || Decoder_->IsUtf16());
+  // itself, and so does the UTF-16 encoder. A table of single bytes
+  // decodes a line faster than a run takes to find its lines again
+  // (measured).
+  if (Path_ == TPath::Decode)
+    LineRuns_ = Decoder_->IsDoubleByteTable() || Decoder_->IsUtf16();
+  else if (Path_ == TPath::Encode && Encoder_->IsUtf16()) {
+    LineRuns_ = true;
+    RunForm_ = Encoder_->IsBigEndian() ? TUnitForm::Utf16BE : TUnitForm::Utf16LE;
+  }
 }
 
 size_t TTranscoder::ConvertRun(std::string_view text, TCodecBuffer& buffer, size_t& replaced) {
+  if (Path_ == TPath::Encode) return Encoder_->EncodeInto(text, buffer, 0, replaced);
   return Decoder_->DecodeInto(text.data(), text.size(), buffer, 0, replaced);
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "text/UCodecBuffer.h"
+#include "text/simd/ULineScanner.h"
 
 class TTextDecoder;
 class TTextEncoder;
@@ -59,11 +60,13 @@ class TTranscoder {
   int64_t Replaced() const { return static_cast<int64_t>(Replaced_); }
 
   // True when a text of whole lines converts as each of its lines and line
-  // ends converts alone, into UTF-8 whose line ends are the source's own
-  // (LF, CR LF, CR; no other byte becomes one): a stateless decoder that
-  // writes the output, with a table of pairs or for UTF-16. Such a text may
-  // then be converted as a run and its lines found in the UTF-8.
+  // ends converts alone, into output whose line ends are the source's own
+  // (LF, CR LF, CR; no other code unit becomes one): a stateless decoder
+  // that writes UTF-8 (a table of pairs, UTF-16), or UTF-8 read by the
+  // UTF-16 encoder. Such a text may then be converted as a run and its
+  // lines found in the output, whose code units RunForm gives.
   bool ConvertsLineRuns() const { return LineRuns_; }
+  TUnitForm RunForm() const { return RunForm_; }
   // With ConvertsLineRuns: writes the conversion of Text, whole lines, into
   // Buffer from its start; returns its size and adds its replacements to
   // Replaced, leaving them uncounted until CountReplaced.
@@ -85,6 +88,7 @@ class TTranscoder {
   // and counts them.
   bool CountDecoded_ = false;
   bool LineRuns_ = false;  // see ConvertsLineRuns
+  TUnitForm RunForm_ = TUnitForm::Bytes;
   size_t Replaced_ = 0;
   TCodecBuffer Utf8_;     // a text's UTF-8 on the way through
   TCodecBuffer Scratch_;  // ConvertedSize's and the string form's output

@@ -726,16 +726,19 @@ TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
     const char* encoding = encodings[round / 3 % 4];
     std::string source = round / 3 % 4 == 0 ? text : ConvertEncoding(text, "utf8", encoding);
     // From round 180 on, the pieces are in another encoding, and some lines
-    // end in a lead byte or a high surrogate that nothing completes.
+    // end in a lead byte, a UTF-8 character cut short or a high surrogate
+    // that nothing completes.
     const bool converts = round >= 180;
     const bool utf16 = round / 3 % 4 >= 2;
-    if (converts && round / 3 % 4 != 0)
+    if (converts)
       for (size_t at = 0; at + 2 <= source.size(); at += utf16 ? 2 : 1) {
         const bool lf =
             utf16 ? source.compare(at, 2, round / 3 % 4 == 2 ? std::string("\n\0", 2) : std::string("\0\n", 2)) == 0
                   : source[at] == '\n';
         if (!lf || rng() % 8 != 0) continue;
-        const std::string broken = !utf16               ? "\x82"
+        // A lead byte alone, a UTF-8 character cut short, a high surrogate.
+        const std::string broken = round / 3 % 4 == 1   ? "\x82"
+                                   : round / 3 % 4 == 0 ? "\xE3\x81"
                                    : round / 3 % 4 == 2 ? std::string("\0\xD8", 2)
                                                         : std::string("\xD8\0", 2);
         source.insert(at, broken);
@@ -754,7 +757,7 @@ TEST(FileSplitter, LineRunsPlaceLinesAsEachOnItsOwnDoes) {
       s.Settings.SymbolType = symbol_types[round / 12 % 3];
       s.Settings.SymbolValue = "mk";
       s.Settings.IgnoreCase = round / 36 % 2 == 1;
-      if (converts) s.Settings.OutputEncoding = round / 3 % 4 == 0 ? "cp932" : "UTF-8";
+      if (converts) s.Settings.OutputEncoding = round / 3 % 4 != 0 ? "UTF-8" : round % 2 ? "ucs2le" : "ucs2be";
     };
     TSplitterSizes sizes{.ReaderBlockSize = int64_t{256} << (rng() % 8),
                          .FlushThreshold = rng() % 2 ? 0 : 64 + static_cast<int64_t>(rng() % 4096)};

@@ -22,11 +22,11 @@ struct TZmmLineKernels {
   }
 };
 
-template <TUnitForm Form, bool Marked = false>
+template <TUnitForm Form, bool Marked = false, bool Copies = true>
 QM_AVX512 TLineRun CopyZmmLineRun(std::string_view text, char* out, size_t out_room, int64_t most_lines,
                                   std::string_view end, const TRunMarker& marker = {}) {
   // Inlined here, the run's 64-byte copies are compiled for AVX-512 too.
-  return CopyLineRun<TZmmLineKernels, Form, Marked>(text, out, out_room, most_lines, end, marker);
+  return CopyLineRun<TZmmLineKernels, Form, Marked, Copies>(text, out, out_room, most_lines, end, marker);
 }
 
 // Each code unit's two bytes the other way round.
@@ -180,6 +180,15 @@ TLineRun TAvx512Kernels::CopyLineRun(TUnitForm form, std::string_view text, char
   if (form == TUnitForm::Bytes) return CopyZmmLineRun<TUnitForm::Bytes>(text, out, out_room, most_lines, end);
   if (form == TUnitForm::Utf16LE) return CopyZmmLineRun<TUnitForm::Utf16LE>(text, out, out_room, most_lines, end);
   return CopyZmmLineRun<TUnitForm::Utf16BE>(text, out, out_room, most_lines, end);
+}
+
+TLineRun TAvx512Kernels::FindLineRun(TUnitForm form, std::string_view text, int64_t most_lines) {
+  constexpr size_t kAny = SIZE_MAX / 2;
+  if (form == TUnitForm::Bytes)
+    return CopyZmmLineRun<TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, {});
+  if (form == TUnitForm::Utf16LE)
+    return CopyZmmLineRun<TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, {});
+  return CopyZmmLineRun<TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, {});
 }
 
 bool TAvx512Kernels::Supported() {

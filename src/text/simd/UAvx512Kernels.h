@@ -33,6 +33,8 @@ class TAvx512Kernels {
   // With a Marker, the run stops before the lines it names.
   static TLineRun CopyLineRun(TUnitForm form, std::string_view text, char* out, size_t out_room, int64_t most_lines,
                               std::string_view end, const TRunMarker* marker = nullptr);
+  // The lines CopyLineRun would copy with room enough, found only.
+  static TLineRun FindLineRun(TUnitForm form, std::string_view text, int64_t most_lines);
 };
 
 #endif

@@ -44,10 +44,11 @@ inline constexpr size_t kLineRunSlack = 128;
 //   follows every line copied, and no stride reads past Text);
 // - with Marked, the next line is one that Marker stops before.
 // Writes at most OutRoom + kLineRunSlack bytes of Out. The lines are those
-// TBasicLineScanner cuts in a text of Form.
+// TBasicLineScanner cuts in a text of Form. Without Copies, only finds the
+// lines: Out is not written and may be null.
 // Always inlined, so that a caller compiled for wider vectors copies and
 // scans with them.
-template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes, bool Marked = false>
+template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes, bool Marked = false, bool Copies = true>
 [[gnu::always_inline]] inline TLineRun CopyLineRun(std::string_view text, char* out, size_t out_room,
                                                    int64_t most_lines, std::string_view end,
                                                    const TRunMarker& marker = {}) {
@@ -108,10 +109,12 @@ template <class TKernelSet, TUnitForm Form = TUnitForm::Bytes, bool Marked = fal
       // Strides may copy bytes past the line: the next line or the record
       // end overwrites them, or they lie in the slack. Two at once, so that
       // lines of up to 128 bytes take no branch on their size.
-      std::memcpy(out + written, in + line_start, 64);
-      std::memcpy(out + written + 64, in + line_start + 64, 64);
-      for (size_t k = 128; k < line_size; k += 64) std::memcpy(out + written + k, in + line_start + k, 64);
-      std::memcpy(out + written + line_size, end_bytes, 4);
+      if constexpr (Copies) {
+        std::memcpy(out + written, in + line_start, 64);
+        std::memcpy(out + written + 64, in + line_start + 64, 64);
+        for (size_t k = 128; k < line_size; k += 64) std::memcpy(out + written + k, in + line_start + k, 64);
+        std::memcpy(out + written + line_size, end_bytes, 4);
+      }
       written += line_size + end_size;
       last_start = line_start;
       last_size = line_size;
