@@ -1,5 +1,6 @@
 #include "text/simd/UPairBlockDecoder.h"
 
+#include <array>
 #include <bit>
 
 #ifdef __SSE2__
@@ -8,24 +9,46 @@
 
 namespace {
 
+// For each character of part K of a block (its bytes 16 K to 16 K + 15),
+// the table index of the pair it starts: the byte after it, then itself,
+// as a little-endian word (byte 64 is the byte after the block).
+constexpr auto kPairIndices = [] {
+  std::array<std::array<uint8_t, 64>, 4> indices{};
+  for (int part = 0; part < 4; ++part)
+    for (int k = 0; k < 16; ++k) {
+      indices[part][4 * k] = static_cast<uint8_t>(16 * part + k + 1);
+      indices[part][4 * k + 1] = static_cast<uint8_t>(16 * part + k);
+    }
+  return indices;
+}();
+alignas(64) constexpr std::array<std::array<uint8_t, 64>, 4> kPairIndexTable = kPairIndices;
+
 // The entries of the characters that start in bytes 16 x Part to 16 x Part
 // + 15 of the block (Here: their bits), gathered by pair, packed as UTF-8
-// at At. Adds the flags met to Flagged and the U+FFFD to Replaced.
+// at At. ORs the entries into Seen.
 template <int Part>
-QM_AVX512 inline void PutPart(const int* table, __m512i block, __m512i next, uint64_t starts, char*& at,
-                              uint32_t& flagged, uint32_t& replaced) {
+QM_AVX512 inline void PutPart(const int* table, __m512i block, __m512i after, uint64_t starts, char*& at,
+                              __m512i& seen) {
   const __mmask16 here = static_cast<__mmask16>(starts >> (16 * Part));
   if (here == 0) return;
-  const __m512i first = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(block, Part));
-  const __m512i second = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(next, Part));
-  const __m512i pairs = _mm512_or_si512(_mm512_slli_epi32(first, 8), second);
+  const __m512i index = _mm512_load_si512(kPairIndexTable[Part].data());
+  const __m512i pairs = _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, block, index, after);
   // Only the characters' entries: the others stay zero, of length 0.
   const __m512i entries = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), here, pairs, table, 4);
-  flagged |= _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kUndecodable)));
-  replaced += static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(
-      _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kReplacement))))));
+  seen = _mm512_or_si512(seen, entries);
   // The room is a byte's three and 64 more.
   at = PutEntries(entries, at);
+}
+
+// The U+FFFD among the characters of part Part.
+template <int Part>
+QM_AVX512 inline uint32_t ReplacedIn(const int* table, __m512i block, __m512i after, uint64_t starts) {
+  const __mmask16 here = static_cast<__mmask16>(starts >> (16 * Part));
+  const __m512i index = _mm512_load_si512(kPairIndexTable[Part].data());
+  const __m512i pairs = _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, block, index, after);
+  const __m512i entries = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), here, pairs, table, 4);
+  return static_cast<uint32_t>(std::popcount(static_cast<uint32_t>(
+      _mm512_test_epi32_mask(entries, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kReplacement))))));
 }
 
 QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, const unsigned char* data, size_t size,
@@ -33,8 +56,6 @@ QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, con
   const __m512i columns = _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(lead_columns)));
   const __m512i row_bits = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128));
   const __m512i low_four = _mm512_set1_epi8(0x0F);
-  // Byte k + 1 of the block and the byte after it, for each byte k.
-  const __m512i next_index = _mm512_load_si512(kNextBytes);
   char* out = o;
   size_t found = 0;
   while (i < size) {
@@ -54,18 +75,21 @@ QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, con
     const uint64_t lead = _mm512_test_epi8_mask(_mm512_shuffle_epi8(columns, _mm512_and_si512(block, low_four)),
                                                 _mm512_shuffle_epi8(row_bits, rows));
     const uint64_t starts = ~TPairBlockDecoder::TrailBytes(lead) & in_text;
-    const char after = left > 64 ? static_cast<char>(data[i + 64]) : 0;
-    const __m512i next = _mm512_permutex2var_epi8(block, next_index, _mm512_set1_epi8(after));
+    const __m512i after = _mm512_set1_epi8(left > 64 ? static_cast<char>(data[i + 64]) : 0);
     char* at = out;
-    uint32_t flagged = 0, replaced_here = 0;
-    PutPart<0>(table, block, next, starts, at, flagged, replaced_here);
-    PutPart<1>(table, block, next, starts, at, flagged, replaced_here);
-    PutPart<2>(table, block, next, starts, at, flagged, replaced_here);
-    PutPart<3>(table, block, next, starts, at, flagged, replaced_here);
+    __m512i seen = _mm512_setzero_si512();
+    PutPart<0>(table, block, after, starts, at, seen);
+    PutPart<1>(table, block, after, starts, at, seen);
+    PutPart<2>(table, block, after, starts, at, seen);
+    PutPart<3>(table, block, after, starts, at, seen);
     // Also a lead byte that the text ends after: it pairs with a zero.
-    if (flagged != 0) break;
+    if (_mm512_test_epi32_mask(seen, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kUndecodable))) != 0)
+      break;
     out = at;
-    found += replaced_here;
+    // Rare: counted by looking the block up again.
+    if (_mm512_test_epi32_mask(seen, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kReplacement))) != 0)
+      found += ReplacedIn<0>(table, block, after, starts) + ReplacedIn<1>(table, block, after, starts) +
+               ReplacedIn<2>(table, block, after, starts) + ReplacedIn<3>(table, block, after, starts);
     // A pair that starts at the block's last byte ends in the next block.
     i += taken + ((lead & starts) >> 63);
   }

@@ -82,3 +82,27 @@ TEST(PairBlockDecoder, BlockEdgesDecodeAsOneCharacterAtATime) {
     }
   }
 }
+
+// Random bytes of each kind a double-byte code page meets (ASCII, lead
+// bytes, single bytes above ASCII, bytes that decode to nothing), in texts
+// of several blocks, decode as one character at a time does.
+TEST(PairBlockDecoder, RandomTextsDecodeAsOneCharacterAtATime) {
+  std::mt19937 random(20261210);
+  for (const char* key : {"cp932", "cp936", "cp949", "cp950"}) {
+    const TDoubleByteTable* table = TDoubleByteTable::Of(IconvCharsetOf(key));
+    ASSERT_NE(table, nullptr) << key;
+    DecodeIn(*table, std::string(70000, 'a'), true);  // enough to build the block decoder
+    for (int round = 0; round < 300; ++round) {
+      // Mostly ASCII, mostly pairs, or anything.
+      const int high_share = round % 3 == 0 ? 10 : round % 3 == 1 ? 90 : 50;
+      std::string bytes;
+      const size_t size = 1 + random() % 700;
+      while (bytes.size() < size)
+        bytes +=
+            static_cast<char>(static_cast<int>(random() % 100) < high_share ? 0x80 + random() % 128 : random() % 128);
+      const TDecoded whole = DecodeIn(*table, bytes, true), one = DecodeIn(*table, bytes, false);
+      ASSERT_EQ(whole.Text, one.Text) << key << " round " << round;
+      ASSERT_EQ(whole.Replaced, one.Replaced) << key << " round " << round;
+    }
+  }
+}
