@@ -83,8 +83,7 @@ QM_AVX512 size_t DecodeBlocks(const int* table, const uint8_t* lead_columns, con
     PutPart<2>(table, block, after, starts, at, seen);
     PutPart<3>(table, block, after, starts, at, seen);
     // Also a lead byte that the text ends after: it pairs with a zero.
-    if (_mm512_test_epi32_mask(seen, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kUndecodable))) != 0)
-      break;
+    if (_mm512_test_epi32_mask(seen, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kUndecodable))) != 0) break;
     out = at;
     // Rare: counted by looking the block up again.
     if (_mm512_test_epi32_mask(seen, _mm512_set1_epi32(static_cast<int>(TPairBlockDecoder::kReplacement))) != 0)
