@@ -218,11 +218,14 @@ TLineRun TFileSplitter::FindRunLines(TUnitForm form, std::string_view text, int6
   if (ZmmRuns_) return TAvx512Kernels::FindLineRun(form, text, most_lines);
 #endif
   constexpr size_t kAny = SIZE_MAX / 2;
+  // No record end; a view of no bytes that still points somewhere, as
+  // the copy of its bytes wants.
+  constexpr std::string_view kNoEnd("", 0);
   if (form == TUnitForm::Bytes)
-    return CopyLineRun<TKernels, TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, {});
+    return CopyLineRun<TKernels, TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
   if (form == TUnitForm::Utf16LE)
-    return CopyLineRun<TKernels, TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, {});
-  return CopyLineRun<TKernels, TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, {});
+    return CopyLineRun<TKernels, TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
+  return CopyLineRun<TKernels, TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
 }
 
 std::string_view TFileSplitter::ConvertRunLines(std::string_view lines, size_t& replaced) {

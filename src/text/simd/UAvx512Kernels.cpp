@@ -184,11 +184,14 @@ TLineRun TAvx512Kernels::CopyLineRun(TUnitForm form, std::string_view text, char
 
 TLineRun TAvx512Kernels::FindLineRun(TUnitForm form, std::string_view text, int64_t most_lines) {
   constexpr size_t kAny = SIZE_MAX / 2;
+  // No record end; a view of no bytes that still points somewhere, as
+  // the copy of its bytes wants.
+  constexpr std::string_view kNoEnd("", 0);
   if (form == TUnitForm::Bytes)
-    return CopyZmmLineRun<TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, {});
+    return CopyZmmLineRun<TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
   if (form == TUnitForm::Utf16LE)
-    return CopyZmmLineRun<TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, {});
-  return CopyZmmLineRun<TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, {});
+    return CopyZmmLineRun<TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
+  return CopyZmmLineRun<TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
 }
 
 bool TAvx512Kernels::Supported() {
