@@ -206,26 +206,17 @@ int64_t TFileSplitter::ConvertedLineBytes() {
 TLineRun TFileSplitter::CopyMarkedRun(TUnitForm form, std::string_view text, char* out, size_t room, int64_t most_lines,
                                       const TRunMarker& marker) const {
   const std::string_view end = Writer_.LineEnd();
-  if (form == TUnitForm::Bytes)
-    return CopyLineRun<TKernels, TUnitForm::Bytes, true>(text, out, room, most_lines, end, marker);
-  if (form == TUnitForm::Utf16LE)
-    return CopyLineRun<TKernels, TUnitForm::Utf16LE, true>(text, out, room, most_lines, end, marker);
-  return CopyLineRun<TKernels, TUnitForm::Utf16BE, true>(text, out, room, most_lines, end, marker);
+  return WithUnitForm(
+      form, [&]<TUnitForm F>() { return CopyLineRun<TKernels, F, true>(text, out, room, most_lines, end, marker); });
 }
 
 TLineRun TFileSplitter::FindRunLines(TUnitForm form, std::string_view text, int64_t most_lines) const {
 #ifdef __SSE2__
   if (ZmmRuns_) return TAvx512Kernels::FindLineRun(form, text, most_lines);
 #endif
-  constexpr size_t kAny = SIZE_MAX / 2;
-  // No record end; a view of no bytes that still points somewhere, as
-  // the copy of its bytes wants.
-  constexpr std::string_view kNoEnd("", 0);
-  if (form == TUnitForm::Bytes)
-    return CopyLineRun<TKernels, TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
-  if (form == TUnitForm::Utf16LE)
-    return CopyLineRun<TKernels, TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
-  return CopyLineRun<TKernels, TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
+  return WithUnitForm(form, [&]<TUnitForm F>() {
+    return CopyLineRun<TKernels, F, false, false>(text, nullptr, kLineRunAnyRoom, most_lines, kLineRunNoEnd);
+  });
 }
 
 std::string_view TFileSplitter::ConvertRunLines(std::string_view lines, size_t& replaced) {

@@ -352,11 +352,8 @@ class TFileSplitter : public TIterativeConverter {
     if (ZmmRuns_) return TAvx512Kernels::CopyLineRun(form, text, out, room, most_lines, Writer_.LineEnd(), marker);
 #endif
     if (marker != nullptr) return CopyMarkedRun(form, text, out, room, most_lines, *marker);
-    if (form == TUnitForm::Bytes) [[likely]]
-      return CopyLineRun<TKernels>(text, out, room, most_lines, Writer_.LineEnd());
-    if (form == TUnitForm::Utf16LE)
-      return CopyLineRun<TKernels, TUnitForm::Utf16LE>(text, out, room, most_lines, Writer_.LineEnd());
-    return CopyLineRun<TKernels, TUnitForm::Utf16BE>(text, out, room, most_lines, Writer_.LineEnd());
+    return WithUnitForm(
+        form, [&]<TUnitForm F>() { return CopyLineRun<TKernels, F>(text, out, room, most_lines, Writer_.LineEnd()); });
   }
   [[gnu::noinline]] TLineRun CopyMarkedRun(TUnitForm form, std::string_view text, char* out, size_t room,
                                            int64_t most_lines, const TRunMarker& marker) const;

@@ -170,28 +170,16 @@ QM_AVX512 char* Decode(const unsigned char* data, size_t units, char* o, size_t&
 
 TLineRun TAvx512Kernels::CopyLineRun(TUnitForm form, std::string_view text, char* out, size_t out_room,
                                      int64_t most_lines, std::string_view end, const TRunMarker* marker) {
-  if (marker != nullptr) {
-    if (form == TUnitForm::Bytes)
-      return CopyZmmLineRun<TUnitForm::Bytes, true>(text, out, out_room, most_lines, end, *marker);
-    if (form == TUnitForm::Utf16LE)
-      return CopyZmmLineRun<TUnitForm::Utf16LE, true>(text, out, out_room, most_lines, end, *marker);
-    return CopyZmmLineRun<TUnitForm::Utf16BE, true>(text, out, out_room, most_lines, end, *marker);
-  }
-  if (form == TUnitForm::Bytes) return CopyZmmLineRun<TUnitForm::Bytes>(text, out, out_room, most_lines, end);
-  if (form == TUnitForm::Utf16LE) return CopyZmmLineRun<TUnitForm::Utf16LE>(text, out, out_room, most_lines, end);
-  return CopyZmmLineRun<TUnitForm::Utf16BE>(text, out, out_room, most_lines, end);
+  if (marker != nullptr)
+    return WithUnitForm(
+        form, [&]<TUnitForm F>() { return CopyZmmLineRun<F, true>(text, out, out_room, most_lines, end, *marker); });
+  return WithUnitForm(form, [&]<TUnitForm F>() { return CopyZmmLineRun<F>(text, out, out_room, most_lines, end); });
 }
 
 TLineRun TAvx512Kernels::FindLineRun(TUnitForm form, std::string_view text, int64_t most_lines) {
-  constexpr size_t kAny = SIZE_MAX / 2;
-  // No record end; a view of no bytes that still points somewhere, as
-  // the copy of its bytes wants.
-  constexpr std::string_view kNoEnd("", 0);
-  if (form == TUnitForm::Bytes)
-    return CopyZmmLineRun<TUnitForm::Bytes, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
-  if (form == TUnitForm::Utf16LE)
-    return CopyZmmLineRun<TUnitForm::Utf16LE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
-  return CopyZmmLineRun<TUnitForm::Utf16BE, false, false>(text, nullptr, kAny, most_lines, kNoEnd);
+  return WithUnitForm(form, [&]<TUnitForm F>() {
+    return CopyZmmLineRun<F, false, false>(text, nullptr, kLineRunAnyRoom, most_lines, kLineRunNoEnd);
+  });
 }
 
 bool TAvx512Kernels::Supported() {

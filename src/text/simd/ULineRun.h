@@ -34,6 +34,12 @@ struct TRunMarker {
 // strides of 64 bytes, two at least.
 inline constexpr size_t kLineRunSlack = 128;
 
+// For runs that only find their lines: room that never ends a run, and no
+// record end (a view of no bytes that still points somewhere, as the copy of
+// its bytes wants).
+inline constexpr size_t kLineRunAnyRoom = SIZE_MAX / 2;
+inline constexpr std::string_view kLineRunNoEnd("", 0);
+
 // Copies the lines of Text, from its start (where a line begins), into Out,
 // each followed by End (at most 4 bytes, in the text's form) in place of its
 // own line end (LF, CR LF or CR): as many as come before the first of these

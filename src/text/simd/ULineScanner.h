@@ -12,6 +12,16 @@
 // How the code units of a text lie in its bytes.
 enum class TUnitForm { Bytes, Utf16LE, Utf16BE };
 
+// Calls Body's operator()<F>() with Form as a constant: one choice a call, so
+// that a kernel is instantiated for each form and runs with its form fixed.
+template <class TBody>
+[[gnu::always_inline]] inline decltype(auto) WithUnitForm(TUnitForm form, TBody&& body) {
+  if (form == TUnitForm::Bytes) [[likely]]
+    return body.template operator()<TUnitForm::Bytes>();
+  if (form == TUnitForm::Utf16LE) return body.template operator()<TUnitForm::Utf16LE>();
+  return body.template operator()<TUnitForm::Utf16BE>();
+}
+
 // Hands out the lines of one text (a block) in order, as views into it. LF,
 // CR and CR LF each end a line, as code units of the text's form (in UTF-16
 // two bytes each, on even offsets); line ends are not part of the lines, and
